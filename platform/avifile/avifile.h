@@ -1,0 +1,117 @@
+// The AVIFile stand-in: the calls a recorder makes to write one compressed video stream into a
+// RIFF AVI file (avih, one strl, movi, idx1; OpenDML RIFF-AVIX parts with their indexes once the
+// file passes the split size). Handles are reference counted as in the original library: the
+// file is finished (headers patched, indexes written, descriptor closed) when the file and all of
+// its streams have been released, whatever order the releases come in.
+// One file and its streams are used by one thread at a time.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/vfw/vfw.h"
+
+namespace platform::avifile {
+
+using HRESULT = std::int32_t;
+using platform::vfw::FOURCC;
+
+constexpr HRESULT AVIERR_OK = 0;
+// Failures carry the AVIERR_ values of the original library.
+constexpr HRESULT AVIERR_UNSUPPORTED = static_cast<HRESULT>(0x80044065);
+constexpr HRESULT AVIERR_BADFORMAT = static_cast<HRESULT>(0x80044066);
+constexpr HRESULT AVIERR_MEMORY = static_cast<HRESULT>(0x80044067);
+constexpr HRESULT AVIERR_INTERNAL = static_cast<HRESULT>(0x80044068);
+constexpr HRESULT AVIERR_BADFLAGS = static_cast<HRESULT>(0x80044069);
+constexpr HRESULT AVIERR_BADPARAM = static_cast<HRESULT>(0x8004406A);
+constexpr HRESULT AVIERR_FILEWRITE = static_cast<HRESULT>(0x8004406D);
+constexpr HRESULT AVIERR_FILEOPEN = static_cast<HRESULT>(0x8004406E);
+constexpr HRESULT AVIERR_COMPRESSOR = static_cast<HRESULT>(0x80044070);
+constexpr HRESULT AVIERR_NOCOMPRESSOR = static_cast<HRESULT>(0x80044071);
+constexpr HRESULT AVIERR_ERROR = static_cast<HRESULT>(0x800440C7);
+
+constexpr unsigned OF_WRITE = 0x0001;
+constexpr unsigned OF_CREATE = 0x1000;
+
+constexpr std::uint32_t AVICOMPRESSF_INTERLEAVE = 0x01;
+constexpr std::uint32_t AVICOMPRESSF_DATARATE = 0x02;
+constexpr std::uint32_t AVICOMPRESSF_KEYFRAMES = 0x04;
+constexpr std::uint32_t AVICOMPRESSF_VALID = 0x08;
+
+constexpr std::uint32_t AVIIF_KEYFRAME = platform::vfw::AVIIF_KEYFRAME;
+
+struct RECT {
+    std::int32_t left, top, right, bottom;
+};
+
+struct AVISTREAMINFO {
+    FOURCC fccType;
+    FOURCC fccHandler;
+    std::uint32_t dwFlags;
+    std::uint32_t dwCaps;
+    std::uint16_t wPriority;
+    std::uint16_t wLanguage;
+    std::uint32_t dwScale;
+    std::uint32_t dwRate;
+    std::uint32_t dwStart;
+    std::uint32_t dwLength;
+    std::uint32_t dwInitialFrames;
+    std::uint32_t dwSuggestedBufferSize;
+    std::uint32_t dwQuality;
+    std::uint32_t dwSampleSize;
+    RECT rcFrame;
+    std::uint32_t dwEditCount;
+    std::uint32_t dwFormatChangeCount;
+    char szName[64];
+};
+
+struct AVICOMPRESSOPTIONS {
+    FOURCC fccType;
+    FOURCC fccHandler;
+    std::uint32_t dwKeyFrameEvery;
+    std::uint32_t dwQuality;
+    std::uint32_t dwBytesPerSecond;
+    std::uint32_t dwFlags;
+    void* lpFormat;
+    std::uint32_t cbFormat;
+    void* lpParms;
+    std::uint32_t cbParms;
+    std::uint32_t dwInterleaveEvery;
+};
+
+class AviFile;
+class AviStream;
+using PAVIFILE = AviFile*;
+using PAVISTREAM = AviStream*;
+
+// Size of one RIFF part of a file opened after this call; a part that would grow past it is
+// closed and the file goes on in a RIFF 'AVIX' part. 1 GiB unless a test asks for less.
+void SetRiffSplitSize(std::uint64_t bytes);
+
+void AVIFileInit();
+void AVIFileExit();
+// Creates (OF_CREATE | OF_WRITE) the file at path, replacing an existing one.
+HRESULT AVIFileOpen(PAVIFILE* file, const char* path, unsigned mode, const void* handler);
+// Adds the (one) video stream; the file keeps a reference to it.
+HRESULT AVIFileCreateStream(PAVIFILE file, PAVISTREAM* stream, const AVISTREAMINFO* info);
+// A stream that compresses every frame written to it through the codec options->fccHandler
+// (platform::vfw) before writing it to source, with key frames every dwKeyFrameEvery frames
+// when AVICOMPRESSF_KEYFRAMES is set and the given quality. AVIERR_NOCOMPRESSOR when the codec
+// cannot be opened.
+HRESULT AVIMakeCompressedStream(PAVISTREAM* compressed, PAVISTREAM source,
+                                const AVICOMPRESSOPTIONS* options, const void* handler);
+// For a compressed stream: the format of the uncompressed frames (a BITMAPINFOHEADER and its
+// colour table); the codec is asked for its output format, which becomes the stream's 'strf'.
+HRESULT AVIStreamSetFormat(PAVISTREAM stream, std::int32_t pos, const void* format,
+                           std::int32_t size);
+// Writes one frame at stream position start; positions skipped since the last write are kept
+// as empty chunks, so that players keep the timeline. A position at or before the last one
+// written is refused with AVIERR_BADPARAM.
+HRESULT AVIStreamWrite(PAVISTREAM stream, std::int32_t start, std::int32_t samples,
+                       const void* buffer, std::int32_t size, std::uint32_t flags,
+                       std::int32_t* samplesWritten, std::int32_t* bytesWritten);
+std::uint32_t AVIStreamRelease(PAVISTREAM stream);
+std::uint32_t AVIFileRelease(PAVIFILE file);
+// Frees what the options point to (lpFormat, lpParms); the records themselves are the caller's.
+HRESULT AVISaveOptionsFree(int count, AVICOMPRESSOPTIONS** options);
+
+}  // namespace platform::avifile
