@@ -1,0 +1,31 @@
+// Loading a shared library at run time (LoadLibrary / GetProcAddress / FreeLibrary).
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+namespace platform::library {
+
+class Library {
+public:
+    // Loads the library at path; null when it cannot be loaded.
+    static std::unique_ptr<Library> Load(const std::filesystem::path& path);
+    ~Library();  // unloads
+    Library(const Library&) = delete;
+    Library& operator=(const Library&) = delete;
+
+    // The exported symbol of exactly that name; null when there is none.
+    void* Symbol(const char* name) const;
+
+    template <typename Fn>
+    Fn Function(const char* name) const {
+        return reinterpret_cast<Fn>(Symbol(name));
+    }
+
+private:
+    explicit Library(void* handle) : handle_(handle) {}
+    void* handle_;
+};
+
+}  // namespace platform::library
