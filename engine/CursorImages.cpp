@@ -1,0 +1,26 @@
+#include "engine/CursorImages.h"
+
+#include <QImage>
+
+#include "resources/Resources.h"
+
+namespace engine {
+
+CursorImages::CursorImages() {
+    for (int i = 0; i < kCount; ++i) {
+        QImage image = resources::CursorImage(kCursorHighlightA + i);
+        if (image.isNull()) continue;
+        image = image.convertToFormat(QImage::Format_ARGB32).scaled(kCursorSize, kCursorSize);
+        for (int y = 0; y < kCursorSize; ++y) {
+            const auto* line = reinterpret_cast<const std::uint32_t*>(image.constScanLine(y));
+            std::copy(line, line + kCursorSize, images_[i].begin() + y * kCursorSize);
+        }
+    }
+}
+
+std::span<const std::uint32_t> CursorImages::Image(int id) const {
+    if (id < kCursorHighlightA || id > kCursorLast) return empty_;
+    return images_[id - kCursorHighlightA];
+}
+
+}  // namespace engine

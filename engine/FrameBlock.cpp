@@ -1,0 +1,56 @@
+#include "engine/FrameBlock.h"
+
+#include <cstring>
+#include <limits>
+#include <new>
+
+namespace engine {
+
+std::unique_ptr<FrameBlock> FrameBlock::Allocate(int width, int height, int bitsPerPixel) {
+    if (width <= 0 || height <= 0) return nullptr;
+    if (bitsPerPixel != 8 && bitsPerPixel != 16 && bitsPerPixel != 24 && bitsPerPixel != 32) {
+        return nullptr;
+    }
+    const std::size_t stride = DibStride(width, bitsPerPixel);
+    const std::uint64_t image = static_cast<std::uint64_t>(stride) * static_cast<std::uint64_t>(height);
+    // biSizeImage is 32 bits wide; a larger frame cannot be described.
+    if (image > std::numeric_limits<std::uint32_t>::max()) return nullptr;
+    const std::uint32_t colors = ColorsUsed(bitsPerPixel);
+    const std::size_t pixelOffset = sizeof(BITMAPINFOHEADER) + 4 * std::size_t{colors};
+    const std::size_t size = pixelOffset + static_cast<std::size_t>(image);
+
+    // The rows are overwritten by every grab, so only the header and colour table are zeroed.
+    std::unique_ptr<std::uint8_t[]> data(new (std::nothrow) std::uint8_t[size]);
+    if (!data) return nullptr;
+    std::memset(data.get(), 0, pixelOffset);
+
+    std::unique_ptr<FrameBlock> block(
+        new FrameBlock(std::move(data), size, pixelOffset, stride));
+    BITMAPINFOHEADER& h = block->Header();
+    h.biSize = sizeof(BITMAPINFOHEADER);
+    h.biWidth = width;
+    h.biHeight = height;
+    h.biPlanes = 1;
+    h.biBitCount = static_cast<std::uint16_t>(bitsPerPixel);
+    h.biCompression = platform::vfw::BI_RGB;
+    h.biSizeImage = static_cast<std::uint32_t>(image);
+    h.biClrUsed = colors;
+    return block;
+}
+
+std::span<std::uint32_t> FrameBlock::ColorTable() {
+    return {reinterpret_cast<std::uint32_t*>(data_.get() + sizeof(BITMAPINFOHEADER)),
+            (pixelOffset_ - sizeof(BITMAPINFOHEADER)) / 4};
+}
+
+std::span<std::uint8_t> FrameBlock::Pixels() {
+    return {data_.get() + pixelOffset_, size_ - pixelOffset_};
+}
+
+std::span<const std::uint8_t> FrameBlock::Pixels() const {
+    return {data_.get() + pixelOffset_, size_ - pixelOffset_};
+}
+
+void FrameBlock::ClearPixels() { std::memset(data_.get() + pixelOffset_, 0, size_ - pixelOffset_); }
+
+}  // namespace engine

@@ -1,0 +1,60 @@
+#include "engine/RecordTiming.h"
+
+#include <cfenv>
+#include <cmath>
+
+namespace engine {
+
+namespace {
+constexpr int kDefaultMsPerFrame = 200;
+}
+
+std::int64_t RoundHalfEven(double value) {
+    // nearbyint follows the current rounding mode; the default mode rounds ties to even.
+    return static_cast<std::int64_t>(std::nearbyint(value));
+}
+
+int SaneMsPerFrame(int msPerFrame) { return msPerFrame > 0 ? msPerFrame : kDefaultMsPerFrame; }
+
+int FramesPerSecondFor(int msPerFrame) {
+    return static_cast<int>(RoundHalfEven(1000.0 / SaneMsPerFrame(msPerFrame)));
+}
+
+std::int32_t FrameIndexFor(std::uint32_t elapsedMs, int msPerFrame) {
+    return static_cast<std::int32_t>(
+        RoundHalfEven(static_cast<double>(elapsedMs) / SaneMsPerFrame(msPerFrame)));
+}
+
+std::int32_t SkippedPositions(std::int32_t frameIndex, std::int32_t lastWrittenIndex) {
+    const std::int64_t gap = std::int64_t{frameIndex} - lastWrittenIndex - 1;
+    return gap > 0 ? static_cast<std::int32_t>(gap) : 0;
+}
+
+bool ShouldWriteFrame(std::int32_t frameIndex, std::int32_t lastWrittenIndex,
+                      std::int32_t framesWritten) {
+    // Position 0 is taken by the first frame only; a second grab there would overwrite it.
+    if (frameIndex == 0) return framesWritten == 0;
+    return frameIndex > lastWrittenIndex;
+}
+
+bool StatusNoticeDue(std::uint32_t elapsedMs, std::uint32_t lastStatusMs) {
+    return std::uint64_t{elapsedMs} > std::uint64_t{lastStatusMs} + 500;
+}
+
+std::uint32_t SleepSlice(int msPerFrame) {
+    const auto slice = static_cast<std::uint32_t>(SaneMsPerFrame(msPerFrame) / 10);
+    return slice == 0 ? 1 : slice;
+}
+
+SleepPlan PlanSleep(std::uint32_t spentMs, int msPerFrame) {
+    const auto period = static_cast<std::uint32_t>(SaneMsPerFrame(msPerFrame));
+    SleepPlan plan;
+    plan.slice = SleepSlice(msPerFrame);
+    if (spentMs >= period) return plan;
+    const std::uint32_t left = period - spentMs;
+    plan.slices = left / plan.slice;
+    plan.rest = left - plan.slices * plan.slice;
+    return plan;
+}
+
+}  // namespace engine

@@ -1,0 +1,45 @@
+// The arithmetic of the frame loop: stream positions from elapsed time, dropped positions,
+// the sleep between passes and the pacing of status notices. Pure functions.
+#pragma once
+
+#include <cstdint>
+
+namespace engine {
+
+// Rounds to nearest, ties to even.
+std::int64_t RoundHalfEven(double value);
+
+// Frames per second for a frame period: Round(1000 / msPerFrame). A period of 0 or below
+// cannot come from the program itself; it is read as the default 200 ms.
+int FramesPerSecondFor(int msPerFrame);
+
+// A usable frame period: the value itself when positive, else the default 200 ms.
+int SaneMsPerFrame(int msPerFrame);
+
+// Stream position for a grab: Round(elapsed / msPerFrame).
+std::int32_t FrameIndexFor(std::uint32_t elapsedMs, int msPerFrame);
+
+// Positions between the last written one and frameIndex that got no frame.
+std::int32_t SkippedPositions(std::int32_t frameIndex, std::int32_t lastWrittenIndex);
+
+// Whether a grab at frameIndex is written: the first frame always, later ones only past the
+// last written position.
+bool ShouldWriteFrame(std::int32_t frameIndex, std::int32_t lastWrittenIndex,
+                      std::int32_t framesWritten);
+
+// A status notice is due once more than 500 ms have passed since the last one.
+bool StatusNoticeDue(std::uint32_t elapsedMs, std::uint32_t lastStatusMs);
+
+// The wait after a pass: `slices` sleeps of `slice` ms, each followed by a look at the stop
+// flag, then one of `rest` ms. Nothing when the pass used up the whole period.
+struct SleepPlan {
+    std::uint32_t slice = 1;
+    std::uint32_t slices = 0;
+    std::uint32_t rest = 0;
+};
+
+// The slice is a tenth of the period, at least 1 ms.
+std::uint32_t SleepSlice(int msPerFrame);
+SleepPlan PlanSleep(std::uint32_t spentMs, int msPerFrame);
+
+}  // namespace engine
