@@ -15,7 +15,8 @@ namespace platform::files {
 namespace fs = std::filesystem;
 
 std::string TempFolder() {
-    if (const char* temp = std::getenv("TEMP")) return temp;
+    // An empty TEMP counts as unset: paths must never start at the file system's root.
+    if (const char* temp = std::getenv("TEMP"); temp && *temp) return temp;
     if (const char* tmpdir = std::getenv("TMPDIR"); tmpdir && *tmpdir) return tmpdir;
     return "/tmp";
 }

@@ -15,7 +15,7 @@ constexpr std::uint32_t FILE_ATTRIBUTE_HIDDEN = 0x02;
 constexpr std::uint32_t FILE_ATTRIBUTE_DIRECTORY = 0x10;
 constexpr std::uint32_t FILE_ATTRIBUTE_ARCHIVE = 0x20;
 
-// The environment's "TEMP", else "TMPDIR", else "/tmp". Empty when TEMP is set but empty.
+// The environment's "TEMP", else "TMPDIR", else "/tmp"; an empty variable counts as unset.
 std::string TempFolder();
 
 // Attribute bits of a path: 0x10 folder, 0x20 file, 0x01 read-only, 0x02 hidden (a name that
