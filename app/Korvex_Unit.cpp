@@ -1,0 +1,227 @@
+#include "app/Korvex_Unit.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QPalette>
+#include <QPixmap>
+#include <QScreen>
+#include <QThread>
+#include <filesystem>
+
+#include "app/MessageCatalogue.h"
+#include "platform/files/files.h"
+#include "platform/msgbox/msgbox.h"
+#include "resources/Resources.h"
+
+namespace app {
+
+namespace fs = std::filesystem;
+namespace files = platform::files;
+namespace mb = platform::msgbox;
+
+namespace {
+
+constexpr int kButtonSize = 36;
+constexpr int kComboHeight = 21;
+constexpr QColor kSilver{0xC0, 0xC0, 0xC0};
+
+QLabel* MakeButton(QWidget* parent, int x, int bitmap) {
+    auto* button = new QLabel(parent);
+    button->setGeometry(x, 2, kButtonSize, kButtonSize);
+    button->setAlignment(Qt::AlignCenter);
+    button->setCursor(Qt::PointingHandCursor);
+    button->setPixmap(QPixmap::fromImage(resources::ToolbarBitmap(bitmap)));
+    return button;
+}
+
+engine::EngineServices Services() {
+    engine::EngineServices services;
+    services.Alert = [](const std::string& caption, const std::string& text, unsigned style) {
+        return mb::Show(caption, text, style, mb::Owner::None);
+    };
+    services.PostToMain = [](std::function<void()> fn) {
+        QMetaObject::invokeMethod(qApp, std::move(fn), Qt::QueuedConnection);
+    };
+    return services;
+}
+
+}  // namespace
+
+TMainForm::TMainForm(const ProgramPaths& paths, int languageOffset,
+                     const ShellSettings& settings)
+    : QWidget(nullptr,
+              Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                  Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint),
+      paths_(paths),
+      LanguageOffset(languageOffset),
+      Settings(settings) {
+    setWindowTitle("Korvex!");
+    // The application title: what task bars show for the program.
+    setWindowIconText("Korvex!");
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Window, kSilver);
+    setPalette(palette);
+    setAutoFillBackground(true);
+
+    Record_Image = MakeButton(this, 2, 107);
+    Play_Image = MakeButton(this, 40, 103);
+    Mail_Image = MakeButton(this, 78, 101);
+    Tools_Image = MakeButton(this, 116, 112);
+    Video_ComboBox = new QComboBox(this);
+    Video_ComboBox->setGeometry(1, 40, 153, kComboHeight);
+    Video_ComboBox->setFocusPolicy(Qt::ClickFocus);
+    Video_ComboBox->setMaxVisibleItems(50);
+    Video_ComboBox->setContextMenuPolicy(Qt::CustomContextMenu);
+
+    // The menu items carry their German captions until the language is applied.
+    Context_PopupMenu = new QMenu(this);
+    DeleteVideo = Context_PopupMenu->addAction(QString::fromUtf8("Video löschen"));
+    CompressVideo = Context_PopupMenu->addAction(QString::fromUtf8("Video komprimieren"));
+    ShowCompressedVideo =
+        Context_PopupMenu->addAction(QString::fromUtf8("Komprimiertes Video anzeigen"));
+    OpenExplorer = Context_PopupMenu->addAction(QString::fromUtf8("Windows Explorer öffnen"));
+    connect(Video_ComboBox, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        Context_PopupMenu->popup(Video_ComboBox->mapToGlobal(at));
+    });
+
+    Timer = new QTimer(this);
+    Timer->setInterval(1000);
+    connect(Timer, &QTimer::timeout, this, &TMainForm::TimerTick);
+
+    created_ = FormCreate();
+}
+
+TMainForm::~TMainForm() { FormDestroy(); }
+
+std::string TMainForm::Text(int id) const {
+    return std::string(CatalogueText(id + LanguageOffset));
+}
+
+void TMainForm::ShowAlert(const std::string& caption, const std::string& text, unsigned flags) {
+    mb::Beep();
+    mb::Show(caption, text, flags);
+}
+
+bool TMainForm::FormCreate() {
+    // The full toolbar: four buttons above the list of recordings.
+    setFixedSize(4 * kButtonSize + 10, kButtonSize + kComboHeight + 6);
+    DialogOpen = false;
+
+    HotKeyId = platform::hotkey::GlobalAddAtom("Hotkey1");
+    // Another program may hold Win+S; then only the buttons start and stop recording.
+    hotKeys_.Register(HotKeyId, platform::hotkey::MOD_WIN, 'S');
+
+    LoadHookLibrary();
+    ApplyLanguage();
+
+    RecordingActive = false;
+    BlinkPhase = false;
+    StartPending = false;
+    Cam_ = std::make_unique<engine::TScreenCam>(Services());
+
+    move(Settings.WindowLeft, Settings.WindowTop);
+    Cam_->UpdateCursor();
+    Cam_->EnumerateCodecs();
+
+    if (!files::FolderExists(paths_.VideoFolder)) files::CreateFolders(paths_.VideoFolder);
+    if (!files::FolderExists(paths_.VideoFolder)) {
+        ShowAlert(Text(3), paths_.VideoFolder + Text(22), mb::MB_ICONERROR);
+        return false;
+    }
+    CurrentVideoPath.clear();
+    CurrentVideoName.clear();
+    Timer->start();
+    return true;
+}
+
+void TMainForm::LoadHookLibrary() {
+    // A library left by an earlier run is used as it is.
+    if (!files::FileExists(paths_.HookLibraryPath)) {
+        const QByteArray library = resources::DataResource(901);
+        files::WriteWholeFile(paths_.HookLibraryPath, library.constData(),
+                              static_cast<std::size_t>(library.size()));
+    }
+    if (!files::FileExists(paths_.HookLibraryPath)) return;
+    hookLibrary_ = platform::library::Library::Load(paths_.HookLibraryPath);
+    if (!hookLibrary_) return;
+    HookMouse = hookLibrary_->Function<HookFn>("HookMouse");
+    HookKeyboard = hookLibrary_->Function<HookFn>("HookKeyboard");
+    UnhookMouse = hookLibrary_->Function<UnhookMouseFn>("UnhookMouse");
+    UnHookKeyboard = hookLibrary_->Function<UnhookKeyboardFn>("UnHookKeyboard");
+}
+
+void TMainForm::ApplyLanguage() {
+    auto q = [this](int id) { return QString::fromStdString(Text(id)); };
+    Tools_Image->setToolTip(q(101));
+    Record_Image->setToolTip(q(102));
+    Play_Image->setToolTip(q(103));
+    Mail_Image->setToolTip(q(104));
+    Video_ComboBox->setToolTip(q(105));
+    DeleteVideo->setText(q(106));
+    CompressVideo->setText(q(107));
+    OpenExplorer->setText(q(108));
+    ShowCompressedVideo->setText(q(117));
+}
+
+bool TMainForm::FormCloseQuery() const { return !RecordingActive; }
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+    if (!FormCloseQuery()) {
+        event->ignore();
+        return;
+    }
+    FormClose();
+    event->accept();
+}
+
+void TMainForm::FormClose() {
+    DeleteRecordingsOnClose();
+    hotKeys_.Unregister(HotKeyId);
+    platform::hotkey::GlobalDeleteAtom(HotKeyId);
+}
+
+void TMainForm::DeleteRecordingsOnClose() {
+    const std::vector<std::string> videos = files::FindFiles(paths_.VideoFolder, ".avi");
+    if (videos.empty() || !Settings.DeleteFilesOnClose) return;
+    if (Settings.WarnBeforeDelete) {
+        mb::Beep();
+        if (mb::Show(Text(1), Text(16), mb::MB_YESNO | mb::MB_ICONQUESTION) == mb::IDNO) return;
+    }
+    const fs::path folder = paths_.VideoFolder;
+    for (const std::string& name : videos) {
+        const fs::path video = folder / name;
+        files::DeleteFile(video);
+        files::DeleteFile(fs::path(video).replace_extension(".zip"));
+        files::DeleteFile(fs::path(video).replace_extension(".7z"));
+    }
+}
+
+void TMainForm::FormDestroy() {
+    if (destroyed_) return;
+    destroyed_ = true;
+    Timer->stop();
+    if (hookLibrary_) {
+        if (UnhookMouse) UnhookMouse();
+        if (UnHookKeyboard) UnHookKeyboard();
+        hookLibrary_.reset();
+    }
+    if (Cam_) {
+        // A worker may still be finishing its file or waiting for the answer to a message
+        // box, which needs this thread's events.
+        Cam_->StopRecording();
+        while (!Cam_->WorkersFinished()) {
+            QApplication::processEvents(QEventLoop::AllEvents, 50);
+            QThread::msleep(5);
+        }
+        Cam_.reset();
+    }
+    if (files::FileExists(paths_.HookLibraryPath)) files::DeleteFile(paths_.HookLibraryPath);
+    if (files::FileExists(paths_.ArchiveEnginePath)) files::DeleteFile(paths_.ArchiveEnginePath);
+}
+
+void TMainForm::TimerTick() {
+    if (!StartPending && !RecordingActive) return;
+}
+
+}  // namespace app

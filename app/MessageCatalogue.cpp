@@ -1,0 +1,169 @@
+#include "app/MessageCatalogue.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <utility>
+
+namespace app {
+
+namespace {
+
+struct Entry {
+    int id;
+    std::string_view text;
+};
+
+// German ids and their English twins at id + 1000; English-only texts of the dialogs that
+// carry German built-in texts. Sorted by id.
+constexpr Entry kCatalogue[] = {
+    {1, "FRAGE"},
+    {2, "INFORMATION"},
+    {3, "FEHLER"},
+    {4, "WARNUNG"},
+    {10, "Die gespeicherten Einstellungen wurden gelöscht."},
+    {11, "Es wurden noch keine Einstellungen gespeichert."},
+    {12, "Nicht genügend Speicher frei auf Laufwerk "},
+    {13, " ist bereits vorhanden und wird überschrieben."},
+    {14, "Die TEMP Variable ist ungültig, Aufnahme nicht möglich!"},
+    {15, "Bitte einen Namen für das Video eingeben."},
+    {16, "Alle Videos löschen?"},
+    {17, "Bitte ein Video auswählen."},
+    {18, "Die maximale Aufnahmedauer wurde erreicht."},
+    {19, "Aufnahme gestoppt."},
+    {20, "Komprimiere Datei..."},
+    {21, "Erstelle E-Mail..."},
+    {22, " nicht gefunden!"},
+    {23, " ist im Zugriff durch ein anderes Programm!"},
+    {24, "Die folgende Datei kann nicht erstellt werden:"},
+    {25, "Korvex! kann nicht gestartet werden."},
+    {26, "7-ZIP Format verwenden wenn AVI-Datei größer ist als "},
+    {27, " ist keine gültige Datei!"},
+    {28, "Kein Video gefunden in "},
+    {29, "Fehler beim Dekomprimieren von "},
+    {101, "Programmoptionen einstellen..."},
+    {102, "Aufnahmebereich einstellen (WIN+S)..."},
+    {103, "Video anzeigen..."},
+    {104, "Video versenden..."},
+    {105, "Video auswählen..."},
+    {106, "Video löschen"},
+    {107, "Video komprimieren"},
+    {108, "Windows Explorer öffnen"},
+    {109, "Aufnahme beenden (WIN+S)..."},
+    {110, "F9: Cursor Ausrufezeichen..."},
+    {111, "F10: Cursor Fragezeichen..."},
+    {112, "F11: Cursor Zufriedenheit..."},
+    {113, "F12: Cursor Unzufriedenheit..."},
+    {114, "Aufnahme starten (WIN+S)..."},
+    {115, "Aufnahmebereich einstellen und Aufnahme starten..."},
+    {116, "Kontextmenü für weitere Befehle..."},
+    {117, "Komprimiertes Video anzeigen"},
+    {118, "Komprimierte Videos (*.zip; *.7z)|*.zip;*.7z"},
+    {303, "Zielfenster auswählen..."},
+    {304, "Aufnahme wird gestartet..."},
+    {305, "Aufnahmebereich einstellen"},
+    {1001, "QUESTION"},
+    {1002, "INFORMATION"},
+    {1003, "ERROR"},
+    {1004, "WARNING"},
+    {1010, "The saved settings were erased."},
+    {1011, "There are no saved settings."},
+    {1012, "Insufficient space on drive "},
+    {1013, " is already existing and will be overwritten."},
+    {1014, "Invalid TEMP variable, recording impossible!"},
+    {1015, "Please enter a name for the video."},
+    {1016, "Delete all videos?"},
+    {1017, "Please select a video."},
+    {1018, "The maximum recording time has been reached."},
+    {1019, "Recording stopped."},
+    {1020, "Compressing file..."},
+    {1021, "Creating email..."},
+    {1022, " not found!"},
+    {1023, " is in access by another program!"},
+    {1024, "The following file cannot be created:"},
+    {1025, "Unable to start Korvex!"},
+    {1026, "Use 7-ZIP format if AVI file is larger than "},
+    {1027, " is not a valid file!"},
+    {1028, "No video found in "},
+    {1029, "Unable to extract "},
+    {1101, "Set program options..."},
+    {1102, "Set recording region (WIN+S)..."},
+    {1103, "Watch a video..."},
+    {1104, "Send a video..."},
+    {1105, "Select a video..."},
+    {1106, "Delete a video"},
+    {1107, "Compress a video"},
+    {1108, "Open Windows Explorer"},
+    {1109, "Stop recording (WIN+S)..."},
+    {1110, "F9: Cursor exclamation mark..."},
+    {1111, "F10: Cursor question mark..."},
+    {1112, "F11: Cursor satisfaction..."},
+    {1113, "F12: Cursor dissatisfaction..."},
+    {1114, "Start recording (WIN+S)..."},
+    {1115, "Set recording region and start recording..."},
+    {1116, "Context menu for additional commands..."},
+    {1117, "Watch a compressed video"},
+    {1118, "Compressed videos (*.zip; *.7z)|*.zip;*.7z"},
+    {1201, "Options"},
+    {1202, "Recording"},
+    {1203, "AVI files"},
+    {1204, "Compressor"},
+    {1205, "A&bout..."},
+    {1206, "Framerate"},
+    {1207, "Set the framerate in frames per second..."},
+    {1208, "Highlight mousecursor"},
+    {1209, "Recording time (max.)"},
+    {1210, "Maximum recording time in minutes (0 = autostop disabled)..."},
+    {1215, "Erase AVI files when quiting"},
+    {1216, "All AVI and ZIP files are automatically erased when the program is closed..."},
+    {1217, "Alert before erasing"},
+    {1218, "Display a warning before erasing video files..."},
+    {1219, "&Save"},
+    {1220, "&Clear saved settings"},
+    {1221, "Erase Korvex! settings out of the Windows registry..."},
+    {1222, "C&ancel"},
+    {1223, "Strong compression in 7-ZIP format"},
+    {1224, "Compression in ZIP format"},
+    {1301, "Set the recording region and start recording..."},
+    {1303, "Choose target window..."},
+    {1304, "Starting recording..."},
+    {1305, "Set the recording region"},
+};
+
+constexpr bool Sorted() {
+    for (std::size_t i = 1; i < std::size(kCatalogue); ++i) {
+        if (kCatalogue[i - 1].id >= kCatalogue[i].id) return false;
+    }
+    return true;
+}
+static_assert(Sorted());
+
+}  // namespace
+
+std::string_view CatalogueText(int id) {
+    const auto* end = std::end(kCatalogue);
+    const auto* it = std::lower_bound(std::begin(kCatalogue), end, id,
+                                      [](const Entry& e, int wanted) { return e.id < wanted; });
+    return it != end && it->id == id ? it->text : std::string_view{};
+}
+
+std::vector<int> CatalogueIds() {
+    std::vector<int> ids;
+    for (const Entry& e : kCatalogue) ids.push_back(e.id);
+    return ids;
+}
+
+int LanguageOffsetFor(const std::optional<std::string>& locale) {
+    if (!locale) return kGerman;
+    std::string value = *locale;
+    std::transform(value.begin(), value.end(), value.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    static constexpr std::array<std::string_view, 5> kGermanLocales = {
+        "00000407", "00001407", "00001007", "00000807", "00000C07"};
+    for (std::string_view german : kGermanLocales) {
+        if (value == german) return kGerman;
+    }
+    return kEnglish;
+}
+
+}  // namespace app

@@ -1,0 +1,68 @@
+// Program entry: one copy at a time, the embedded 7z engine written out, the main window, the
+// message loop, and every file the start wrote removed again at the end.
+#include <QApplication>
+#include <QScreen>
+#include <memory>
+
+#include "app/Korvex_Unit.h"
+#include "app/MessageCatalogue.h"
+#include "app/ProgramPaths.h"
+#include "platform/files/files.h"
+#include "platform/instance/instance.h"
+#include "platform/msgbox/msgbox.h"
+#include "platform/windows/windows.h"
+#include "resources/Resources.h"
+
+namespace {
+
+namespace files = platform::files;
+namespace mb = platform::msgbox;
+
+std::string Text(int languageOffset, int id) {
+    return std::string(app::CatalogueText(id + languageOffset));
+}
+
+// The 7z engine is always written afresh, replacing whatever file is there.
+bool WriteArchiveEngine(const app::ProgramPaths& paths, int languageOffset) {
+    if (files::FileExists(paths.ArchiveEnginePath)) files::DeleteFile(paths.ArchiveEnginePath);
+    const QByteArray engine = resources::DataResource(902);
+    files::WriteWholeFile(paths.ArchiveEnginePath, engine.constData(),
+                          static_cast<std::size_t>(engine.size()));
+    if (files::FileExists(paths.ArchiveEnginePath)) return true;
+    mb::Beep();
+    mb::Show(Text(languageOffset, 3),
+             Text(languageOffset, 24) + "\r\n" + paths.ArchiveEnginePath + ".\r\n" +
+                 Text(languageOffset, 25),
+             mb::MB_ICONERROR);
+    return false;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::unique_ptr<platform::instance::InstanceLock> lock;
+    if (platform::instance::InstanceLock::Acquire("KORVEX", &lock) ==
+        platform::instance::LockResult::AlreadyHeld) {
+        if (auto first = platform::windows::FindWindowByTitle("Korvex!")) {
+            platform::windows::RestoreAndActivate(*first);
+        }
+        return 0;
+    }
+
+    QApplication application(argc, argv);
+    application.setQuitOnLastWindowClosed(true);
+
+    const app::ProgramPaths paths = app::PathsFor(files::TempFolder());
+    const int languageOffset = app::kGerman;
+    if (!WriteArchiveEngine(paths, languageOffset)) return 1;
+
+    app::ShellSettings settings;
+    if (QScreen* primary = QGuiApplication::primaryScreen()) {
+        settings.WindowLeft = primary->geometry().width() - 296;
+    }
+
+    app::TMainForm mainForm(paths, languageOffset, settings);
+    if (!mainForm.Created()) return 1;
+    mainForm.show();
+    return application.exec();
+}
