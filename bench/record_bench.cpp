@@ -1,0 +1,255 @@
+// Records a moving pattern with the real engine and prints what each frame cost, then lets
+// ffmpeg's x11grab record the same region with the equivalent encoder for comparison.
+//   korvex_record_bench [--size WxH] [--fps N] [--codec FOURCC] [--seconds S] [--ffmpeg|--no-ffmpeg]
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "engine/Korvex_ScrCam_Unit.h"
+#include "engine/RecordTiming.h"
+#include "tests/support/media_probe.h"
+#include "tests/support/moving_pattern.h"
+
+namespace fs = std::filesystem;
+using namespace std::chrono;
+
+namespace {
+
+struct Options {
+    int width = 1366;
+    int height = 768;
+    int fps = 5;
+    std::string codec = "MSVC";
+    double seconds = 10;
+    bool ffmpeg = true;
+};
+
+[[noreturn]] void Usage(const char* why) {
+    std::fprintf(stderr,
+                 "bench: %s\nusage: bench [--size WxH] [--fps N] [--codec FOURCC] "
+                 "[--seconds S] [--ffmpeg|--no-ffmpeg]\n",
+                 why);
+    std::exit(2);
+}
+
+Options Parse(int argc, char** argv) {
+    Options o;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        auto value = [&]() -> std::string {
+            if (i + 1 >= argc) Usage(("missing value for " + arg).c_str());
+            return argv[++i];
+        };
+        if (arg == "--size") {
+            if (std::sscanf(value().c_str(), "%dx%d", &o.width, &o.height) != 2 || o.width <= 0 ||
+                o.height <= 0) {
+                Usage("--size takes WxH");
+            }
+        } else if (arg == "--fps") {
+            o.fps = std::atoi(value().c_str());
+            if (o.fps < 1 || o.fps > 60) Usage("--fps takes 1 to 60");
+        } else if (arg == "--codec") {
+            o.codec = value();
+            if (o.codec.size() != 4) Usage("--codec takes a four-character code");
+        } else if (arg == "--seconds") {
+            o.seconds = std::atof(value().c_str());
+            if (o.seconds <= 0) Usage("--seconds takes a positive number");
+        } else if (arg == "--ffmpeg") {
+            o.ffmpeg = true;
+        } else if (arg == "--no-ffmpeg") {
+            o.ffmpeg = false;
+        } else {
+            Usage(("unknown option " + arg).c_str());
+        }
+    }
+    return o;
+}
+
+double CpuSeconds(int who) {
+    rusage usage{};
+    getrusage(who, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// The animation runs in a process of its own, so that its work is not counted as ours.
+pid_t StartPattern(int width, int height) {
+    int ready[2];
+    if (pipe(ready) != 0) return -1;
+    const pid_t pid = fork();
+    if (pid == 0) {
+        close(ready[0]);
+        korvex::test::MovingPattern pattern(0, 0, width, height);
+        const char ok = 1;
+        if (write(ready[1], &ok, 1) != 1) _exit(1);
+        close(ready[1]);
+        pause();
+        _exit(0);
+    }
+    close(ready[1]);
+    char ok = 0;
+    if (read(ready[0], &ok, 1) != 1) ok = 0;
+    close(ready[0]);
+    return ok ? pid : -1;
+}
+
+std::string EncoderFor(const std::string& fourcc) {
+    static const std::map<std::string, std::string> encoders = {
+        {"MSVC", "msvideo1"}, {"CRAM", "msvideo1"}, {"MJPG", "mjpeg"}, {"ZMBV", "zmbv"},
+        {"H264", "libx264"},  {"X264", "libx264"},  {"XVID", "mpeg4"}, {"FMP4", "mpeg4"},
+        {"HFYU", "huffyuv"},  {"cvid", "cinepak"}};
+    auto it = encoders.find(fourcc);
+    return it == encoders.end() ? std::string() : it->second;
+}
+
+struct Figures {
+    int frames = 0;
+    int dropped = 0;
+    double cpuPerSecond = 0;
+};
+
+Figures RecordWithFfmpeg(const Options& o, const fs::path& path) {
+    const std::string encoder = EncoderFor(o.codec);
+    Figures f;
+    if (encoder.empty()) {
+        std::printf("ffmpeg: no equivalent encoder known for %s\n", o.codec.c_str());
+        return f;
+    }
+    const char* display = std::getenv("DISPLAY");
+    // Frame sizes must be even for most encoders; ffmpeg gets the size we recorded at.
+    const std::string command =
+        "ffmpeg -nostdin -v error -y -f x11grab -draw_mouse 1 -framerate " +
+        std::to_string(o.fps) + " -video_size " + std::to_string(o.width) + "x" +
+        std::to_string(o.height) + " -i " + korvex::test::Quote(std::string(display) + "+0,0") +
+        " -t " + std::to_string(o.seconds) + " -c:v " + encoder +
+        (encoder == "msvideo1" || encoder == "cinepak" || encoder == "huffyuv" ||
+                 encoder == "zmbv"
+             ? ""
+             : " -pix_fmt yuv420p") +
+        " " + korvex::test::Quote(path.string());
+    const double before = CpuSeconds(RUSAGE_CHILDREN);
+    const auto result = korvex::test::RunCommand(command, true);
+    const double cpu = CpuSeconds(RUSAGE_CHILDREN) - before;
+    if (result.exitCode != 0) {
+        std::printf("ffmpeg failed: %s\n", result.output.c_str());
+        return f;
+    }
+    auto probe = korvex::test::ProbeVideo(path.string());
+    f.frames = std::atoi(probe["nb_read_frames"].c_str());
+    f.dropped = std::max(0, static_cast<int>(o.seconds * o.fps + 0.5) - f.frames);
+    f.cpuPerSecond = cpu / o.seconds;
+    return f;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const Options o = Parse(argc, argv);
+    if (!std::getenv("DISPLAY")) Usage("no display ($DISPLAY is not set)");
+
+    const pid_t pattern = StartPattern(o.width, o.height);
+    if (pattern < 0) Usage("could not put the moving pattern on the display");
+
+    std::mutex mutex;
+    std::vector<std::function<void()>> posted;
+    engine::EngineServices services;
+    services.Alert = [](const std::string& caption, const std::string& text, unsigned) {
+        std::printf("message box \"%s\": %s\n", caption.c_str(), text.c_str());
+        return 7;
+    };
+    services.PostToMain = [&](std::function<void()> fn) {
+        std::lock_guard lock(mutex);
+        posted.push_back(std::move(fn));
+    };
+    engine::TScreenCam cam(services);
+    cam.MsPerFrame = static_cast<int>(engine::RoundHalfEven(1000.0 / o.fps));
+    cam.FramesPerSecond = engine::FramesPerSecondFor(cam.MsPerFrame);
+    cam.KeyFrameEvery = cam.FramesPerSecond;
+    cam.EnumerateCodecs();
+    const auto wanted = platform::vfw::mmioFOURCC(o.codec[0], o.codec[1], o.codec[2], o.codec[3]);
+    for (int i = 0; i < cam.CodecCount; ++i) {
+        if (cam.Codecs[i].fccHandler == wanted) cam.CompressorIndex = i;
+    }
+    if (cam.CompressorIndex < 0 && wanted != engine::kDefaultCompressor) {
+        kill(pattern, SIGTERM);
+        Usage(("codec " + o.codec + " is not in the catalogue").c_str());
+    }
+    cam.SelectCompressor();
+
+    const fs::path dir = fs::temp_directory_path() / "korvex-bench";
+    fs::create_directories(dir);
+    const std::string stem = o.codec + "-" + std::to_string(o.width) + "x" +
+                             std::to_string(o.height) + "-" + std::to_string(o.fps) + "fps";
+    const fs::path ours = dir / (stem + ".avi");
+    const fs::path theirs = dir / (stem + "-ffmpeg.avi");
+
+    engine::FixedRegion region(0, 0, o.width, o.height);
+    const double cpuBefore = CpuSeconds(RUSAGE_SELF);
+    const auto start = steady_clock::now();
+    cam.StartRecording(region, ours.string());
+    std::this_thread::sleep_for(duration<double>(o.seconds));
+    cam.StopRecording();
+    while (cam.Thread != nullptr) {
+        std::vector<std::function<void()>> run;
+        {
+            std::lock_guard lock(mutex);
+            run.swap(posted);
+        }
+        for (auto& fn : run) fn();
+        std::this_thread::sleep_for(milliseconds(5));
+    }
+    const double recorded = duration<double>(steady_clock::now() - start).count();
+    const double cpu = CpuSeconds(RUSAGE_SELF) - cpuBefore;
+
+    const double grabs = std::max<std::uint32_t>(1, cam.Costs.grabs);
+    const double written = std::max(1, static_cast<int>(cam.FramesWritten));
+    const double grabMs = cam.Costs.grabUs / grabs / 1000.0;
+    const double convertMs = cam.Costs.convertUs / grabs / 1000.0;
+    const double writeMs = cam.Costs.writeUs / written / 1000.0;
+    const double ourCpu = cpu / recorded;
+
+    std::printf("region %dx%d at %d fps, codec %s (frames %dx%d), %.1f s\n", o.width, o.height,
+                o.fps, o.codec.c_str(), static_cast<int>(cam.FrameWidth),
+                static_cast<int>(cam.FrameHeight), recorded);
+    std::printf("%-28s %10s %10s\n", "", "korvex", "ffmpeg");
+    std::printf("%-28s %10.2f %10s\n", "grab ms/frame", grabMs, "-");
+    std::printf("%-28s %10.2f %10s\n", "conversion ms/frame", convertMs, "-");
+    std::printf("%-28s %10.2f %10s\n", "compression+write ms/frame", writeMs, "-");
+
+    Figures ff;
+    if (o.ffmpeg) ff = RecordWithFfmpeg(o, theirs);
+    auto column = [&](double v, bool have) {
+        char text[32];
+        if (have) {
+            std::snprintf(text, sizeof text, "%10.2f", v);
+        } else {
+            std::snprintf(text, sizeof text, "%10s", "-");
+        }
+        return std::string(text);
+    };
+    const bool haveFfmpeg = o.ffmpeg && ff.frames > 0;
+    std::printf("%-28s %10d %s\n", "frames written", static_cast<int>(cam.FramesWritten),
+                column(ff.frames, haveFfmpeg).c_str());
+    std::printf("%-28s %10d %s\n", "dropped frames", static_cast<int>(cam.DroppedFrames),
+                column(ff.dropped, haveFfmpeg).c_str());
+    std::printf("%-28s %10.3f %s\n", "CPU s per recorded s", ourCpu,
+                column(ff.cpuPerSecond, haveFfmpeg).c_str());
+    if (haveFfmpeg && ff.cpuPerSecond > 0) {
+        std::printf("%-28s %10.2f\n", "CPU ratio korvex/ffmpeg", ourCpu / ff.cpuPerSecond);
+    }
+    kill(pattern, SIGTERM);
+    waitpid(pattern, nullptr, 0);
+    std::printf("avi: %s\n", ours.c_str());
+    return 0;
+}

@@ -1,0 +1,67 @@
+#include "tests/support/media_probe.h"
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <memory>
+#include <sstream>
+
+namespace korvex::test {
+
+std::string Quote(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text) {
+        if (c == '\'') {
+            quoted += "'\\''";
+        } else {
+            quoted += c;
+        }
+    }
+    return quoted + "'";
+}
+
+CommandResult RunCommand(const std::string& commandLine, bool withStderr) {
+    const std::string line = withStderr ? commandLine + " 2>&1" : commandLine;
+    CommandResult result;
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(line.c_str(), "r"), &pclose);
+    if (!pipe) return result;
+    char buffer[65536];
+    std::size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, pipe.get())) > 0) result.output.append(buffer, n);
+    const int status = pclose(pipe.release());
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+std::map<std::string, std::string> ProbeVideo(const std::string& path) {
+    const CommandResult r = RunCommand(
+        "ffprobe -v error -select_streams v:0 -count_frames -show_entries "
+        "stream=codec_name,codec_tag_string,width,height,r_frame_rate,nb_read_frames,nb_frames,"
+        "duration -of default=noprint_wrappers=1 " +
+        Quote(path));
+    std::map<std::string, std::string> values;
+    std::istringstream lines(r.output);
+    std::string line;
+    while (std::getline(lines, line)) {
+        const auto eq = line.find('=');
+        if (eq != std::string::npos) values[line.substr(0, eq)] = line.substr(eq + 1);
+    }
+    return values;
+}
+
+std::string DecodeErrors(const std::string& path) {
+    const CommandResult r =
+        RunCommand("ffmpeg -nostdin -v error -i " + Quote(path) + " -f null -", true);
+    if (r.exitCode != 0 && r.output.empty()) return "ffmpeg failed";
+    return r.output;
+}
+
+std::vector<std::uint8_t> DecodeFrameRgb(const std::string& path, int index) {
+    const CommandResult r = RunCommand("ffmpeg -nostdin -v error -i " + Quote(path) + " -vf " +
+                                       Quote("select=eq(n\\," + std::to_string(index) + ")") +
+                                       " -vframes 1 -f rawvideo -pix_fmt rgb24 -");
+    if (r.exitCode != 0) return {};
+    return {r.output.begin(), r.output.end()};
+}
+
+}  // namespace korvex::test

@@ -1,0 +1,30 @@
+// Running the independent tools (ffprobe, ffmpeg) on files the program wrote.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace korvex::test {
+
+struct CommandResult {
+    int exitCode = -1;
+    std::string output;  // standard output, and standard error too when asked for
+};
+
+// Runs a shell command line; quote paths with Quote.
+CommandResult RunCommand(const std::string& commandLine, bool withStderr = false);
+std::string Quote(const std::string& text);
+
+// ffprobe's view of the first video stream, with frames counted by decoding: keys such as
+// codec_name, width, height, r_frame_rate, nb_read_frames, duration.
+std::map<std::string, std::string> ProbeVideo(const std::string& path);
+
+// What ffmpeg prints at level "error" while decoding the whole file; empty when clean.
+std::string DecodeErrors(const std::string& path);
+
+// Frame number index of the file decoded to packed RGB24, top row first; empty on failure.
+std::vector<std::uint8_t> DecodeFrameRgb(const std::string& path, int index);
+
+}  // namespace korvex::test

@@ -1,0 +1,110 @@
+#include "tests/support/moving_pattern.h"
+
+#include <xcb/xcb.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <memory>
+#include <stdexcept>
+
+namespace korvex::test {
+
+namespace {
+
+constexpr std::uint32_t kQuadrants[4] = {0xC03030, 0x30C030, 0x3030C0, 0xE0E040};
+
+struct Free {
+    void operator()(void* p) const { std::free(p); }
+};
+
+std::uint32_t PixelFor(xcb_connection_t* c, xcb_colormap_t map, std::uint32_t rgb) {
+    auto channel = [](std::uint32_t v) { return static_cast<std::uint16_t>(v * 257); };
+    std::unique_ptr<xcb_alloc_color_reply_t, Free> reply(
+        xcb_alloc_color_reply(c,
+                              xcb_alloc_color(c, map, channel((rgb >> 16) & 0xFF),
+                                              channel((rgb >> 8) & 0xFF), channel(rgb & 0xFF)),
+                              nullptr));
+    return reply ? reply->pixel : 0;
+}
+
+}  // namespace
+
+std::uint32_t MovingPattern::QuadrantColor(int px, int py, int width, int height) {
+    const int column = px < width / 2 ? 0 : 1;
+    const int row = py < height / 2 ? 0 : 1;
+    return kQuadrants[row * 2 + column];
+}
+
+MovingPattern::MovingPattern(int x, int y, int width, int height)
+    : x_(x), y_(y), width_(width), height_(height) {
+    thread_ = std::thread([this] { Animate(); });
+    while (!shown_ && running_) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    if (!shown_) {
+        thread_.join();
+        throw std::runtime_error("no display for the moving pattern");
+    }
+}
+
+MovingPattern::~MovingPattern() {
+    running_ = false;
+    if (thread_.joinable()) thread_.join();
+}
+
+void MovingPattern::Animate() {
+    std::unique_ptr<xcb_connection_t, decltype(&xcb_disconnect)> c(xcb_connect(nullptr, nullptr),
+                                                                   &xcb_disconnect);
+    if (xcb_connection_has_error(c.get())) {
+        running_ = false;
+        return;
+    }
+    xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c.get())).data;
+    const xcb_window_t window = xcb_generate_id(c.get());
+    const std::uint32_t values[] = {screen->black_pixel, 1};
+    xcb_create_window(c.get(), XCB_COPY_FROM_PARENT, window, screen->root,
+                      static_cast<std::int16_t>(x_), static_cast<std::int16_t>(y_),
+                      static_cast<std::uint16_t>(width_), static_cast<std::uint16_t>(height_), 0,
+                      XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual,
+                      XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT, values);
+    xcb_map_window(c.get(), window);
+    const xcb_gcontext_t gc = xcb_generate_id(c.get());
+    xcb_create_gc(c.get(), gc, window, 0, nullptr);
+
+    std::uint32_t quadrant[4];
+    for (int i = 0; i < 4; ++i)
+        quadrant[i] = PixelFor(c.get(), screen->default_colormap, kQuadrants[i]);
+    const std::uint32_t bar = PixelFor(c.get(), screen->default_colormap, kBarColor);
+    const std::uint32_t black = screen->black_pixel;
+
+    auto fill = [&](std::uint32_t pixel, int x, int y, int w, int h) {
+        xcb_change_gc(c.get(), gc, XCB_GC_FOREGROUND, &pixel);
+        const xcb_rectangle_t r{static_cast<std::int16_t>(x), static_cast<std::int16_t>(y),
+                                static_cast<std::uint16_t>(w), static_cast<std::uint16_t>(h)};
+        xcb_poly_fill_rectangle(c.get(), window, gc, 1, &r);
+    };
+    const int halfW = width_ / 2, halfH = height_ / 2;
+    const int bandTop = height_ * 4 / 10, bandHeight = height_ * 2 / 10;
+    const int barWidth = std::max(4, width_ / 10);
+    const auto start = std::chrono::steady_clock::now();
+    int rounds = 0;
+    while (running_) {
+        fill(quadrant[0], 0, 0, halfW, halfH);
+        fill(quadrant[1], halfW, 0, width_ - halfW, halfH);
+        fill(quadrant[2], 0, halfH, halfW, height_ - halfH);
+        fill(quadrant[3], halfW, halfH, width_ - halfW, height_ - halfH);
+        fill(black, 0, bandTop, width_, bandHeight);
+        // The bar crosses the window once every two seconds.
+        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                            std::chrono::steady_clock::now() - start)
+                            .count();
+        const int barX = static_cast<int>((ms % 2000) * (width_ + barWidth) / 2000) - barWidth;
+        fill(bar, barX, bandTop, barWidth, bandHeight);
+        std::unique_ptr<xcb_get_input_focus_reply_t, Free> sync(
+            xcb_get_input_focus_reply(c.get(), xcb_get_input_focus(c.get()), nullptr));
+        // The first round may race the map; after the second the pattern is on the screen.
+        if (++rounds == 2) shown_ = true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
+}  // namespace korvex::test

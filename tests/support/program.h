@@ -1,0 +1,43 @@
+// Starting the real program as a user would, with its own TEMP and runtime folder, and finding
+// its windows with xdotool.
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace korvex::test {
+
+// Polls cond every 20 ms until it holds; false after the timeout.
+bool WaitUntil(const std::function<bool()>& cond,
+               std::chrono::milliseconds timeout = std::chrono::seconds(20));
+
+// Visible windows whose title matches the regular expression, as xdotool finds them.
+std::vector<std::string> FindWindows(const std::string& titlePattern);
+
+class Program {
+  public:
+    // Starts the program binary with TEMP and XDG_RUNTIME_DIR set to home (created if needed).
+    Program(const std::filesystem::path& binary, const std::filesystem::path& home);
+    ~Program();  // kills the program if it still runs
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+
+    // The exit status once the program has ended within the timeout.
+    std::optional<int> WaitForExit(std::chrono::milliseconds timeout = std::chrono::seconds(20));
+    bool Running();
+
+  private:
+    pid_t pid_ = -1;
+    std::optional<int> status_;
+};
+
+// The program as built: $KORVEX_BUILD_DIR/app/korvex.
+std::filesystem::path ProgramBinary();
+
+}  // namespace korvex::test
