@@ -123,6 +123,15 @@ constexpr LRESULT ICERR_ERROR = -100;
 constexpr LRESULT ICERR_BADBITDEPTH = -200;
 constexpr LRESULT ICERR_BADIMAGESIZE = -201;
 
+// ICINFO dwFlags: what a compressor can do.
+constexpr std::uint32_t VIDCF_QUALITY = 0x0001;        // honours the quality setting
+constexpr std::uint32_t VIDCF_TEMPORAL = 0x0004;       // makes delta frames between key frames
+constexpr std::uint32_t VIDCF_FASTTEMPORALC = 0x0020;  // keeps its own previous frame
+constexpr std::uint32_t ICVERSION = 0x0104;            // ICINFO dwVersionICM
+
+constexpr std::int32_t ICQUALITY_DEFAULT = -1;
+constexpr std::int32_t ICQUALITY_HIGH = 10000;
+
 constexpr std::uint32_t ICCOMPRESS_KEYFRAME = 0x00000001;
 constexpr std::uint32_t AVIIF_KEYFRAME = 0x00000010;
 

@@ -1,0 +1,233 @@
+#include "platform/vfw/avcodec_driver.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <string>
+
+#include "platform/vfw/about_box.h"
+#include "platform/vfw/avcodec_encoder.h"
+#include "platform/vfw/codec_formats.h"
+#include "platform/vfw/dib_convert.h"
+
+namespace platform::vfw {
+
+namespace {
+
+template <std::size_t N>
+void CopyText(char16_t (&field)[N], std::u16string_view text) {
+    const std::size_t n = std::min(text.size(), N - 1);
+    std::copy_n(text.begin(), n, field);
+    std::fill(field + n, field + N, u'\0');
+}
+
+template <typename T>
+T* Pointer(std::intptr_t p) {
+    return reinterpret_cast<T*>(p);
+}
+
+// One open codec. Compression runs between ICM_COMPRESS_BEGIN and ICM_COMPRESS_END.
+//
+// Key frames: the first frame after ICM_COMPRESS_BEGIN, every frame with ICCOMPRESS_KEYFRAME,
+// and, with a key rate of n from ICM_COMPRESS_FRAMES_INFO, any frame n frames after the last key
+// frame; a key rate of 0 leaves them to the caller. Quality: libavcodec's msvideo1 has no
+// quality control, so a quality is checked for range (0..10000, or ICQUALITY_DEFAULT) and has
+// no effect, and the driver does not claim VIDCF_QUALITY.
+class AvCodecInstance final : public CodecInstance {
+  public:
+    AvCodecInstance(const EncoderSpec& spec, const ICINFO& info, bool compress)
+        : spec_(spec), info_(info), compress_(compress) {}
+
+    LRESULT Message(std::uint32_t msg, std::intptr_t p1, std::intptr_t p2) override {
+        switch (msg) {
+            case ICM_GETINFO:
+                return GetInfo(Pointer<ICINFO>(p1), p2);
+            case ICM_ABOUT:
+                return About(p1, p2);
+            case ICM_CONFIGURE:
+                return ICERR_UNSUPPORTED;
+            case ICM_COMPRESS_QUERY:
+                return Query(Pointer<const BITMAPINFOHEADER>(p1),
+                             Pointer<const BITMAPINFOHEADER>(p2));
+            case ICM_COMPRESS_GET_FORMAT:
+                return GetFormat(Pointer<const BITMAPINFOHEADER>(p1),
+                                 Pointer<BITMAPINFOHEADER>(p2));
+            case ICM_COMPRESS_GET_SIZE:
+                return GetSize(Pointer<const BITMAPINFOHEADER>(p1));
+            case ICM_COMPRESS_FRAMES_INFO:
+                return FramesInfo(Pointer<const ICCOMPRESSFRAMES>(p1));
+            case ICM_COMPRESS_BEGIN:
+                return Begin(Pointer<const BITMAPINFOHEADER>(p1),
+                             Pointer<const BITMAPINFOHEADER>(p2));
+            case ICM_COMPRESS:
+                return Compress(Pointer<ICCOMPRESS>(p1));
+            case ICM_COMPRESS_END:
+                encoder_.reset();
+                return ICERR_OK;
+            default:
+                return ICERR_UNSUPPORTED;
+        }
+    }
+
+  private:
+    // Copies up to `size` bytes of the description; returns how many.
+    LRESULT GetInfo(ICINFO* out, std::intptr_t size) const {
+        if (out == nullptr || size <= 0) return 0;
+        const auto n = std::min<std::size_t>(static_cast<std::size_t>(size), sizeof(ICINFO));
+        std::memcpy(out, &info_, n);
+        return static_cast<LRESULT>(n);
+    }
+
+    LRESULT About(std::intptr_t parent, std::intptr_t flags) const {
+        if (parent == -1) return flags == ICMF_ABOUT_QUERY ? ICERR_OK : ICERR_BADPARAM;
+        const std::string details = std::string("Compresses with the ") + spec_.encoder +
+                                    " encoder of " + std::string(LibraryVersion()) + ".";
+        return ShowAboutBox(parent, spec_.description, details) ? ICERR_OK : ICERR_ERROR;
+    }
+
+    LRESULT Query(const BITMAPINFOHEADER* in, const BITMAPINFOHEADER* out) const {
+        if (LRESULT result = QueryInput(spec_, in); result != ICERR_OK) return result;
+        return out != nullptr ? QueryOutput(spec_, *in, *out) : ICERR_OK;
+    }
+
+    // Without an output buffer, tells how many bytes the output format takes.
+    LRESULT GetFormat(const BITMAPINFOHEADER* in, BITMAPINFOHEADER* out) const {
+        if (LRESULT result = QueryInput(spec_, in); result != ICERR_OK) return result;
+        if (out == nullptr) return sizeof(BITMAPINFOHEADER);
+        *out = CompressedFormat(spec_, *in);
+        return ICERR_OK;
+    }
+
+    LRESULT GetSize(const BITMAPINFOHEADER* in) const {
+        if (LRESULT result = QueryInput(spec_, in); result != ICERR_OK) return result;
+        return spec_.maxFrameBytes(in->biWidth, in->biHeight);
+    }
+
+    LRESULT FramesInfo(const ICCOMPRESSFRAMES* frames) {
+        if (frames == nullptr) return ICERR_BADPARAM;
+        if (frames->lQuality != ICQUALITY_DEFAULT &&
+            (frames->lQuality < 0 || frames->lQuality > ICQUALITY_HIGH)) {
+            return ICERR_BADPARAM;
+        }
+        if (frames->lKeyRate < 0) return ICERR_BADPARAM;
+        keyRate_ = frames->lKeyRate;
+        // The rate reaches the encoder at the next ICM_COMPRESS_BEGIN.
+        if (frames->dwRate > 0 && frames->dwScale > 0 && frames->dwRate <= INT_MAX &&
+            frames->dwScale <= INT_MAX) {
+            rate_ = {static_cast<int>(frames->dwScale), static_cast<int>(frames->dwRate)};
+        }
+        return ICERR_OK;
+    }
+
+    LRESULT Begin(const BITMAPINFOHEADER* in, const BITMAPINFOHEADER* out) {
+        if (!compress_) return ICERR_UNSUPPORTED;
+        if (LRESULT result = QueryInput(spec_, in); result != ICERR_OK) return result;
+        if (out == nullptr) return ICERR_BADPARAM;
+        if (LRESULT result = QueryOutput(spec_, *in, *out); result != ICERR_OK) return result;
+        encoder_.reset();
+        std::unique_ptr<AvEncoder> encoder;
+        if (LRESULT result = AvEncoder::Open(spec_, in->biWidth, in->biHeight, rate_, encoder);
+            result != ICERR_OK) {
+            return result;
+        }
+        encoder_ = std::move(encoder);
+        input_ = *in;
+        keyDue_ = true;
+        sinceKey_ = 0;
+        return ICERR_OK;
+    }
+
+    LRESULT Compress(ICCOMPRESS* c) {
+        if (c == nullptr) return ICERR_BADPARAM;
+        if (!encoder_) return ICERR_ERROR;
+        if (c->lpbiInput == nullptr || c->lpInput == nullptr || c->lpbiOutput == nullptr ||
+            c->lpOutput == nullptr) {
+            return ICERR_BADPARAM;
+        }
+        const BITMAPINFOHEADER& in = *c->lpbiInput;
+        if (LRESULT result = QueryInput(spec_, &in); result != ICERR_OK) return result;
+        if (in.biWidth != input_.biWidth || in.biHeight != input_.biHeight ||
+            in.biBitCount != input_.biBitCount) {
+            return ICERR_BADFORMAT;
+        }
+
+        std::ptrdiff_t stride = 0;
+        const std::span<std::uint8_t> picture = encoder_->Picture(&stride);
+        if (picture.empty()) return ICERR_MEMORY;
+        if (!Convert(InputImage(in, c->lpInput), picture, stride)) return ICERR_BADFORMAT;
+
+        const bool key = keyDue_ || (c->dwFlags & ICCOMPRESS_KEYFRAME) != 0 ||
+                         (keyRate_ > 0 && sinceKey_ + 1 >= keyRate_);
+        AvEncoder::Packet packet;
+        if (LRESULT result = encoder_->Encode(key, &packet); result != ICERR_OK) return result;
+        // The caller's buffer holds what ICM_COMPRESS_GET_SIZE promised, never more.
+        if (packet.bytes.size() > spec_.maxFrameBytes(in.biWidth, in.biHeight)) {
+            return ICERR_INTERNAL;
+        }
+        std::memcpy(c->lpOutput, packet.bytes.data(), packet.bytes.size());
+        c->lpbiOutput->biSizeImage = static_cast<std::uint32_t>(packet.bytes.size());
+        if (c->lpdwFlags != nullptr) *c->lpdwFlags = packet.key ? AVIIF_KEYFRAME : 0;
+        if (packet.key) {
+            keyDue_ = false;
+            sinceKey_ = 0;
+        } else {
+            ++sinceKey_;
+        }
+        return ICERR_OK;
+    }
+
+    bool Convert(const DibImage& image, std::span<std::uint8_t> picture,
+                 std::ptrdiff_t stride) const {
+        switch (spec_.input) {
+            case EncoderInput::Rgb555:
+                return DibToRgb555(image, picture, stride);
+        }
+        return false;
+    }
+
+    EncoderSpec spec_;
+    ICINFO info_;
+    bool compress_;
+    std::int32_t keyRate_ = 0;
+    AvEncoder::Rate rate_;
+    std::unique_ptr<AvEncoder> encoder_;
+    BITMAPINFOHEADER input_{};
+    bool keyDue_ = true;
+    std::int64_t sinceKey_ = 0;  // frames compressed since the last key frame
+};
+
+}  // namespace
+
+AvCodecDriver::AvCodecDriver(const EncoderSpec& spec) : spec_(spec) {}
+
+ICINFO AvCodecDriver::Info() const {
+    ICINFO info{};
+    info.dwSize = sizeof(ICINFO);
+    info.fccType = ICTYPE_VIDEO;
+    info.fccHandler = spec_.handler;
+    info.dwFlags = spec_.flags;
+    info.dwVersion = 1;
+    info.dwVersionICM = ICVERSION;
+    CopyText(info.szName, spec_.name);
+    CopyText(info.szDescription, spec_.description);
+    std::u16string driver = u"libavcodec ";
+    for (const char* c = spec_.encoder; *c != '\0'; ++c) driver += static_cast<char16_t>(*c);
+    CopyText(info.szDriver, driver);
+    return info;
+}
+
+std::unique_ptr<CodecInstance> AvCodecDriver::Open(std::uint32_t mode) {
+    if (mode != ICMODE_COMPRESS && mode != ICMODE_QUERY) return nullptr;
+    if (!HasEncoder(spec_)) return nullptr;
+    return std::make_unique<AvCodecInstance>(spec_, Info(), mode == ICMODE_COMPRESS);
+}
+
+std::vector<std::shared_ptr<CodecDriver>> DriversFor(std::span<const EncoderSpec> specs) {
+    std::vector<std::shared_ptr<CodecDriver>> drivers;
+    for (const EncoderSpec& spec : specs) {
+        if (HasEncoder(spec)) drivers.push_back(std::make_shared<AvCodecDriver>(spec));
+    }
+    return drivers;
+}
+
+}  // namespace platform::vfw

@@ -1,0 +1,31 @@
+// Codec drivers backed by libavcodec encoders, one per encoder entry. A driver answers the
+// ICM_ messages of the codec interface for the frames its encoder takes.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <vector>
+
+#include "platform/vfw/codec_table.h"
+#include "platform/vfw/vfw.h"
+
+namespace platform::vfw {
+
+class AvCodecDriver final : public CodecDriver {
+  public:
+    explicit AvCodecDriver(const EncoderSpec& spec);
+
+    ICINFO Info() const override;
+    // An instance for ICMODE_COMPRESS, or for ICMODE_QUERY (which answers every question but
+    // compresses nothing); null for other modes or when libavcodec lacks the encoder.
+    std::unique_ptr<CodecInstance> Open(std::uint32_t mode) override;
+
+  private:
+    EncoderSpec spec_;
+};
+
+// Drivers for the entries whose encoder the libavcodec in use has, in the entries' order.
+std::vector<std::shared_ptr<CodecDriver>> DriversFor(std::span<const EncoderSpec> specs);
+
+}  // namespace platform::vfw

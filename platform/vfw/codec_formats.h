@@ -1,0 +1,31 @@
+// The frame formats an encoder entry takes and gives, as checks of bitmap headers. Headers are
+// read, never kept. Safe on any thread.
+#pragma once
+
+#include <span>
+
+#include "platform/vfw/codec_table.h"
+#include "platform/vfw/dib_convert.h"
+#include "platform/vfw/vfw.h"
+
+namespace platform::vfw {
+
+// ICERR_OK when the entry's encoder can compress frames described by `in` (a header followed by
+// its colour table at 8 bits): BI_RGB, bottom-up, 8/16/24/32 bits, a size the encoder takes.
+// Otherwise ICERR_BADFORMAT, ICERR_BADBITDEPTH or ICERR_BADIMAGESIZE; a null header is refused.
+LRESULT QueryInput(const EncoderSpec& spec, const BITMAPINFOHEADER* in);
+
+// ICERR_OK when `out` describes what the entry makes of the accepted input `in`, else
+// ICERR_BADFORMAT.
+LRESULT QueryOutput(const EncoderSpec& spec, const BITMAPINFOHEADER& in,
+                    const BITMAPINFOHEADER& out);
+
+// The header of the compressed frames for the accepted input `in`; biSizeImage is the largest
+// compressed frame.
+BITMAPINFOHEADER CompressedFormat(const EncoderSpec& spec, const BITMAPINFOHEADER& in);
+
+// The picture that the accepted input header `in` and its pixel rows describe; the colour table
+// is read from behind the header. Both stay owned by the caller.
+DibImage InputImage(const BITMAPINFOHEADER& in, const void* pixels);
+
+}  // namespace platform::vfw

@@ -1,0 +1,31 @@
+// Geometry of packed DIB pixel rows and their conversion into the pixel layouts the encoders
+// take. Plain data in, plain data out: no Qt, no X11, no libav. Safe on any thread.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+namespace platform::vfw {
+
+// Bytes in one DIB row of the given width and depth: rows are padded to whole 32-bit words.
+// 0 when width or bit count is not positive.
+std::int64_t DibStride(std::int32_t width, std::int32_t bitCount);
+
+// An uncompressed (BI_RGB) bottom-up DIB: 32 bits BGRX, 24 bits BGR, 16 bits RGB555 in
+// little-endian words (bit 15 unused), 8 bits indices into a BGRX colour table.
+struct DibImage {
+    std::int32_t width = 0;
+    std::int32_t height = 0;  // positive; the first row in memory is the bottom of the picture
+    std::int32_t bitCount = 0;
+    std::span<const std::uint8_t> pixels;    // height rows of DibStride(width, bitCount) bytes
+    std::span<const std::uint32_t> colours;  // the colour table, used at 8 bits only
+};
+
+// Writes the picture top row first as little-endian RGB555 words (bit 15 clear), outStride bytes
+// from one row to the next; channels are truncated to 5 bits, and an index past the colour table
+// gives black. False, with nothing written, for a depth other than 8/16/24/32 or buffers too
+// small for the picture.
+bool DibToRgb555(const DibImage& dib, std::span<std::uint8_t> out, std::ptrdiff_t outStride);
+
+}  // namespace platform::vfw

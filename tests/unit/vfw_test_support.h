@@ -1,0 +1,282 @@
+// Test frames, a compression session driven through the codec messages, and libavcodec's own
+// Microsoft Video 1 decoder to read back what the driver wrote.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include "platform/vfw/dib_convert.h"
+#include "platform/vfw/vfw.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+}
+
+namespace vfwtest {
+
+using namespace platform::vfw;
+
+constexpr FOURCC kMsvc = mmioFOURCC('M', 'S', 'V', 'C');
+
+struct Rgb {
+    int r, g, b;
+};
+
+// 0..127: a grey ramp; 128..255: a 4 x 4 x 8 colour cube.
+inline std::uint32_t PaletteEntry(int k) {
+    int r, g, b;
+    if (k < 128) {
+        r = g = b = k * 2;
+    } else {
+        const int j = k - 128;
+        r = (j & 3) * 85;
+        g = (j >> 2 & 3) * 85;
+        b = (j >> 4) * 255 / 7;
+    }
+    return static_cast<std::uint32_t>(r << 16 | g << 8 | b);
+}
+
+// Frame i of a scene: a horizontal grey ramp above, flat colour tiles below, and a 12 x 12
+// white square moving 3 pixels right and 1 down per frame, off the 4 x 4 block grid.
+inline int SceneIndex(int x, int y, int width, int height, int i) {
+    const int sx = 2 + 3 * i % (width - 14);
+    const int sy = 1 + i % (height - 14);
+    if (x >= sx && x < sx + 12 && y >= sy && y < sy + 12) return 255;
+    if (y < height / 2) return x * 127 / (width - 1);
+    return 128 + ((x / 8 + y / 8 * 5) & 127);
+}
+
+// A DIB: header, 256-entry colour table (always there, used at 8 bits), pixel rows.
+struct Frame {
+    struct Info {
+        BITMAPINFOHEADER header;
+        std::uint32_t colours[256];
+    } info{};
+    std::vector<std::uint8_t> pixels;
+    std::vector<Rgb> picture;  // what the frame shows, top row first, 8-bit channels
+
+    const BITMAPINFOHEADER* header() const { return &info.header; }
+};
+
+inline BITMAPINFOHEADER DibHeader(int width, int height, int bitCount) {
+    BITMAPINFOHEADER h{};
+    h.biSize = sizeof(BITMAPINFOHEADER);
+    h.biWidth = width;
+    h.biHeight = height;
+    h.biPlanes = 1;
+    h.biBitCount = static_cast<std::uint16_t>(bitCount);
+    h.biCompression = BI_RGB;
+    h.biSizeImage = static_cast<std::uint32_t>(DibStride(width, bitCount) * height);
+    h.biClrUsed = bitCount <= 8 ? 256 : 0;
+    return h;
+}
+
+// Frame i of the scene at any of the four depths, laid out as the screen grabber makes it.
+inline Frame SceneFrame(int width, int height, int bitCount, int i) {
+    Frame f;
+    f.info.header = DibHeader(width, height, bitCount);
+    for (int k = 0; k < 256; ++k) f.info.colours[k] = PaletteEntry(k);
+    const auto stride = static_cast<std::size_t>(DibStride(width, bitCount));
+    f.pixels.assign(stride * static_cast<std::size_t>(height), 0xEE);
+    for (int y = 0; y < height; ++y) {
+        std::uint8_t* row = f.pixels.data() + static_cast<std::size_t>(height - 1 - y) * stride;
+        for (int x = 0; x < width; ++x) {
+            const int k = SceneIndex(x, y, width, height, i);
+            const std::uint32_t c = PaletteEntry(k);
+            const int r = c >> 16 & 0xFF, g = c >> 8 & 0xFF, b = c & 0xFF;
+            f.picture.push_back({r, g, b});
+            switch (bitCount) {
+                case 32:
+                    std::memcpy(row + x * 4, &c, 4);
+                    break;
+                case 24:
+                    row[x * 3] = static_cast<std::uint8_t>(b);
+                    row[x * 3 + 1] = static_cast<std::uint8_t>(g);
+                    row[x * 3 + 2] = static_cast<std::uint8_t>(r);
+                    break;
+                case 16: {
+                    const int v = (r >> 3) << 10 | (g >> 3) << 5 | b >> 3;
+                    row[x * 2] = static_cast<std::uint8_t>(v);
+                    row[x * 2 + 1] = static_cast<std::uint8_t>(v >> 8);
+                    break;
+                }
+                default:
+                    row[x] = static_cast<std::uint8_t>(k);
+                    break;
+            }
+        }
+    }
+    return f;
+}
+
+// One ICMODE_COMPRESS session of the 'MSVC' driver, through the IC* calls.
+class Session {
+  public:
+    struct Compressed {
+        LRESULT result = ICERR_OK;
+        std::vector<std::uint8_t> bytes;
+        bool key = false;
+    };
+
+    explicit Session(FOURCC handler = kMsvc)
+        : hic_(ICOpen(ICTYPE_VIDEO, handler, ICMODE_COMPRESS)) {}
+
+    HIC hic() const { return hic_.get(); }
+
+    LRESULT Begin(const BITMAPINFOHEADER& in, std::int32_t keyRate, std::int32_t quality = 7500) {
+        if (!hic_) return ICERR_BADHANDLE;
+        LRESULT r = ICSendMessage(hic(), ICM_COMPRESS_GET_FORMAT, Ptr(&in), Ptr(&out_));
+        if (r != ICERR_OK) return r;
+        ICCOMPRESSFRAMES frames{};
+        frames.lpbiInput = &in;
+        frames.lpbiOutput = &out_;
+        frames.lQuality = quality;
+        frames.lKeyRate = keyRate;
+        frames.dwRate = 5;
+        frames.dwScale = 1;
+        r = ICSendMessage(hic(), ICM_COMPRESS_FRAMES_INFO, Ptr(&frames), sizeof(frames));
+        if (r != ICERR_OK) return r;
+        const LRESULT size = ICSendMessage(hic(), ICM_COMPRESS_GET_SIZE, Ptr(&in), Ptr(&out_));
+        if (size <= 0) return size;
+        buffer_.assign(static_cast<std::size_t>(size), 0);
+        return ICSendMessage(hic(), ICM_COMPRESS_BEGIN, Ptr(&in), Ptr(&out_));
+    }
+
+    Compressed Compress(const BITMAPINFOHEADER* in, const void* pixels, bool forceKey) {
+        ICCOMPRESS c{};
+        BITMAPINFOHEADER out = out_;
+        std::uint32_t ckid = 0;
+        std::uint32_t flags = 0xFFFF;
+        c.dwFlags = forceKey ? ICCOMPRESS_KEYFRAME : 0;
+        c.lpbiOutput = &out;
+        c.lpOutput = buffer_.data();
+        c.lpbiInput = in;
+        c.lpInput = pixels;
+        c.lpckid = &ckid;
+        c.lpdwFlags = &flags;
+        c.dwQuality = static_cast<std::uint32_t>(ICQUALITY_DEFAULT);
+        Compressed f;
+        f.result = ICSendMessage(hic(), ICM_COMPRESS, Ptr(&c), sizeof(c));
+        if (f.result == ICERR_OK) {
+            EXPECT_LE(out.biSizeImage, buffer_.size());
+            f.bytes.assign(buffer_.begin(), buffer_.begin() + out.biSizeImage);
+            EXPECT_TRUE(flags == AVIIF_KEYFRAME || flags == 0) << flags;
+            f.key = flags == AVIIF_KEYFRAME;
+        }
+        return f;
+    }
+
+    Compressed Compress(const vfwtest::Frame& frame, bool forceKey = false) {
+        return Compress(frame.header(), frame.pixels.data(), forceKey);
+    }
+
+    LRESULT End() { return ICSendMessage(hic(), ICM_COMPRESS_END, 0, 0); }
+
+    const BITMAPINFOHEADER& output() const { return out_; }
+
+    template <typename T>
+    static std::intptr_t Ptr(T* p) {
+        return reinterpret_cast<std::intptr_t>(p);
+    }
+
+  private:
+    CodecHandle hic_;
+    BITMAPINFOHEADER out_{};
+    std::vector<std::uint8_t> buffer_;
+};
+
+// libavcodec's Microsoft Video 1 decoder; pictures come back top row first in 8-bit channels
+// widened from 5 bits by shifting, the way the frames were made.
+class Decoder {
+  public:
+    Decoder(int width, int height) : width_(width), height_(height) {
+        const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_MSVIDEO1);
+        context_.reset(avcodec_alloc_context3(codec));
+        context_->width = width;
+        context_->height = height;
+        context_->bits_per_coded_sample = 16;
+        opened_ = avcodec_open2(context_.get(), codec, nullptr) == 0;
+        frame_.reset(av_frame_alloc());
+        packet_.reset(av_packet_alloc());
+    }
+
+    // False when the decoder refuses the frame.
+    bool Decode(const std::vector<std::uint8_t>& bytes, std::vector<Rgb>* picture) {
+        if (!opened_ || av_new_packet(packet_.get(), static_cast<int>(bytes.size())) < 0) {
+            return false;
+        }
+        std::memcpy(packet_->data, bytes.data(), bytes.size());
+        const bool sent = avcodec_send_packet(context_.get(), packet_.get()) == 0;
+        av_packet_unref(packet_.get());
+        if (!sent || avcodec_receive_frame(context_.get(), frame_.get()) != 0) return false;
+        if (frame_->format != AV_PIX_FMT_RGB555LE || frame_->width != width_ ||
+            frame_->height != height_) {
+            return false;
+        }
+        picture->clear();
+        for (int y = 0; y < height_; ++y) {
+            const auto* row =
+                frame_->data[0] + static_cast<std::ptrdiff_t>(y) * frame_->linesize[0];
+            for (int x = 0; x < width_; ++x) {
+                const int v = row[x * 2] | row[x * 2 + 1] << 8;
+                picture->push_back({(v >> 10 & 31) << 3, (v >> 5 & 31) << 3, (v & 31) << 3});
+            }
+        }
+        return true;
+    }
+
+  private:
+    struct ContextFree {
+        void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
+    };
+    struct FrameFree {
+        void operator()(AVFrame* f) const { av_frame_free(&f); }
+    };
+    struct PacketFree {
+        void operator()(AVPacket* p) const { av_packet_free(&p); }
+    };
+    int width_, height_;
+    bool opened_ = false;
+    std::unique_ptr<AVCodecContext, ContextFree> context_;
+    std::unique_ptr<AVFrame, FrameFree> frame_;
+    std::unique_ptr<AVPacket, PacketFree> packet_;
+};
+
+struct Difference {
+    double mean = 0;  // mean absolute difference per channel, in 5-bit steps
+    int max = 0;      // largest, in 5-bit steps
+    double far = 0;   // share of pixels off by more than 3 steps in some channel
+};
+
+// How far a decoded picture is from what the frame showed, after both are cut to 5 bits.
+inline Difference Compare(const std::vector<Rgb>& shown, const std::vector<Rgb>& decoded) {
+    Difference d;
+    if (shown.size() != decoded.size() || shown.empty()) return {1e9, 1 << 30, 1};
+    long total = 0;
+    std::size_t far = 0;
+    for (std::size_t i = 0; i < shown.size(); ++i) {
+        int worst = 0;
+        for (auto [a, b] :
+             {std::pair{shown[i].r, decoded[i].r}, std::pair{shown[i].g, decoded[i].g},
+              std::pair{shown[i].b, decoded[i].b}}) {
+            const int diff = std::abs((a >> 3) - (b >> 3));
+            total += diff;
+            worst = std::max(worst, diff);
+        }
+        d.max = std::max(d.max, worst);
+        if (worst > 3) ++far;
+    }
+    d.far = static_cast<double>(far) / static_cast<double>(shown.size());
+    d.mean = static_cast<double>(total) / (3.0 * static_cast<double>(shown.size()));
+    return d;
+}
+
+}  // namespace vfwtest
