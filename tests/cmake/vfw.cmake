@@ -5,3 +5,7 @@ korvex_test(vfw_convert_test LABEL unit
 korvex_test(vfw_msvc_test LABEL unit
   SOURCES unit/vfw_msvc_test.cpp
   LIBS korvex_vfw PkgConfig::LIBAV)
+# Qt's offscreen platform shows the box without a display.
+korvex_test(vfw_about_test LABEL unit TIMEOUT 60
+  SOURCES unit/vfw_about_test.cpp
+  LIBS korvex_vfw Qt6::Widgets PkgConfig::LIBAV)

@@ -1,0 +1,81 @@
+// The codec's about box, shown through ICM_ABOUT on Qt's offscreen platform.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QTimer>
+#include <QWidget>
+#include <thread>
+
+#include "platform/vfw/vfw.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+}
+
+using namespace platform::vfw;
+
+namespace {
+
+struct Seen {
+    QString title;
+    QString text;
+    QWidget* owner = nullptr;
+};
+
+// Closes the about box as soon as it is up and tells what it showed.
+void CloseAboutBoxWhenShown(Seen* seen) {
+    auto* timer = new QTimer(qApp);
+    QObject::connect(timer, &QTimer::timeout, [timer, seen] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr) return;
+        seen->title = box->windowTitle();
+        seen->text = box->text();
+        seen->owner = box->parentWidget();
+        box->accept();
+        timer->deleteLater();
+    });
+    timer->start(10);
+}
+
+}  // namespace
+
+TEST(MsvcAbout, ShowsAModalBoxNamingTheCodecAndItsLibrary) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    int argc = 1;
+    char name[] = "vfw_about_test";
+    char* argv[] = {name, nullptr};
+    QApplication app(argc, argv);
+    CodecHandle hic(ICOpen(ICTYPE_VIDEO, mmioFOURCC('M', 'S', 'V', 'C'), ICMODE_QUERY));
+    ASSERT_TRUE(hic);
+
+    QWidget parent;
+    Seen seen;
+    CloseAboutBoxWhenShown(&seen);
+    EXPECT_EQ(ICSendMessage(hic.get(), ICM_ABOUT, reinterpret_cast<std::intptr_t>(&parent), 0),
+              ICERR_OK);
+    EXPECT_EQ(seen.title, "About Microsoft Video 1");
+    EXPECT_TRUE(seen.text.startsWith("Microsoft Video 1")) << seen.text.toStdString();
+    const unsigned v = avcodec_version();
+    const QString library = QString("libavcodec %1.%2.%3")
+                                .arg(AV_VERSION_MAJOR(v))
+                                .arg(AV_VERSION_MINOR(v))
+                                .arg(AV_VERSION_MICRO(v));
+    EXPECT_TRUE(seen.text.contains(library)) << seen.text.toStdString();
+    EXPECT_TRUE(seen.text.contains(av_version_info())) << seen.text.toStdString();
+    EXPECT_EQ(seen.owner, &parent);
+
+    // Without an owner window, too.
+    Seen unowned;
+    CloseAboutBoxWhenShown(&unowned);
+    EXPECT_EQ(ICSendMessage(hic.get(), ICM_ABOUT, 0, 0), ICERR_OK);
+    EXPECT_EQ(unowned.title, "About Microsoft Video 1");
+    EXPECT_EQ(unowned.owner, nullptr);
+
+    // Widgets live on the GUI thread only: another thread gets an error and no box.
+    LRESULT fromWorker = ICERR_OK;
+    std::thread worker([&] { fromWorker = ICSendMessage(hic.get(), ICM_ABOUT, 0, 0); });
+    worker.join();
+    EXPECT_EQ(fromWorker, ICERR_ERROR);
+    EXPECT_EQ(QApplication::topLevelWidgets().size(), 1);  // just the parent
+}
