@@ -1,0 +1,65 @@
+// Naming recordings: the typed-character filter, pasted names, list names, paths and captions.
+#include <gtest/gtest.h>
+
+#include "app/VideoNames.h"
+
+using namespace app;
+
+TEST(VideoNames, TypedCharacters) {
+    for (char32_t c : {U'a', U'Z', U'0', U'9', U' ', U'-', U'_', U'\b', U'Ä', U'Ö', U'Ü', U'ä',
+                       U'ö', U'ü', U'ß'}) {
+        EXPECT_TRUE(AcceptedNameChar(c)) << static_cast<unsigned>(c);
+    }
+    for (char32_t c : {U'.', U'/', U'\\', U'\r', U'\n', U'\x1b', U':', U'*', U'?', U'é', U'€',
+                       U'\t'}) {
+        EXPECT_FALSE(AcceptedNameChar(c)) << static_cast<unsigned>(c);
+    }
+}
+
+TEST(VideoNames, TrimmingKeepsTheInside) {
+    EXPECT_EQ(TrimName("  Demo 1 \t\r\n"), "Demo 1");
+    EXPECT_EQ(TrimName("\x01x\x7f"), "x");
+    EXPECT_EQ(TrimName("   "), "");
+}
+
+TEST(VideoNames, PastedNamesStayInTheFolder) {
+    EXPECT_EQ(RecordingName("../../etc/passwd"), "etcpasswd");
+    EXPECT_EQ(RecordingName("a/b\\c"), "abc");
+    EXPECT_EQ(RecordingName("a.b/c"), "a.bc");
+    EXPECT_EQ(RecordingName(".hidden"), "hidden");
+    EXPECT_EQ(RecordingName("..."), "");
+    EXPECT_EQ(RecordingName(" . . "), "");
+    EXPECT_EQ(RecordingName(". .a."), "a.");
+    EXPECT_EQ(RecordingName("  ..  "), "");
+    EXPECT_EQ(RecordingName("Demo.AVI"), "Demo.AVI");
+    EXPECT_EQ(RecordingName("line\nbreak"), "linebreak");
+    EXPECT_EQ(RecordingName("Größe"), "Größe");
+}
+
+TEST(VideoNames, ListNamesAndPaths) {
+    EXPECT_EQ(ListName("Demo.AVI"), "Demo");
+    EXPECT_EQ(ListName("a.avi.avi"), "a");
+    EXPECT_EQ(ListName("x.Avi.zip.avi"), "x.zip");
+    EXPECT_EQ(VideoPathFor("/t/Video", "Demo"), "/t/Video/Demo.avi");
+    EXPECT_EQ(VideoPathFor("/t/Video", "Demo.AvI"), "/t/Video/Demo.AvI");
+    EXPECT_EQ(VideoPathFor("/t/Video", "a"), "/t/Video/a.avi");
+    EXPECT_EQ(WithExtension("/t/Video/a.b.avi", ".zip"), "/t/Video/a.b.zip");
+    EXPECT_EQ(WithExtension("/t/Vid.eo/a", ".7z"), "/t/Vid.eo/a.7z");
+}
+
+TEST(VideoNames, HintAndCaption) {
+    EXPECT_EQ(ComboHint("", "ctx", "select"), "select");
+    EXPECT_EQ(ComboHint("Demo", "ctx", "select"), "Demo\r\nctx");
+    EXPECT_EQ(ElapsedCaption(0), "00:00");
+    EXPECT_EQ(ElapsedCaption(61), "01:01");
+    EXPECT_EQ(ElapsedCaption(3599), "59:59");
+    EXPECT_EQ(ElapsedCaption(3600), "00:00");
+    EXPECT_EQ(ElapsedCaption(3725), "02:05");
+}
+
+TEST(VideoNames, FreeSpace) {
+    EXPECT_TRUE(EnoughSpace(201ull * 1048576, 200));
+    EXPECT_FALSE(EnoughSpace(200ull * 1048576 + 1048575, 200));  // whole MiB only
+    EXPECT_FALSE(EnoughSpace(0, 100));
+    EXPECT_TRUE(EnoughSpace(std::nullopt, 200));
+}
