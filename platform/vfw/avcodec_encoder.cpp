@@ -51,7 +51,7 @@ void AvEncoder::PacketFree::operator()(AVPacket* p) const {
     av_packet_free(&p);
 }
 
-AvEncoder::AvEncoder(Key, const EncoderSpec& spec, Rate rate) : spec_(spec), rate_(rate) {}
+AvEncoder::AvEncoder(Key /*key*/, const EncoderSpec& spec, Rate rate) : spec_(spec), rate_(rate) {}
 
 AvEncoder::~AvEncoder() = default;
 

@@ -1,5 +1,6 @@
 #include "platform/vfw/codec_formats.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdint>
 #include <limits>
@@ -24,11 +25,9 @@ FOURCC UpperCase(FOURCC code) {
 }
 
 bool IsCompressionOf(const EncoderSpec& spec, FOURCC code) {
-    if (UpperCase(code) == UpperCase(spec.compression)) return true;
-    for (FOURCC alias : spec.aliases) {
-        if (UpperCase(code) == UpperCase(alias)) return true;
-    }
-    return false;
+    const FOURCC upper = UpperCase(code);
+    return upper == UpperCase(spec.compression) ||
+           std::ranges::any_of(spec.aliases, [upper](FOURCC a) { return upper == UpperCase(a); });
 }
 
 std::uint32_t ColourCount(const BITMAPINFOHEADER& in) {

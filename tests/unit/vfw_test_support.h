@@ -28,6 +28,7 @@ constexpr FOURCC kMsvc = mmioFOURCC('M', 'S', 'V', 'C');
 
 struct Rgb {
     int r, g, b;
+    bool operator==(const Rgb&) const = default;
 };
 
 // 0..127: a grey ramp; 128..255: a 4 x 4 x 8 colour cube.
@@ -252,14 +253,13 @@ class Decoder {
 
 struct Difference {
     double mean = 0;  // mean absolute difference per channel, in 5-bit steps
-    int max = 0;      // largest, in 5-bit steps
     double far = 0;   // share of pixels off by more than 3 steps in some channel
 };
 
 // How far a decoded picture is from what the frame showed, after both are cut to 5 bits.
 inline Difference Compare(const std::vector<Rgb>& shown, const std::vector<Rgb>& decoded) {
     Difference d;
-    if (shown.size() != decoded.size() || shown.empty()) return {1e9, 1 << 30, 1};
+    if (shown.size() != decoded.size() || shown.empty()) return {1e9, 1};
     long total = 0;
     std::size_t far = 0;
     for (std::size_t i = 0; i < shown.size(); ++i) {
@@ -271,7 +271,6 @@ inline Difference Compare(const std::vector<Rgb>& shown, const std::vector<Rgb>&
             total += diff;
             worst = std::max(worst, diff);
         }
-        d.max = std::max(d.max, worst);
         if (worst > 3) ++far;
     }
     d.far = static_cast<double>(far) / static_cast<double>(shown.size());
