@@ -35,8 +35,8 @@ T* Pointer(std::intptr_t p) {
 // no effect, and the driver does not claim VIDCF_QUALITY.
 class AvCodecInstance final : public CodecInstance {
   public:
-    AvCodecInstance(const EncoderSpec& spec, const ICINFO& info, bool compress)
-        : spec_(spec), info_(info), compress_(compress) {}
+    AvCodecInstance(const EncoderEntry& entry, const ICINFO& info, bool compress)
+        : entry_(entry), info_(info), compress_(compress) {}
 
     LRESULT Message(std::uint32_t msg, std::intptr_t p1, std::intptr_t p2) override {
         switch (msg) {
@@ -80,27 +80,27 @@ class AvCodecInstance final : public CodecInstance {
 
     LRESULT About(std::intptr_t parent, std::intptr_t flags) const {
         if (parent == -1) return flags == ICMF_ABOUT_QUERY ? ICERR_OK : ICERR_BADPARAM;
-        const std::string details = std::string("Compresses with the ") + spec_.encoder +
+        const std::string details = std::string("Compresses with the ") + entry_.encoder +
                                     " encoder of " + std::string(LibraryVersion()) + ".";
-        return ShowAboutBox(parent, spec_.description, details) ? ICERR_OK : ICERR_ERROR;
+        return ShowAboutBox(parent, entry_.description, details) ? ICERR_OK : ICERR_ERROR;
     }
 
     LRESULT Query(const BITMAPINFOHEADER* in, const BITMAPINFOHEADER* out) const {
-        if (LRESULT result = QueryInput(spec_, in); result != ICERR_OK) return result;
-        return out != nullptr ? QueryOutput(spec_, *in, *out) : ICERR_OK;
+        if (LRESULT result = QueryInput(entry_, in); result != ICERR_OK) return result;
+        return out != nullptr ? QueryOutput(entry_, *in, *out) : ICERR_OK;
     }
 
     // Without an output buffer, tells how many bytes the output format takes.
     LRESULT GetFormat(const BITMAPINFOHEADER* in, BITMAPINFOHEADER* out) const {
-        if (LRESULT result = QueryInput(spec_, in); result != ICERR_OK) return result;
+        if (LRESULT result = QueryInput(entry_, in); result != ICERR_OK) return result;
         if (out == nullptr) return sizeof(BITMAPINFOHEADER);
-        *out = CompressedFormat(spec_, *in);
+        *out = CompressedFormat(entry_, *in);
         return ICERR_OK;
     }
 
     LRESULT GetSize(const BITMAPINFOHEADER* in) const {
-        if (LRESULT result = QueryInput(spec_, in); result != ICERR_OK) return result;
-        return spec_.maxFrameBytes(in->biWidth, in->biHeight);
+        if (LRESULT result = QueryInput(entry_, in); result != ICERR_OK) return result;
+        return entry_.maxFrameBytes(in->biWidth, in->biHeight);
     }
 
     LRESULT FramesInfo(const ICCOMPRESSFRAMES* frames) {
@@ -121,12 +121,12 @@ class AvCodecInstance final : public CodecInstance {
 
     LRESULT Begin(const BITMAPINFOHEADER* in, const BITMAPINFOHEADER* out) {
         if (!compress_) return ICERR_UNSUPPORTED;
-        if (LRESULT result = QueryInput(spec_, in); result != ICERR_OK) return result;
+        if (LRESULT result = QueryInput(entry_, in); result != ICERR_OK) return result;
         if (out == nullptr) return ICERR_BADPARAM;
-        if (LRESULT result = QueryOutput(spec_, *in, *out); result != ICERR_OK) return result;
+        if (LRESULT result = QueryOutput(entry_, *in, *out); result != ICERR_OK) return result;
         encoder_.reset();
         std::unique_ptr<AvEncoder> encoder;
-        if (LRESULT result = AvEncoder::Open(spec_, in->biWidth, in->biHeight, rate_, encoder);
+        if (LRESULT result = AvEncoder::Open(entry_, in->biWidth, in->biHeight, rate_, encoder);
             result != ICERR_OK) {
             return result;
         }
@@ -145,7 +145,7 @@ class AvCodecInstance final : public CodecInstance {
             return ICERR_BADPARAM;
         }
         const BITMAPINFOHEADER& in = *c->lpbiInput;
-        if (LRESULT result = QueryInput(spec_, &in); result != ICERR_OK) return result;
+        if (LRESULT result = QueryInput(entry_, &in); result != ICERR_OK) return result;
         if (in.biWidth != input_.biWidth || in.biHeight != input_.biHeight ||
             in.biBitCount != input_.biBitCount) {
             return ICERR_BADFORMAT;
@@ -161,7 +161,7 @@ class AvCodecInstance final : public CodecInstance {
         AvEncoder::Packet packet;
         if (LRESULT result = encoder_->Encode(key, &packet); result != ICERR_OK) return result;
         // The caller's buffer holds what ICM_COMPRESS_GET_SIZE promised, never more.
-        if (packet.bytes.size() > spec_.maxFrameBytes(in.biWidth, in.biHeight)) {
+        if (packet.bytes.size() > entry_.maxFrameBytes(in.biWidth, in.biHeight)) {
             return ICERR_INTERNAL;
         }
         std::memcpy(c->lpOutput, packet.bytes.data(), packet.bytes.size());
@@ -178,14 +178,14 @@ class AvCodecInstance final : public CodecInstance {
 
     bool Convert(const DibImage& image, std::span<std::uint8_t> picture,
                  std::ptrdiff_t stride) const {
-        switch (spec_.input) {
+        switch (entry_.input) {
             case EncoderInput::Rgb555:
                 return DibToRgb555(image, picture, stride);
         }
         return false;
     }
 
-    EncoderSpec spec_;
+    EncoderEntry entry_;
     ICINFO info_;
     bool compress_;
     std::int32_t keyRate_ = 0;
@@ -198,34 +198,34 @@ class AvCodecInstance final : public CodecInstance {
 
 }  // namespace
 
-AvCodecDriver::AvCodecDriver(const EncoderSpec& spec) : spec_(spec) {}
+AvCodecDriver::AvCodecDriver(const EncoderEntry& entry) : entry_(entry) {}
 
 ICINFO AvCodecDriver::Info() const {
     ICINFO info{};
     info.dwSize = sizeof(ICINFO);
     info.fccType = ICTYPE_VIDEO;
-    info.fccHandler = spec_.handler;
-    info.dwFlags = spec_.flags;
+    info.fccHandler = entry_.handler;
+    info.dwFlags = entry_.flags;
     info.dwVersion = 1;
     info.dwVersionICM = ICVERSION;
-    CopyText(info.szName, spec_.name);
-    CopyText(info.szDescription, spec_.description);
+    CopyText(info.szName, entry_.name);
+    CopyText(info.szDescription, entry_.description);
     std::u16string driver = u"libavcodec ";
-    for (const char* c = spec_.encoder; *c != '\0'; ++c) driver += static_cast<char16_t>(*c);
+    for (const char* c = entry_.encoder; *c != '\0'; ++c) driver += static_cast<char16_t>(*c);
     CopyText(info.szDriver, driver);
     return info;
 }
 
 std::unique_ptr<CodecInstance> AvCodecDriver::Open(std::uint32_t mode) {
     if (mode != ICMODE_COMPRESS && mode != ICMODE_QUERY) return nullptr;
-    if (!HasEncoder(spec_)) return nullptr;
-    return std::make_unique<AvCodecInstance>(spec_, Info(), mode == ICMODE_COMPRESS);
+    if (!HasEncoder(entry_)) return nullptr;
+    return std::make_unique<AvCodecInstance>(entry_, Info(), mode == ICMODE_COMPRESS);
 }
 
-std::vector<std::shared_ptr<CodecDriver>> DriversFor(std::span<const EncoderSpec> specs) {
+std::vector<std::shared_ptr<CodecDriver>> DriversFor(std::span<const EncoderEntry> entries) {
     std::vector<std::shared_ptr<CodecDriver>> drivers;
-    for (const EncoderSpec& spec : specs) {
-        if (HasEncoder(spec)) drivers.push_back(std::make_shared<AvCodecDriver>(spec));
+    for (const EncoderEntry& entry : entries) {
+        if (HasEncoder(entry)) drivers.push_back(std::make_shared<AvCodecDriver>(entry));
     }
     return drivers;
 }

@@ -14,7 +14,7 @@ namespace platform::vfw {
 
 class AvCodecDriver final : public CodecDriver {
   public:
-    explicit AvCodecDriver(const EncoderSpec& spec);
+    explicit AvCodecDriver(const EncoderEntry& entry);
 
     ICINFO Info() const override;
     // An instance for ICMODE_COMPRESS, or for ICMODE_QUERY (which answers every question but
@@ -22,10 +22,10 @@ class AvCodecDriver final : public CodecDriver {
     std::unique_ptr<CodecInstance> Open(std::uint32_t mode) override;
 
   private:
-    EncoderSpec spec_;
+    EncoderEntry entry_;
 };
 
 // Drivers for the entries whose encoder the libavcodec in use has, in the entries' order.
-std::vector<std::shared_ptr<CodecDriver>> DriversFor(std::span<const EncoderSpec> specs);
+std::vector<std::shared_ptr<CodecDriver>> DriversFor(std::span<const EncoderEntry> entries);
 
 }  // namespace platform::vfw

@@ -27,8 +27,8 @@ LRESULT FromAvError(int error, LRESULT otherwise) {
 
 }  // namespace
 
-bool HasEncoder(const EncoderSpec& spec) {
-    return avcodec_find_encoder_by_name(spec.encoder) != nullptr;
+bool HasEncoder(const EncoderEntry& entry) {
+    return avcodec_find_encoder_by_name(entry.encoder) != nullptr;
 }
 
 std::string_view LibraryVersion() {
@@ -51,19 +51,20 @@ void AvEncoder::PacketFree::operator()(AVPacket* p) const {
     av_packet_free(&p);
 }
 
-AvEncoder::AvEncoder(Key /*key*/, const EncoderSpec& spec, Rate rate) : spec_(spec), rate_(rate) {}
+AvEncoder::AvEncoder(Key /*key*/, const EncoderEntry& entry, Rate rate)
+    : entry_(entry), rate_(rate) {}
 
 AvEncoder::~AvEncoder() = default;
 
-LRESULT AvEncoder::Open(const EncoderSpec& spec, std::int32_t width, std::int32_t height, Rate rate,
-                        std::unique_ptr<AvEncoder>& encoder) {
+LRESULT AvEncoder::Open(const EncoderEntry& entry, std::int32_t width, std::int32_t height,
+                        Rate rate, std::unique_ptr<AvEncoder>& encoder) {
     if (rate.num <= 0 || rate.den <= 0) return ICERR_BADPARAM;
-    auto opened = std::make_unique<AvEncoder>(Key{}, spec, rate);
+    auto opened = std::make_unique<AvEncoder>(Key{}, entry, rate);
     opened->frame_.reset(av_frame_alloc());
     opened->packet_.reset(av_packet_alloc());
     if (!opened->frame_ || !opened->packet_) return ICERR_MEMORY;
     AVFrame* frame = opened->frame_.get();
-    frame->format = PixelFormat(spec.input);
+    frame->format = PixelFormat(entry.input);
     frame->width = width;
     frame->height = height;
     if (int error = av_frame_get_buffer(frame, 0); error < 0) {
@@ -79,7 +80,7 @@ LRESULT AvEncoder::Open(const EncoderSpec& spec, std::int32_t width, std::int32_
 // schedule is pushed out of reach, which leaves the decision with the caller.
 LRESULT AvEncoder::OpenContext() {
     context_.reset();
-    const AVCodec* codec = avcodec_find_encoder_by_name(spec_.encoder);
+    const AVCodec* codec = avcodec_find_encoder_by_name(entry_.encoder);
     if (codec == nullptr) return ICERR_UNSUPPORTED;
     std::unique_ptr<AVCodecContext, ContextFree> context(avcodec_alloc_context3(codec));
     if (!context) return ICERR_MEMORY;

@@ -18,7 +18,7 @@ struct AVPacket;
 namespace platform::vfw {
 
 // True when the libavcodec in use at run time has the entry's encoder.
-bool HasEncoder(const EncoderSpec& spec);
+bool HasEncoder(const EncoderEntry& entry);
 
 // The libavcodec library behind the encoders, for people to read ("libavcodec 59.37.100 ...").
 std::string_view LibraryVersion();
@@ -37,9 +37,9 @@ class AvEncoder {
     };
 
     // Opens the encoder for width x height pictures; ICERR_OK or the ICERR_ of the failure.
-    static LRESULT Open(const EncoderSpec& spec, std::int32_t width, std::int32_t height, Rate rate,
-                        std::unique_ptr<AvEncoder>& encoder);
-    AvEncoder(Key, const EncoderSpec& spec, Rate rate);  // through Open only
+    static LRESULT Open(const EncoderEntry& entry, std::int32_t width, std::int32_t height,
+                        Rate rate, std::unique_ptr<AvEncoder>& encoder);
+    AvEncoder(Key, const EncoderEntry& entry, Rate rate);  // through Open only
     ~AvEncoder();
     AvEncoder(const AvEncoder&) = delete;
     AvEncoder& operator=(const AvEncoder&) = delete;
@@ -67,7 +67,7 @@ class AvEncoder {
 
     LRESULT OpenContext();
 
-    EncoderSpec spec_;
+    EncoderEntry entry_;
     Rate rate_;
     std::unique_ptr<AVCodecContext, ContextFree> context_;
     std::unique_ptr<AVFrame, FrameFree> frame_;

@@ -24,10 +24,10 @@ FOURCC UpperCase(FOURCC code) {
     return result;
 }
 
-bool IsCompressionOf(const EncoderSpec& spec, FOURCC code) {
+bool IsCompressionOf(const EncoderEntry& entry, FOURCC code) {
     const FOURCC upper = UpperCase(code);
-    return upper == UpperCase(spec.compression) ||
-           std::ranges::any_of(spec.aliases, [upper](FOURCC a) { return upper == UpperCase(a); });
+    return upper == UpperCase(entry.compression) ||
+           std::ranges::any_of(entry.aliases, [upper](FOURCC a) { return upper == UpperCase(a); });
 }
 
 std::uint32_t ColourCount(const BITMAPINFOHEADER& in) {
@@ -37,7 +37,7 @@ std::uint32_t ColourCount(const BITMAPINFOHEADER& in) {
 
 }  // namespace
 
-LRESULT QueryInput(const EncoderSpec& spec, const BITMAPINFOHEADER* in) {
+LRESULT QueryInput(const EncoderEntry& entry, const BITMAPINFOHEADER* in) {
     if (in == nullptr) return ICERR_BADFORMAT;
     // Longer headers (V4, V5) keep the colour table word-aligned behind them.
     if (in->biSize < kHeaderSize || in->biSize % 4 != 0) return ICERR_BADFORMAT;
@@ -50,8 +50,8 @@ LRESULT QueryInput(const EncoderSpec& spec, const BITMAPINFOHEADER* in) {
     const std::int32_t w = in->biWidth;
     const std::int32_t h = in->biHeight;
     if (w <= 0 || h <= 0) return ICERR_BADIMAGESIZE;
-    if (w % spec.sizeMultiple != 0 || h % spec.sizeMultiple != 0) return ICERR_BADIMAGESIZE;
-    if (std::int64_t{w} * h > spec.maxPixels) return ICERR_BADIMAGESIZE;
+    if (w % entry.sizeMultiple != 0 || h % entry.sizeMultiple != 0) return ICERR_BADIMAGESIZE;
+    if (std::int64_t{w} * h > entry.maxPixels) return ICERR_BADIMAGESIZE;
     if (av_image_check_size(static_cast<unsigned>(w), static_cast<unsigned>(h), 0, nullptr) < 0) {
         return ICERR_BADIMAGESIZE;
     }
@@ -62,25 +62,25 @@ LRESULT QueryInput(const EncoderSpec& spec, const BITMAPINFOHEADER* in) {
     return ICERR_OK;
 }
 
-LRESULT QueryOutput(const EncoderSpec& spec, const BITMAPINFOHEADER& in,
+LRESULT QueryOutput(const EncoderEntry& entry, const BITMAPINFOHEADER& in,
                     const BITMAPINFOHEADER& out) {
-    if (out.biSize < kHeaderSize || !IsCompressionOf(spec, out.biCompression)) {
+    if (out.biSize < kHeaderSize || !IsCompressionOf(entry, out.biCompression)) {
         return ICERR_BADFORMAT;
     }
-    if (out.biBitCount != spec.bitCount || out.biPlanes != 1) return ICERR_BADFORMAT;
+    if (out.biBitCount != entry.bitCount || out.biPlanes != 1) return ICERR_BADFORMAT;
     if (out.biWidth != in.biWidth || out.biHeight != in.biHeight) return ICERR_BADFORMAT;
     return ICERR_OK;
 }
 
-BITMAPINFOHEADER CompressedFormat(const EncoderSpec& spec, const BITMAPINFOHEADER& in) {
+BITMAPINFOHEADER CompressedFormat(const EncoderEntry& entry, const BITMAPINFOHEADER& in) {
     BITMAPINFOHEADER out{};
     out.biSize = kHeaderSize;
     out.biWidth = in.biWidth;
     out.biHeight = in.biHeight;
     out.biPlanes = 1;
-    out.biBitCount = spec.bitCount;
-    out.biCompression = spec.compression;
-    out.biSizeImage = spec.maxFrameBytes(in.biWidth, in.biHeight);
+    out.biBitCount = entry.bitCount;
+    out.biCompression = entry.compression;
+    out.biSizeImage = entry.maxFrameBytes(in.biWidth, in.biHeight);
     return out;
 }
 

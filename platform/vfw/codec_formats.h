@@ -13,16 +13,16 @@ namespace platform::vfw {
 // ICERR_OK when the entry's encoder can compress frames described by `in` (a header followed by
 // its colour table at 8 bits): BI_RGB, bottom-up, 8/16/24/32 bits, a size the encoder takes.
 // Otherwise ICERR_BADFORMAT, ICERR_BADBITDEPTH or ICERR_BADIMAGESIZE; a null header is refused.
-LRESULT QueryInput(const EncoderSpec& spec, const BITMAPINFOHEADER* in);
+LRESULT QueryInput(const EncoderEntry& entry, const BITMAPINFOHEADER* in);
 
 // ICERR_OK when `out` describes what the entry makes of the accepted input `in`, else
 // ICERR_BADFORMAT.
-LRESULT QueryOutput(const EncoderSpec& spec, const BITMAPINFOHEADER& in,
+LRESULT QueryOutput(const EncoderEntry& entry, const BITMAPINFOHEADER& in,
                     const BITMAPINFOHEADER& out);
 
 // The header of the compressed frames for the accepted input `in`; biSizeImage is the largest
 // compressed frame.
-BITMAPINFOHEADER CompressedFormat(const EncoderSpec& spec, const BITMAPINFOHEADER& in);
+BITMAPINFOHEADER CompressedFormat(const EncoderEntry& entry, const BITMAPINFOHEADER& in);
 
 // The picture that the accepted input header `in` and its pixel rows describe; the colour table
 // is read from behind the header. Both stay owned by the caller.

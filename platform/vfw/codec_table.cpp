@@ -21,7 +21,7 @@ constexpr std::array<FOURCC, 1> kMsVideo1Aliases{mmioFOURCC('C', 'R', 'A', 'M')}
 // libavcodec's msvideo1 encoder has no quality control, so the driver does not claim one. It
 // takes only whole 4 x 4 blocks, and it sizes its packet buffer at 9 bytes a pixel in int
 // arithmetic, which bounds the picture.
-constexpr std::array<EncoderSpec, 1> kEncoders{{
+constexpr std::array<EncoderEntry, 1> kEncoders{{
     {
         .handler = mmioFOURCC('M', 'S', 'V', 'C'),
         .compression = mmioFOURCC('M', 'S', 'V', 'C'),
@@ -40,7 +40,7 @@ constexpr std::array<EncoderSpec, 1> kEncoders{{
 
 }  // namespace
 
-std::span<const EncoderSpec> EncoderTable() {
+std::span<const EncoderEntry> EncoderTable() {
     return kEncoders;
 }
 

@@ -13,7 +13,7 @@ namespace platform::vfw {
 // The pixel layout an encoder takes its pictures in.
 enum class EncoderInput { Rgb555 };
 
-struct EncoderSpec {
+struct EncoderEntry {
     FOURCC handler;                   // the driver's fccHandler
     FOURCC compression;               // biCompression of the compressed frames
     std::span<const FOURCC> aliases;  // other biCompression codes readers take for the codec
@@ -30,6 +30,6 @@ struct EncoderSpec {
 };
 
 // Every entry, in enumeration order; whether libavcodec has each encoder is checked later.
-std::span<const EncoderSpec> EncoderTable();
+std::span<const EncoderEntry> EncoderTable();
 
 }  // namespace platform::vfw

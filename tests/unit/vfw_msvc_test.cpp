@@ -388,17 +388,17 @@ TEST(MsvcDialogs, HasAnAboutBoxAndNoConfiguration) {
 }
 
 TEST(MsvcDrivers, ACodecWhoseEncoderIsMissingIsNotInstalled) {
-    EncoderSpec missing = EncoderTable()[0];
+    EncoderEntry missing = EncoderTable()[0];
     missing.handler = mmioFOURCC('N', 'O', 'N', 'E');
     missing.encoder = "korvex-no-such-encoder";
-    const std::vector<EncoderSpec> specs = {missing, EncoderTable()[0]};
-    const auto drivers = DriversFor(specs);
+    const std::vector<EncoderEntry> entries = {missing, EncoderTable()[0]};
+    const auto drivers = DriversFor(entries);
     ASSERT_EQ(drivers.size(), 1u);
     EXPECT_EQ(drivers[0]->Info().fccHandler, kMsvc);
     EXPECT_EQ(AvCodecDriver(missing).Open(ICMODE_COMPRESS), nullptr);
 
     // Through the registry, the missing codec can neither be enumerated nor opened.
-    ScopedDrivers installed(DriversFor(specs));
+    ScopedDrivers installed(DriversFor(entries));
     ICINFO info{};
     ASSERT_TRUE(ICInfo(ICTYPE_VIDEO, 0, &info));
     EXPECT_EQ(info.fccHandler, kMsvc);
