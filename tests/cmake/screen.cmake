@@ -10,4 +10,7 @@ korvex_test(screen_dib_test LABEL unit
 
 korvex_test(screen_test LABEL x11 TIMEOUT 300
   SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/x11/screen_test.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/x11/screen_pointer_test.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/x11/screen_ffmpeg_test.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/x11/screen_grab.cpp
   LIBS korvex_screen korvex_test_support)

@@ -4,124 +4,25 @@
 #include <unistd.h>
 #include <xcb/xcb.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <fstream>
-#include <functional>
+#include <memory>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "tests/support/pattern_window.h"
 #include "tests/support/virtual_display.h"
+#include "tests/x11/screen_grab.h"
 
 namespace {
 
-using korvex::test::DisplayOptions;
-using korvex::test::PatternWindow;
-using korvex::test::Rgb;
+using namespace screen_test;
 using korvex::test::VirtualDisplay;
 using platform::screen::ColorTable;
 using platform::screen::DibStride;
 using platform::screen::NativeImage;
-using platform::screen::Point;
 using platform::screen::Screen;
-
-constexpr Rgb kBlack{};
-
-Rgb Gradient(int x, int y) {
-    return {static_cast<std::uint8_t>(x * 9 + y), static_cast<std::uint8_t>(y * 5 + 3),
-            static_cast<std::uint8_t>(x * y + 7)};
-}
-
-// Forty colours, few enough for an 8-bit colormap; neighbours always differ.
-Rgb Tiles(int x, int y) {
-    const int i = (x + 7 * y) % 40;
-    return {static_cast<std::uint8_t>(i * 6), static_cast<std::uint8_t>(255 - i * 5),
-            static_cast<std::uint8_t>(i * 97)};
-}
-
-// A converted frame, read back pixel by pixel as colours at its own precision.
-struct Dib {
-    int width = 0, height = 0, bpp = 0;
-    std::size_t stride = 0;
-    std::vector<std::uint8_t> pixels;
-    ColorTable table{};
-
-    // (x, y) counted from the top, as on the screen.
-    Rgb At(int x, int y) const {
-        const std::uint8_t* p = pixels.data() + static_cast<std::size_t>(height - 1 - y) * stride +
-                                static_cast<std::size_t>(x) * (bpp / 8);
-        switch (bpp) {
-            case 8: {
-                const std::uint32_t c = table[*p];
-                return {static_cast<std::uint8_t>(c >> 16), static_cast<std::uint8_t>(c >> 8),
-                        static_cast<std::uint8_t>(c)};
-            }
-            case 16: {
-                const int v = p[0] | p[1] << 8;
-                return {static_cast<std::uint8_t>(v >> 10 & 31),
-                        static_cast<std::uint8_t>(v >> 5 & 31), static_cast<std::uint8_t>(v & 31)};
-            }
-            default:
-                return {p[2], p[1], p[0]};
-        }
-    }
-};
-
-// A colour as a DIB at bpp holds it: RGB555 keeps five bits a channel.
-Rgb AtPrecision(Rgb c, int bpp) {
-    if (bpp != 16) return c;
-    return {static_cast<std::uint8_t>(c.r >> 3), static_cast<std::uint8_t>(c.g >> 3),
-            static_cast<std::uint8_t>(c.b >> 3)};
-}
-
-Dib Grab(Screen& screen, int left, int top, int width, int height) {
-    Dib dib{width, height, screen.BitsPerPixel(), DibStride(width, screen.BitsPerPixel()), {}, {}};
-    dib.pixels.assign(dib.stride * static_cast<std::size_t>(height), 0xEE);
-    NativeImage image;
-    EXPECT_TRUE(screen.Capture(left, top, width, height, image));
-    EXPECT_TRUE(screen.ToDib(image, dib.bpp, dib.pixels, dib.table));
-    return dib;
-}
-
-using Picture = PatternWindow::Picture;
-
-Rgb Black(int, int) {
-    return kBlack;
-}
-
-// The pixels of dib in the rectangle at (left, top) are expected(x - left, y - top), at the DIB's
-// precision. Reports the first mismatch only.
-void ExpectRegion(const Dib& dib, int left, int top, int width, int height,
-                  const Picture& expected) {
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            const Rgb want = AtPrecision(expected(x, y), dib.bpp);
-            const Rgb got = dib.At(left + x, top + y);
-            if (got == want) continue;
-            ADD_FAILURE() << "pixel (" << left + x << ", " << top + y << ") is " << int{got.r}
-                          << "," << int{got.g} << "," << int{got.b} << " instead of " << int{want.r}
-                          << "," << int{want.g} << "," << int{want.b};
-            return;
-        }
-    }
-}
-
-Picture ShownBy(const PatternWindow& window) {
-    return [&window](int x, int y) { return window.Shown(x, y); };
-}
-
-template <class Condition>
-bool WaitFor(Condition condition) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return true;
-}
 
 struct DepthCase {
     int depth;
@@ -134,8 +35,8 @@ void PrintTo(const DepthCase& c, std::ostream* out) {
 
 class ScreenAtDepth : public ::testing::TestWithParam<DepthCase> {
   protected:
-    PatternWindow::Picture Picture() const {
-        return GetParam().depth == 8 ? PatternWindow::Picture(Tiles) : Gradient;
+    screen_test::Picture Pattern() const {
+        return GetParam().depth == 8 ? screen_test::Picture(Tiles) : Gradient;
     }
 
     VirtualDisplay display_{{.width = 640, .height = 480, .depth = GetParam().depth}};
@@ -154,7 +55,7 @@ TEST_P(ScreenAtDepth, ReportsBitsPerPixelAndSizes) {
 TEST_P(ScreenAtDepth, GrabsAPatternPixelForPixel) {
     ASSERT_TRUE(screen_);
     // An odd width, so that the DIB rows carry padding at 8, 16 and 24 bits.
-    const PatternWindow window(display_.Name(), 50, 40, 61, 47, Picture());
+    const PatternWindow window(display_.Name(), 50, 40, 61, 47, Pattern());
     ExpectRegion(Grab(*screen_, 50, 40, 61, 47), 0, 0, 61, 47, ShownBy(window));
     // The window inside a larger grab lands at its offset.
     ExpectRegion(Grab(*screen_, 47, 38, 67, 51), 3, 2, 61, 47, ShownBy(window));
@@ -162,13 +63,13 @@ TEST_P(ScreenAtDepth, GrabsAPatternPixelForPixel) {
 
 TEST_P(ScreenAtDepth, PartsOffTheScreenComeOutBlack) {
     ASSERT_TRUE(screen_);
-    const PatternWindow corner(display_.Name(), 610, 460, 30, 20, Picture());
+    const PatternWindow corner(display_.Name(), 610, 460, 30, 20, Pattern());
     const Dib lowerRight = Grab(*screen_, 610, 460, 50, 40);
     ExpectRegion(lowerRight, 0, 0, 30, 20, ShownBy(corner));
     ExpectRegion(lowerRight, 30, 0, 20, 40, Black);
     ExpectRegion(lowerRight, 0, 20, 30, 20, Black);
 
-    const PatternWindow origin(display_.Name(), 0, 0, 20, 15, Picture());
+    const PatternWindow origin(display_.Name(), 0, 0, 20, 15, Pattern());
     const Dib upperLeft = Grab(*screen_, -10, -5, 30, 20);
     ExpectRegion(upperLeft, 10, 5, 20, 15, ShownBy(origin));
     ExpectRegion(upperLeft, 0, 0, 10, 20, Black);
@@ -296,6 +197,42 @@ TEST(ScreenCapture, EightBitColourTableComesWithTheFrame) {
     ExpectRegion(wide, 0, 0, 16, 16, ShownBy(window));
 }
 
+TEST(ScreenCapture, ColourTableFollowsTheColormap) {
+    VirtualDisplay display({.depth = 8});
+    auto screen = Screen::Open();
+    ASSERT_TRUE(screen);
+    auto c = korvex::test::ConnectTo(display.Name());
+    xcb_connection_t* conn = c.get();
+    const xcb_screen_t* root = korvex::test::DefaultScreen(conn);
+
+    // A writable colour cell, shown as a window's background.
+    std::unique_ptr<xcb_alloc_color_cells_reply_t, decltype(&std::free)> cells(
+        xcb_alloc_color_cells_reply(
+            conn, xcb_alloc_color_cells(conn, 0, root->default_colormap, 1, 0), nullptr),
+        &std::free);
+    ASSERT_TRUE(cells);
+    const std::uint32_t cell = xcb_alloc_color_cells_pixels(cells.get())[0];
+    const auto store = [&](std::uint16_t r, std::uint16_t g, std::uint16_t b) {
+        const xcb_coloritem_t item{
+            cell, r, g, b, XCB_COLOR_FLAG_RED | XCB_COLOR_FLAG_GREEN | XCB_COLOR_FLAG_BLUE, 0};
+        xcb_store_colors(conn, root->default_colormap, 1, &item);
+        korvex::test::Sync(conn);
+    };
+    store(0x1200, 0x3400, 0x5600);
+    const xcb_window_t window = xcb_generate_id(conn);
+    const std::uint32_t values[] = {cell, 1};
+    xcb_create_window(conn, XCB_COPY_FROM_PARENT, window, root->root, 10, 10, 8, 8, 0,
+                      XCB_WINDOW_CLASS_INPUT_OUTPUT, root->root_visual,
+                      XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT, values);
+    xcb_map_window(conn, window);
+    korvex::test::Sync(conn);
+
+    EXPECT_EQ(Grab(*screen, 10, 10, 4, 4).At(1, 1), (Rgb{0x12, 0x34, 0x56}));
+    // Same pixels, new colour: only the table tells.
+    store(0xab00, 0xcd00, 0xef00);
+    EXPECT_EQ(Grab(*screen, 10, 10, 4, 4).At(1, 1), (Rgb{0xab, 0xcd, 0xef}));
+}
+
 TEST(ScreenSize, PrimaryMonitorDecidesWidthAndHeight) {
     VirtualDisplay display;
     auto screen = Screen::Open();
@@ -327,80 +264,6 @@ TEST(ScreenOpen, NoDisplayGivesNoScreen) {
     VirtualDisplay display;
     unsetenv("DISPLAY");  // the display restores it
     EXPECT_EQ(Screen::Open(), nullptr);
-}
-
-TEST(ScreenPointer, PositionFollowsAWarp) {
-    VirtualDisplay display;
-    auto screen = Screen::Open();
-    ASSERT_TRUE(screen);
-    auto c = korvex::test::ConnectTo(display.Name());
-    const xcb_window_t root = korvex::test::DefaultScreen(c.get())->root;
-    for (const Point to : {Point{123, 45}, Point{0, 0}, Point{639, 479}}) {
-        xcb_warp_pointer(c.get(), XCB_NONE, root, 0, 0, 0, 0, static_cast<std::int16_t>(to.x),
-                         static_cast<std::int16_t>(to.y));
-        korvex::test::Sync(c.get());
-        EXPECT_EQ(screen->PointerPosition(), std::optional<Point>(to));
-    }
-}
-
-TEST(ScreenPointer, HotSpotIsTheCurrentCursors) {
-    VirtualDisplay display;
-    auto screen = Screen::Open();
-    ASSERT_TRUE(screen);
-    EXPECT_TRUE(screen->CursorHotSpot().has_value());
-
-    auto c = korvex::test::ConnectTo(display.Name());
-    xcb_connection_t* conn = c.get();
-    const xcb_window_t root = korvex::test::DefaultScreen(conn)->root;
-    const xcb_pixmap_t shape = xcb_generate_id(conn);
-    xcb_create_pixmap(conn, 1, shape, root, 16, 16);
-    const xcb_gcontext_t gc = xcb_generate_id(conn);
-    const std::uint32_t one = 1;
-    xcb_create_gc(conn, gc, shape, XCB_GC_FOREGROUND, &one);
-    const xcb_rectangle_t all{0, 0, 16, 16};
-    xcb_poly_fill_rectangle(conn, shape, gc, 1, &all);
-    const xcb_cursor_t cursor = xcb_generate_id(conn);
-    xcb_create_cursor(conn, cursor, shape, shape, 0, 0, 0, 0xffff, 0xffff, 0xffff, 5, 3);
-
-    const PatternWindow window(display.Name(), 200, 200, 50, 50, Gradient);
-    xcb_change_window_attributes(conn, window.Window(), XCB_CW_CURSOR, &cursor);
-    xcb_warp_pointer(conn, XCB_NONE, root, 0, 0, 0, 0, 220, 220);
-    korvex::test::Sync(conn);
-    EXPECT_TRUE(WaitFor([&] { return screen->CursorHotSpot() == std::optional(Point{5, 3}); }));
-}
-
-TEST(ScreenPointer, NoHotSpotWithoutXfixes) {
-    VirtualDisplay display({.extraArguments = {"-extension", "XFIXES"}});
-    auto screen = Screen::Open();
-    ASSERT_TRUE(screen);
-    EXPECT_EQ(screen->CursorHotSpot(), std::nullopt);
-    EXPECT_TRUE(screen->PointerPosition().has_value());
-}
-
-TEST(ScreenThreads, WorkerAndGuiThreadShareOneScreen) {
-    VirtualDisplay display;
-    auto screen = Screen::Open();
-    ASSERT_TRUE(screen);
-    const PatternWindow window(display.Name(), 0, 0, 64, 64, Gradient);
-    // The worker owns its frames; the other thread only asks questions, as the GUI does.
-    bool framesRight = true;
-    std::thread worker([&] {
-        for (int i = 0; i < 30; ++i) {
-            NativeImage image;
-            std::vector<std::uint8_t> pixels(DibStride(64, 32) * 64);
-            framesRight = framesRight && screen->Capture(0, 0, 64, 64, image) &&
-                          screen->ToDib(image, 32, pixels, {}) &&
-                          pixels[DibStride(64, 32) * 63 + 2] == window.Shown(0, 0).r;
-        }
-    });
-    int answers = 0;
-    for (int i = 0; i < 100; ++i) {
-        answers += screen->PointerPosition().has_value() && screen->CursorHotSpot().has_value() &&
-                   screen->Width() == 640;
-    }
-    worker.join();
-    EXPECT_TRUE(framesRight);
-    EXPECT_EQ(answers, 100);
 }
 
 }  // namespace
