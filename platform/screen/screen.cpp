@@ -182,7 +182,6 @@ Size Screen::Impl::MonitorOrRoot() {
 
 std::optional<Pixels> Screen::Impl::GrabShm(const Rect& part, std::size_t stride) {
     const std::size_t bytes = stride * static_cast<std::size_t>(part.height);
-    if (bytes > std::numeric_limits<std::uint32_t>::max()) return std::nullopt;
     // One segment, grown on demand: a segment per frame would cost two round trips each time.
     if (segment.size() < bytes) {
         const std::size_t size = (bytes + kSegmentGranule - 1) / kSegmentGranule * kSegmentGranule;
