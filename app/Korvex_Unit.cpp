@@ -2,15 +2,13 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QGuiApplication>
 #include <QPalette>
-#include <QPixmap>
-#include <QScreen>
 #include <QThread>
 #include <filesystem>
 
 #include "app/MessageCatalogue.h"
 #include "platform/files/files.h"
+#include "platform/keys/keys.h"
 #include "platform/msgbox/msgbox.h"
 #include "resources/Resources.h"
 
@@ -21,19 +19,6 @@ namespace files = platform::files;
 namespace mb = platform::msgbox;
 
 namespace {
-
-constexpr int kButtonSize = 36;
-constexpr int kComboHeight = 21;
-constexpr QColor kSilver{0xC0, 0xC0, 0xC0};
-
-QLabel* MakeButton(QWidget* parent, int x, int bitmap) {
-    auto* button = new QLabel(parent);
-    button->setGeometry(x, 2, kButtonSize, kButtonSize);
-    button->setAlignment(Qt::AlignCenter);
-    button->setCursor(Qt::PointingHandCursor);
-    button->setPixmap(QPixmap::fromImage(resources::ToolbarBitmap(bitmap)));
-    return button;
-}
 
 engine::EngineServices Services() {
     engine::EngineServices services;
@@ -50,28 +35,21 @@ engine::EngineServices Services() {
 
 TMainForm::TMainForm(const ProgramPaths& paths, int languageOffset,
                      const ShellSettings& settings)
-    : QWidget(nullptr,
-              Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                  Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint),
-      paths_(paths),
-      LanguageOffset(languageOffset),
-      Settings(settings) {
+    : QWidget(nullptr), paths_(paths), LanguageOffset(languageOffset), Settings(settings) {
     setWindowTitle("Korvex!");
     // The application title: what task bars show for the program.
     setWindowIconText("Korvex!");
     QPalette palette = this->palette();
-    palette.setColor(QPalette::Window, kSilver);
+    palette.setColor(QPalette::Window, QColor(0xC0, 0xC0, 0xC0));
     setPalette(palette);
     setAutoFillBackground(true);
 
-    Record_Image = MakeButton(this, 2, 107);
-    Play_Image = MakeButton(this, 40, 103);
-    Mail_Image = MakeButton(this, 78, 101);
-    Tools_Image = MakeButton(this, 116, 112);
-    Video_ComboBox = new QComboBox(this);
-    Video_ComboBox->setGeometry(1, 40, 153, kComboHeight);
-    Video_ComboBox->setFocusPolicy(Qt::ClickFocus);
-    Video_ComboBox->setMaxVisibleItems(50);
+    Record_Image = new PictureButton(this, 2, 107);
+    Play_Image = new PictureButton(this, 40, 103);
+    Mail_Image = new PictureButton(this, 78, 101);
+    Tools_Image = new PictureButton(this, 116, 112);
+    Video_ComboBox = new VideoComboBox(this);
+    Video_ComboBox->setGeometry(1, 40, 153, 21);
     Video_ComboBox->setContextMenuPolicy(Qt::CustomContextMenu);
 
     // The menu items carry their German captions until the language is applied.
@@ -84,15 +62,28 @@ TMainForm::TMainForm(const ProgramPaths& paths, int languageOffset,
     connect(Video_ComboBox, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
         Context_PopupMenu->popup(Video_ComboBox->mapToGlobal(at));
     });
+    Video_ComboBox->OnDropDown = [this] { RefreshVideos(false); };
+    Video_ComboBox->OnCloseUp = [this] { UpdateComboHint(); };
+    Video_ComboBox->OnChange = [this] { UpdateComboHint(); };
+    connect(DeleteVideo, &QAction::triggered, this, &TMainForm::DeleteVideoClick);
+    connect(OpenExplorer, &QAction::triggered, this, &TMainForm::OpenExplorerClick);
 
     Timer = new QTimer(this);
     Timer->setInterval(1000);
     connect(Timer, &QTimer::timeout, this, &TMainForm::TimerTick);
+    WireButtons();
+    hotKeys_.OnHotKey = [this](std::uint32_t id) { OnHotKey(id); };
+    qApp->installNativeEventFilter(this);
 
     created_ = FormCreate();
 }
 
-TMainForm::~TMainForm() { FormDestroy(); }
+TMainForm::~TMainForm() {
+    qApp->removeNativeEventFilter(this);
+    FormDestroy();
+}
+
+void TMainForm::SetRegionWindow(region::TViewPort_Form* viewPort) { ViewPort_Form = viewPort; }
 
 std::string TMainForm::Text(int id) const {
     return std::string(CatalogueText(id + LanguageOffset));
@@ -104,13 +95,13 @@ void TMainForm::ShowAlert(const std::string& caption, const std::string& text, u
 }
 
 bool TMainForm::FormCreate() {
-    // The full toolbar: four buttons above the list of recordings.
-    setFixedSize(4 * kButtonSize + 10, kButtonSize + kComboHeight + 6);
+    SetFullSize();
     DialogOpen = false;
 
     HotKeyId = platform::hotkey::GlobalAddAtom("Hotkey1");
     // Another program may hold Win+S; then only the buttons start and stop recording.
     hotKeys_.Register(HotKeyId, platform::hotkey::MOD_WIN, 'S');
+    hookMessageAtom_ = platform::hotkey::GlobalAddAtom(platform::keys::kHookMessageAtom);
 
     LoadHookLibrary();
     ApplyLanguage();
@@ -173,6 +164,8 @@ void TMainForm::closeEvent(QCloseEvent* event) {
     }
     FormClose();
     event->accept();
+    // The region window and dialogs are top-level windows too; the program ends with this one.
+    QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
 }
 
 void TMainForm::FormClose() {
@@ -218,10 +211,6 @@ void TMainForm::FormDestroy() {
     }
     if (files::FileExists(paths_.HookLibraryPath)) files::DeleteFile(paths_.HookLibraryPath);
     if (files::FileExists(paths_.ArchiveEnginePath)) files::DeleteFile(paths_.ArchiveEnginePath);
-}
-
-void TMainForm::TimerTick() {
-    if (!StartPending && !RecordingActive) return;
 }
 
 }  // namespace app

@@ -1,9 +1,9 @@
-// The main window: the small always-on-top toolbar that owns the recording engine, the hot key,
-// the hook library and the program's files in the TEMP folder. GUI thread only.
+// The main window: the small always-on-top toolbar that drives the recording cycle and owns the
+// recording engine, the hot key, the hook library and the program's files in the TEMP folder.
+// GUI thread only.
 #pragma once
 
-#include <QComboBox>
-#include <QLabel>
+#include <QAbstractNativeEventFilter>
 #include <QMenu>
 #include <QTimer>
 #include <QWidget>
@@ -12,9 +12,14 @@
 #include <string>
 
 #include "app/ProgramPaths.h"
+#include "app/ToolbarWidgets.h"
 #include "engine/Korvex_ScrCam_Unit.h"
 #include "platform/hotkey/hotkey.h"
 #include "platform/library/library.h"
+
+namespace region {
+class TViewPort_Form;
+}
 
 namespace app {
 
@@ -29,30 +34,42 @@ struct ShellSettings {
     std::uint16_t SevenZipThresholdMB = 14;
 };
 
-class TMainForm : public QWidget {
+class TMainForm : public QWidget, public QAbstractNativeEventFilter {
     Q_OBJECT
 
 public:
-    // languageOffset comes from the start-up language decision; position from the settings.
+    // languageOffset comes from the start-up language decision; settings from the store.
     TMainForm(const ProgramPaths& paths, int languageOffset, const ShellSettings& settings);
     ~TMainForm() override;  // FormDestroy
 
     // False when the working folder could not be made: the message has been shown and the
     // program ends.
     bool Created() const { return created_; }
+    // The region window, created after the main window; the main window does not own it.
+    void SetRegionWindow(region::TViewPort_Form* viewPort);
 
     // Beep, then a message box owned by the active window, modal to the program's windows.
     void ShowAlert(const std::string& caption, const std::string& text, unsigned flags);
     // Text id of the catalogue in the program's language.
     std::string Text(int id) const;
+    int Language() const { return LanguageOffset; }
+    bool IsStartPending() const { return StartPending; }
+
+    // The return to the idle look when the user closes the region window.
+    void RegionWindowClosed();
+
+    // The Record button and Win+S.
+    void ToggleRecording();
 
     engine::TScreenCam& Cam() { return *Cam_; }
-    const ProgramPaths& Paths() const { return paths_; }
+
+    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // Start-up and shutdown.
     bool FormCreate();
     bool FormCloseQuery() const;
     void FormClose();
@@ -60,16 +77,44 @@ private:
     void ApplyLanguage();
     void LoadHookLibrary();
     void DeleteRecordingsOnClose();
+
+    // Recording control.
     void TimerTick();
+    void BeginRecording();
+    void AutomaticStop(int captionId, int textId, unsigned style, const std::string& text);
+    void StopBranch();
+    void StartBranch();
+    void ShowRegionBranch();
+    void SetFullSize();
+    void SetCompactSize();
+    void RenewHotKey();
+    bool HasFreeSpace(std::uint64_t thresholdMiB) const;
+    std::string Drive() const;
+    void WireButtons();
+    void OnHotKey(std::uint32_t id);
+    void WM_HOOK_MOUSE(std::uint32_t wParam);
+    void WM_HOOK_KEYBOARD(std::uint32_t wParam);
+
+    // The video library.
+    void ScanVideos();
+    void RefreshVideos(bool selectCurrent);
+    void EnableVideoCommands(bool enabled);
+    void UpdateComboHint();
+    std::optional<std::string> ResolveSelectedVideo();
+    void PlayVideo();
+    void DeleteVideoClick();
+    void OpenExplorerClick();
 
     ProgramPaths paths_;
     int LanguageOffset;
     ShellSettings Settings;
     bool created_ = false;
     bool destroyed_ = false;
+    region::TViewPort_Form* ViewPort_Form = nullptr;
 
     std::uint32_t HotKeyId = 0;
     platform::hotkey::HotKeys hotKeys_;
+    std::uint32_t hookMessageAtom_ = 0;
 
     using HookFn = void (*)(unsigned long);
     using UnhookMouseFn = void (*)();
@@ -86,14 +131,15 @@ private:
     bool StartPending = false;
     bool DialogOpen = false;
     bool BlinkPhase = false;
+    std::uint16_t ElapsedSeconds = 0;
 
     std::unique_ptr<engine::TScreenCam> Cam_;
 
-    QLabel* Record_Image = nullptr;
-    QLabel* Play_Image = nullptr;
-    QLabel* Mail_Image = nullptr;
-    QLabel* Tools_Image = nullptr;
-    QComboBox* Video_ComboBox = nullptr;
+    PictureButton* Record_Image = nullptr;
+    PictureButton* Play_Image = nullptr;
+    PictureButton* Mail_Image = nullptr;
+    PictureButton* Tools_Image = nullptr;
+    VideoComboBox* Video_ComboBox = nullptr;
     QMenu* Context_PopupMenu = nullptr;
     QAction* DeleteVideo = nullptr;
     QAction* CompressVideo = nullptr;

@@ -11,6 +11,7 @@
 #include "platform/instance/instance.h"
 #include "platform/msgbox/msgbox.h"
 #include "platform/windows/windows.h"
+#include "region/Korvex_Viewport_Unit.h"
 #include "resources/Resources.h"
 
 namespace {
@@ -64,5 +65,12 @@ int main(int argc, char** argv) {
     app::TMainForm mainForm(paths, languageOffset, settings);
     if (!mainForm.Created()) return 1;
     mainForm.show();
-    return application.exec();
+    region::TViewPort_Form viewPort(
+        mainForm.Language(), [&mainForm](int id) { return mainForm.Text(id); },
+        [&mainForm] { return mainForm.IsStartPending(); });
+    viewPort.OnClosedByUser = [&mainForm] { mainForm.RegionWindowClosed(); };
+    mainForm.SetRegionWindow(&viewPort);
+    const int result = application.exec();
+    mainForm.SetRegionWindow(nullptr);
+    return result;
 }

@@ -1,0 +1,102 @@
+// The main window's library of recordings: the list and its looks, Play, Delete and showing
+// a recording in the file manager.
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDesktopServices>
+#include <QUrl>
+
+#include "app/Korvex_Unit.h"
+#include "app/VideoNames.h"
+#include "platform/files/files.h"
+#include "platform/msgbox/msgbox.h"
+
+namespace app {
+
+namespace files = platform::files;
+namespace mb = platform::msgbox;
+
+void TMainForm::ScanVideos() {
+    for (const std::string& file : files::FindFiles(paths_.VideoFolder, ".avi")) {
+        Video_ComboBox->AddSorted(QString::fromStdString(ListName(file)));
+    }
+}
+
+void TMainForm::RefreshVideos(bool selectCurrent) {
+    Video_ComboBox->clear();
+    ScanVideos();
+    const int at = selectCurrent ? Video_ComboBox->findText(
+                                       QString::fromStdString(CurrentVideoName), Qt::MatchExactly)
+                                 : -1;
+    Video_ComboBox->setCurrentIndex(at);
+}
+
+void TMainForm::EnableVideoCommands(bool enabled) {
+    DeleteVideo->setEnabled(enabled);
+    CompressVideo->setEnabled(enabled);
+}
+
+void TMainForm::UpdateComboHint() {
+    Video_ComboBox->setToolTip(QString::fromStdString(
+        ComboHint(Video_ComboBox->currentText().toStdString(), Text(116), Text(105))));
+}
+
+std::optional<std::string> TMainForm::ResolveSelectedVideo() {
+    const std::string name = Video_ComboBox->currentText().toStdString();
+    if (name.empty()) {
+        ShowAlert(Text(2), Text(17), mb::MB_ICONINFORMATION);
+        Video_ComboBox->setFocus();
+        return std::nullopt;
+    }
+    return paths_.VideoFolder + "/" + RecordingName(name) + ".avi";
+}
+
+void TMainForm::PlayVideo() {
+    const auto path = ResolveSelectedVideo();
+    if (!path) return;
+    if (!files::FileExists(*path)) {
+        ShowAlert(Text(3), *path + Text(22), mb::MB_ICONERROR);
+        return;
+    }
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(*path)));
+}
+
+void TMainForm::DeleteVideoClick() {
+    const auto path = ResolveSelectedVideo();
+    if (!path) return;
+    CurrentVideoPath = *path;
+    if (!files::FileExists(CurrentVideoPath)) {
+        ShowAlert(Text(3), CurrentVideoPath + Text(22), mb::MB_ICONERROR);
+        return;
+    }
+    if (files::IsOpenByAnyProcess(CurrentVideoPath)) {
+        ShowAlert(Text(3), CurrentVideoPath + Text(23), mb::MB_ICONERROR);
+        return;
+    }
+    if (!files::DeleteFile(CurrentVideoPath)) return;
+    Video_ComboBox->setCurrentIndex(-1);
+    files::DeleteFile(WithExtension(CurrentVideoPath, ".zip"));
+    files::DeleteFile(WithExtension(CurrentVideoPath, ".7z"));
+}
+
+void TMainForm::OpenExplorerClick() {
+    const std::string name = Video_ComboBox->currentText().toStdString();
+    bool select = false;
+    if (!name.empty()) {
+        CurrentVideoPath = paths_.VideoFolder + "/" + RecordingName(name) + ".avi";
+        select = files::FileExists(CurrentVideoPath);
+    }
+    if (select) {
+        // File managers that speak the freedesktop interface open the folder with the file
+        // selected; the others get the folder.
+        QDBusMessage call = QDBusMessage::createMethodCall(
+            "org.freedesktop.FileManager1", "/org/freedesktop/FileManager1",
+            "org.freedesktop.FileManager1", "ShowItems");
+        call << QStringList{QUrl::fromLocalFile(QString::fromStdString(CurrentVideoPath)).toString()}
+             << QString();
+        const QDBusMessage reply = QDBusConnection::sessionBus().call(call, QDBus::Block, 3000);
+        if (reply.type() == QDBusMessage::ReplyMessage) return;
+    }
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(paths_.VideoFolder)));
+}
+
+}  // namespace app

@@ -1,0 +1,108 @@
+#include "app/ToolbarWidgets.h"
+
+#include <QCursor>
+#include <algorithm>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMouseEvent>
+
+#include "app/VideoNames.h"
+#include "resources/Resources.h"
+
+namespace app {
+
+PictureButton::PictureButton(QWidget* parent, int x, int bitmap) : QLabel(parent) {
+    setGeometry(x, 2, 36, 36);
+    setAlignment(Qt::AlignCenter);
+    setCursor(Qt::PointingHandCursor);
+    SetPicture(bitmap);
+}
+
+void PictureButton::SetPicture(int bitmap) {
+    picture_ = bitmap;
+    setPixmap(QPixmap::fromImage(resources::ToolbarBitmap(bitmap)));
+}
+
+bool PictureButton::IsCursorOver() const {
+    return QRect(mapToGlobal(QPoint(0, 0)), size()).contains(QCursor::pos());
+}
+
+void PictureButton::mousePressEvent(QMouseEvent*) {
+    if (OnPress) OnPress();
+}
+
+void PictureButton::mouseReleaseEvent(QMouseEvent*) {
+    if (OnRelease) OnRelease();
+}
+
+VideoComboBox::VideoComboBox(QWidget* parent) : QComboBox(parent) {
+    setFocusPolicy(Qt::ClickFocus);
+    setMaxVisibleItems(50);
+    setInsertPolicy(QComboBox::NoInsert);
+    connect(this, &QComboBox::currentTextChanged, this, [this] {
+        if (OnChange) OnChange();
+    });
+    SetListStyle();
+}
+
+void VideoComboBox::SetColour(const QColor& colour) {
+    QPalette p = palette();
+    p.setColor(QPalette::Base, colour);
+    p.setColor(QPalette::Button, colour);
+    p.setColor(QPalette::Window, colour);
+    setPalette(p);
+}
+
+void VideoComboBox::SetListStyle() {
+    const QString text = currentText();
+    setEditable(false);
+    SetColour(QColor(0xC0, 0xC0, 0xC0));
+    // A name typed in the field selects its entry when there is one.
+    setCurrentIndex(findText(text, Qt::MatchFixedString));
+}
+
+void VideoComboBox::SetEditableStyle() {
+    setEditable(true);
+    SetColour(Qt::yellow);
+    lineEdit()->installEventFilter(this);
+}
+
+void VideoComboBox::AddSorted(const QString& name) {
+    int at = 0;
+    while (at < count() && QString::compare(itemText(at), name, Qt::CaseInsensitive) <= 0) ++at;
+    insertItem(at, name);
+}
+
+void VideoComboBox::showPopup() {
+    SetColour(Qt::white);
+    if (OnDropDown) OnDropDown();
+    QComboBox::showPopup();
+}
+
+void VideoComboBox::hidePopup() {
+    QComboBox::hidePopup();
+    SetColour(isEditable() ? QColor(Qt::yellow) : QColor(0xC0, 0xC0, 0xC0));
+    if (OnCloseUp) OnCloseUp();
+}
+
+bool VideoComboBox::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        // Editing and moving keys pass; characters only when a name may hold them.
+        const bool editing = key->key() == Qt::Key_Backspace || key->key() == Qt::Key_Delete ||
+                             key->key() == Qt::Key_Left || key->key() == Qt::Key_Right ||
+                             key->key() == Qt::Key_Home || key->key() == Qt::Key_End ||
+                             (key->modifiers() & Qt::ControlModifier);
+        if (!editing) {
+            const QString text = key->text();
+            const bool accepted = !text.isEmpty() &&
+                                  std::all_of(text.begin(), text.end(), [](QChar c) {
+                                      return AcceptedNameChar(c.unicode());
+                                  });
+            if (!accepted) return true;
+        }
+    }
+    return QComboBox::eventFilter(watched, event);
+}
+
+}  // namespace app
