@@ -1,0 +1,2 @@
+korvex_test(region_hittest_test LABEL unit
+  SOURCES unit/region_hittest_test.cpp LIBS korvex_region_core)
