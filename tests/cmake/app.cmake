@@ -9,3 +9,7 @@ target_link_libraries(korvex_test_program PUBLIC korvex_test_media)
 korvex_test(app_start_test LABEL e2e TIMEOUT 300
   SOURCES e2e/app_start_test.cpp LIBS korvex_test_program)
 add_dependencies(app_start_test korvex)
+
+korvex_test(app_recording_test LABEL e2e TIMEOUT 600
+  SOURCES e2e/app_recording_test.cpp LIBS korvex_test_program)
+add_dependencies(app_recording_test korvex)

@@ -33,6 +33,25 @@ std::vector<std::string> FindWindows(const std::string& titlePattern) {
     return ids;
 }
 
+bool FileHeldOpen(const std::filesystem::path& path) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const auto target = fs::weakly_canonical(path, ec);
+    for (const auto& process : fs::directory_iterator("/proc", ec)) {
+        std::error_code fdError;
+        for (const auto& fd : fs::directory_iterator(process.path() / "fd", fdError)) {
+            std::error_code linkError;
+            if (fs::read_symlink(fd.path(), linkError) == target) return true;
+        }
+    }
+    return false;
+}
+
+bool WaitUntilWritten(const std::filesystem::path& path, std::chrono::milliseconds timeout) {
+    return WaitUntil([&] { return std::filesystem::exists(path) && !FileHeldOpen(path); },
+                     timeout);
+}
+
 std::filesystem::path ProgramBinary() {
     const char* build = std::getenv("KORVEX_BUILD_DIR");
     return std::filesystem::path(build ? build : ".") / "app" / "korvex";

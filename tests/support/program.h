@@ -20,6 +20,13 @@ bool WaitUntil(const std::function<bool()>& cond,
 // Visible windows whose title matches the regular expression, as xdotool finds them.
 std::vector<std::string> FindWindows(const std::string& titlePattern);
 
+// Whether some process holds the file open (a recording still being finished).
+bool FileHeldOpen(const std::filesystem::path& path);
+
+// Waits until the file exists and no process holds it open any more.
+bool WaitUntilWritten(const std::filesystem::path& path,
+                      std::chrono::milliseconds timeout = std::chrono::seconds(20));
+
 class Program {
   public:
     // Starts the program binary with TEMP and XDG_RUNTIME_DIR set to home (created if needed).

@@ -1,0 +1,287 @@
+// The whole recording cycle driven through the toolbar and Win+S as a user would, reading only
+// what a user sees or finds: window titles and sizes, message boxes and files.
+#include <gtest/gtest.h>
+#include <sys/mount.h>
+
+#include <filesystem>
+#include <fstream>
+#include <regex>
+
+#include "tests/support/media_probe.h"
+#include "tests/support/program.h"
+
+namespace fs = std::filesystem;
+using namespace korvex::test;
+
+namespace {
+
+const char kRegionTitle[] = "^Aufnahmebereich einstellen und Aufnahme starten\\.\\.\\.$";
+
+struct Geometry {
+    int x = 0, y = 0, width = 0, height = 0;
+};
+
+Geometry WindowGeometry(const std::string& window) {
+    const auto r = RunCommand("xdotool getwindowgeometry --shell " + window);
+    Geometry g;
+    std::smatch m;
+    auto value = [&](const char* key) {
+        std::regex re(std::string(key) + "=(-?[0-9]+)");
+        return std::regex_search(r.output, m, re) ? std::stoi(m[1]) : -1;
+    };
+    g.x = value("X");
+    g.y = value("Y");
+    g.width = value("WIDTH");
+    g.height = value("HEIGHT");
+    return g;
+}
+
+void ClickAt(const std::string& window, int x, int y, int button = 1) {
+    RunCommand("xdotool mousemove --window " + window + " " + std::to_string(x) + " " +
+               std::to_string(y) + " click " + std::to_string(button));
+}
+
+void Key(const std::string& keys) { RunCommand("xdotool key --clearmodifiers " + keys); }
+
+class Recording : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!std::getenv("DISPLAY")) GTEST_SKIP() << "needs a display";
+        home = fs::temp_directory_path() / ("korvex-rec-" + std::to_string(getpid()));
+        fs::remove_all(home);
+        fs::create_directories(home);
+    }
+    void TearDown() override {
+        program.reset();
+        fs::remove_all(home);
+    }
+
+    // Starts the program and waits for its toolbar.
+    void Start() {
+        program = std::make_unique<Program>(ProgramBinary(), home);
+        ASSERT_TRUE(WaitUntil([&] {
+            auto ids = FindWindows("^Korvex!$");
+            if (!ids.empty()) main = ids.front();
+            return !ids.empty();
+        }));
+    }
+
+    std::string WaitForWindow(const std::string& title) {
+        std::string found;
+        WaitUntil([&] {
+            auto ids = FindWindows(title);
+            if (!ids.empty()) found = ids.front();
+            return !ids.empty();
+        });
+        return found;
+    }
+
+    bool WaitGone(const std::string& title) {
+        return WaitUntil([&] { return FindWindows(title).empty(); });
+    }
+
+    void PressRecord() { ClickAt(main, 20, 20); }
+
+    // Idle -> Ready, with the name typed into the field.
+    void ShowRegionAndName(const std::string& name) {
+        PressRecord();
+        region = WaitForWindow(kRegionTitle);
+        ASSERT_FALSE(region.empty());
+        ClickAt(main, 60, 50);
+        RunCommand("xdotool type --delay 20 " + Quote(name));
+    }
+
+    // Ready -> Starting -> Recording, up to the caption of the given second.
+    void StartAndWaitForSecond(int second) {
+        PressRecord();
+        char caption[16];
+        std::snprintf(caption, sizeof caption, "^00:%02d$", second);
+        recordingWindow = WaitForWindow(caption);
+        ASSERT_FALSE(recordingWindow.empty()) << caption;
+    }
+
+    void Stop() {
+        PressRecordIn(recordingWindow);
+        ASSERT_FALSE(WaitForWindow("^Korvex!$").empty());
+    }
+
+    void PressRecordIn(const std::string& window) { ClickAt(window, 20, 20); }
+
+    // Answers the message box of that title with a key.
+    void Answer(const std::string& title, const std::string& key) {
+        const std::string box = WaitForWindow(title);
+        ASSERT_FALSE(box.empty()) << title;
+        RunCommand("xdotool windowactivate --sync " + box + " key " + key);
+        ASSERT_TRUE(WaitGone(title));
+    }
+
+    fs::path home;
+    std::unique_ptr<Program> program;
+    std::string main, region, recordingWindow;
+};
+
+}  // namespace
+
+TEST_F(Recording, TheWholeCycleThroughTheToolbar) {
+    Start();
+    EXPECT_EQ(WindowGeometry(main).width, 154);
+    ShowRegionAndName("demo");
+    // Starting, then Recording: the compact toolbar counts the seconds.
+    StartAndWaitForSecond(0);
+    EXPECT_TRUE(FindWindows(kRegionTitle).empty());
+    const Geometry compact = WindowGeometry(recordingWindow);
+    EXPECT_EQ(compact.width, 40);
+    EXPECT_EQ(compact.height, 40);
+    ASSERT_FALSE(WaitForWindow("^00:02$").empty());
+    // Closing is refused while recording.
+    RunCommand("xdotool windowactivate --sync " + recordingWindow + " key --clearmodifiers alt+F4");
+    EXPECT_TRUE(program->Running());
+    EXPECT_FALSE(WaitForWindow("^00:03$").empty());
+    Stop();
+    EXPECT_EQ(WindowGeometry(main).width, 154);
+
+    const fs::path video = home / "Video" / "demo.avi";
+    ASSERT_TRUE(WaitUntilWritten(video));
+    auto probe = ProbeVideo(video.string());
+    EXPECT_EQ(probe["codec_name"], "msvideo1");
+    EXPECT_EQ(probe["width"], "640");
+    EXPECT_EQ(probe["height"], "480");
+    EXPECT_GE(std::atoi(probe["nb_read_frames"].c_str()), 10);
+
+    // The new video is the selected one: Delete from the context menu removes it and its
+    // archives.
+    std::ofstream(home / "Video" / "demo.zip") << "zip";
+    std::ofstream(home / "Video" / "demo.7z") << "7z";
+    ClickAt(main, 60, 50, 3);
+    Key("Down Return");
+    EXPECT_TRUE(WaitUntil([&] { return !fs::exists(video); }));
+    EXPECT_FALSE(fs::exists(home / "Video" / "demo.zip"));
+    EXPECT_FALSE(fs::exists(home / "Video" / "demo.7z"));
+
+    // Closing right after the stop works; with no video left nothing is asked.
+    RunCommand("xdotool windowactivate --sync " + main + " key --clearmodifiers alt+F4");
+    EXPECT_EQ(program->WaitForExit(), 0);
+}
+
+TEST_F(Recording, SuperSDoesWhatTheRecordButtonDoes) {
+    Start();
+    Key("super+s");
+    region = WaitForWindow(kRegionTitle);
+    ASSERT_FALSE(region.empty());
+    ClickAt(main, 60, 50);
+    RunCommand("xdotool type --delay 20 hotkey");
+    Key("super+s");
+    recordingWindow = WaitForWindow("^00:01$");
+    ASSERT_FALSE(recordingWindow.empty());
+    Key("super+s");
+    ASSERT_FALSE(WaitForWindow("^Korvex!$").empty());
+    EXPECT_TRUE(WaitUntilWritten(home / "Video" / "hotkey.avi"));
+    EXPECT_EQ(ProbeVideo((home / "Video" / "hotkey.avi").string())["codec_name"], "msvideo1");
+}
+
+TEST_F(Recording, NoNameGivesTheNoticeAndAToggleMeanwhileDoesNothing) {
+    Start();
+    PressRecord();
+    region = WaitForWindow(kRegionTitle);
+    ASSERT_FALSE(region.empty());
+    PressRecord();
+    const std::string box = WaitForWindow("^INFORMATION$");
+    ASSERT_FALSE(box.empty());
+    // While the box is open, Win+S changes nothing: no second box, no start.
+    Key("super+s");
+    EXPECT_EQ(FindWindows("^INFORMATION$").size(), 1u);
+    EXPECT_FALSE(FindWindows(kRegionTitle).empty());
+    Answer("^INFORMATION$", "Return");
+    EXPECT_FALSE(FindWindows(kRegionTitle).empty());
+    EXPECT_FALSE(FindWindows("^Korvex!$").empty());
+    EXPECT_TRUE(fs::is_empty(home / "Video"));
+}
+
+TEST_F(Recording, AnExistingNameWarnsCancelKeepsReadyOkOverwrites) {
+    fs::create_directories(home / "Video");
+    std::ofstream(home / "Video" / "old.avi") << "not yet a video";
+    Start();
+    ShowRegionAndName("old");
+    PressRecord();
+    Answer("^WARNUNG$", "Escape");
+    EXPECT_FALSE(FindWindows(kRegionTitle).empty());
+    EXPECT_EQ(fs::file_size(home / "Video" / "old.avi"), 15u);
+    PressRecord();
+    Answer("^WARNUNG$", "Return");
+    StartAndWaitForSecond(1);
+    Stop();
+    EXPECT_TRUE(WaitUntilWritten(home / "Video" / "old.avi"));
+    EXPECT_GT(fs::file_size(home / "Video" / "old.avi"), 15u);
+    EXPECT_EQ(ProbeVideo((home / "Video" / "old.avi").string())["codec_name"], "msvideo1");
+}
+
+TEST_F(Recording, TypedNameLosesFullStopsAndSlashes) {
+    Start();
+    ShowRegionAndName("a.b/c");
+    StartAndWaitForSecond(1);
+    Stop();
+    EXPECT_TRUE(WaitUntilWritten(home / "Video" / "abc.avi"));
+}
+
+TEST_F(Recording, TooLittleFreeSpaceRefusesTheStart) {
+    const fs::path small = home / "small";
+    fs::create_directories(small);
+    if (::mount("tmpfs", small.c_str(), "tmpfs", 0, "size=150m") != 0) {
+        GTEST_SKIP() << "cannot mount a small file system here (needs root)";
+    }
+    const fs::path outer = home;
+    home = small;
+    Start();
+    ShowRegionAndName("full");
+    PressRecord();
+    const std::string box = WaitForWindow("^FEHLER$");
+    ASSERT_FALSE(box.empty());
+    Answer("^FEHLER$", "Return");
+    EXPECT_FALSE(FindWindows(kRegionTitle).empty());
+    EXPECT_FALSE(fs::exists(small / "Video" / "full.avi"));
+    program.reset();
+    ::umount(small.c_str());
+    home = outer;
+}
+
+TEST_F(Recording, ClosingWithVideosAsksAndNoKeepsThem) {
+    fs::create_directories(home / "Video");
+    std::ofstream(home / "Video" / "keep.avi") << "x";
+    std::ofstream(home / "Video" / "lonely.zip") << "x";
+    Start();
+    RunCommand("xdotool windowactivate --sync " + main + " key --clearmodifiers alt+F4");
+    Answer("^FRAGE$", "n");
+    EXPECT_EQ(program->WaitForExit(), 0);
+    EXPECT_TRUE(fs::exists(home / "Video" / "keep.avi"));
+
+    Start();
+    RunCommand("xdotool windowactivate --sync " + main + " key --clearmodifiers alt+F4");
+    Answer("^FRAGE$", "y");
+    EXPECT_EQ(program->WaitForExit(), 0);
+    EXPECT_FALSE(fs::exists(home / "Video" / "keep.avi"));
+    // An archive without its video is not touched.
+    EXPECT_TRUE(fs::exists(home / "Video" / "lonely.zip"));
+}
+
+TEST_F(Recording, RegionFrameMaximisesAndRestoresExactly) {
+    Start();
+    PressRecord();
+    region = WaitForWindow(kRegionTitle);
+    ASSERT_FALSE(region.empty());
+    const Geometry before = WindowGeometry(region);
+    EXPECT_EQ(before.width, 640);
+    EXPECT_EQ(before.height, 480);
+    ClickAt(region, before.width - 38 + 9, 8);
+    ASSERT_TRUE(WaitUntil([&] { return WindowGeometry(region).width == 1366; }));
+    ClickAt(region, 1366 - 38 + 9, 8);
+    ASSERT_TRUE(WaitUntil([&] { return WindowGeometry(region).width == 640; }));
+    const Geometry after = WindowGeometry(region);
+    EXPECT_EQ(after.x, before.x);
+    EXPECT_EQ(after.y, before.y);
+    EXPECT_EQ(after.height, before.height);
+    // Closing the frame returns the toolbar to idle: the next press shows the frame again.
+    ClickAt(region, 640 - 19 + 9, 8);
+    ASSERT_TRUE(WaitGone(kRegionTitle));
+    PressRecord();
+    EXPECT_FALSE(WaitForWindow(kRegionTitle).empty());
+}
