@@ -83,35 +83,46 @@ class AviStream;
 using PAVIFILE = AviFile*;
 using PAVISTREAM = AviStream*;
 
-// Size of one RIFF part of a file opened after this call; a part that would grow past it is
-// closed and the file goes on in a RIFF 'AVIX' part. 1 GiB unless a test asks for less.
-void SetRiffSplitSize(std::uint64_t bytes);
-
+// Nothing to set up or tear down; kept for the recorder's call order.
 void AVIFileInit();
 void AVIFileExit();
-// Creates (OF_CREATE | OF_WRITE) the file at path, replacing an existing one.
+// Creates (OF_CREATE | OF_WRITE) the file at path, replacing an existing one; AVIERR_FILEOPEN,
+// with nothing created, when that is not possible. handler is not used.
 HRESULT AVIFileOpen(PAVIFILE* file, const char* path, unsigned mode, const void* handler);
-// Adds the (one) video stream; the file keeps a reference to it.
+// Size of one RIFF part of this file: a part that would grow past it is closed and the file goes
+// on in a RIFF 'AVIX' part. 1 GiB unless a test asks for less; at most 2 GiB.
+HRESULT SetRiffSplitSize(PAVIFILE file, std::uint64_t bytes);
+// Adds the (one) video stream ('vids', dwRate and dwScale above 0); the stream holds a reference
+// to the file until it is released.
 HRESULT AVIFileCreateStream(PAVIFILE file, PAVISTREAM* stream, const AVISTREAMINFO* info);
 // A stream that compresses every frame written to it through the codec options->fccHandler
 // (platform::vfw) before writing it to source, with key frames every dwKeyFrameEvery frames
-// when AVICOMPRESSF_KEYFRAMES is set and the given quality. AVIERR_NOCOMPRESSOR when the codec
-// cannot be opened.
+// when AVICOMPRESSF_KEYFRAMES is set and the given quality; it holds a reference to source.
+// AVIERR_NOCOMPRESSOR when the codec cannot be opened. lpFormat, lpParms and handler are not
+// used; source is a stream made by AVIFileCreateStream.
 HRESULT AVIMakeCompressedStream(PAVISTREAM* compressed, PAVISTREAM source,
                                 const AVICOMPRESSOPTIONS* options, const void* handler);
 // For a compressed stream: the format of the uncompressed frames (a BITMAPINFOHEADER and its
 // colour table); the codec is asked for its output format, which becomes the stream's 'strf'.
+// AVIERR_BADFORMAT when the codec refuses the format. For the file's own stream the format is
+// the 'strf' as given. Once per stream, at position 0; the headers are in the file on return.
 HRESULT AVIStreamSetFormat(PAVISTREAM stream, std::int32_t pos, const void* format,
                            std::int32_t size);
-// Writes one frame at stream position start; positions skipped since the last write are kept
-// as empty chunks, so that players keep the timeline. A position at or before the last one
-// written is refused with AVIERR_BADPARAM.
+// Writes one frame (samples 1) at stream position start; positions skipped since the last write
+// are kept as empty chunks, so that players keep the timeline. A position at or before the last
+// one written is refused with AVIERR_BADPARAM. The frame is in the file on return; when the file
+// cannot be written (a full disk) the result is AVIERR_FILEWRITE, the file keeps the frames
+// written before and takes no more.
 HRESULT AVIStreamWrite(PAVISTREAM stream, std::int32_t start, std::int32_t samples,
                        const void* buffer, std::int32_t size, std::uint32_t flags,
                        std::int32_t* samplesWritten, std::int32_t* bytesWritten);
+// Drop one reference and return the references left. When the last reference to the file has
+// gone, the file is finished: indexes written where they fit, headers patched to the frames it
+// holds, descriptor closed. A file whose stream never got a format holds no video and is removed.
 std::uint32_t AVIStreamRelease(PAVISTREAM stream);
 std::uint32_t AVIFileRelease(PAVIFILE file);
-// Frees what the options point to (lpFormat, lpParms); the records themselves are the caller's.
+// Clears lpFormat, lpParms and their sizes in each record. Nothing of this library allocates
+// them, so what they pointed to stays the caller's, as do the records themselves.
 HRESULT AVISaveOptionsFree(int count, AVICOMPRESSOPTIONS** options);
 
 }  // namespace platform::avifile

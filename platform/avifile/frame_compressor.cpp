@@ -1,0 +1,170 @@
+#include "platform/avifile/frame_compressor.h"
+
+#include <cstring>
+#include <limits>
+#include <optional>
+
+namespace platform::avifile {
+
+namespace {
+
+using vfw::BITMAPINFOHEADER;
+
+// Output formats carry a header and perhaps a colour table or codec data, never more than this.
+constexpr vfw::LRESULT kMaxFormatSize = 64 * 1024;
+constexpr std::uint64_t kMaxImageSize = std::numeric_limits<std::int32_t>::max();
+
+std::intptr_t Param(const void* pointer) {
+    return reinterpret_cast<std::intptr_t>(pointer);
+}
+
+HRESULT FromCodecError(vfw::LRESULT error) {
+    switch (error) {
+        case vfw::ICERR_BADFORMAT:
+        case vfw::ICERR_BADBITDEPTH:
+        case vfw::ICERR_BADIMAGESIZE:
+        case vfw::ICERR_BADSIZE:
+            return AVIERR_BADFORMAT;
+        case vfw::ICERR_MEMORY:
+            return AVIERR_MEMORY;
+        default:
+            return AVIERR_COMPRESSOR;
+    }
+}
+
+// The header of a format that describes a picture, if it does.
+std::optional<BITMAPINFOHEADER> PictureHeader(std::span<const std::byte> format) {
+    BITMAPINFOHEADER header{};
+    if (format.size() < sizeof header) return std::nullopt;
+    std::memcpy(&header, format.data(), sizeof header);
+    if (header.biSize < sizeof header || header.biSize > format.size() || header.biWidth <= 0 ||
+        header.biHeight == 0 || header.biHeight == std::numeric_limits<std::int32_t>::min()) {
+        return std::nullopt;
+    }
+    return header;
+}
+
+// Bytes of the image that a frame of this input format holds; 0 when the format is malformed.
+std::uint64_t ImageSize(std::span<const std::byte> format) {
+    const auto picture = PictureHeader(format);
+    if (!picture) return 0;
+    const BITMAPINFOHEADER& header = *picture;
+    const std::uint64_t tableEntries =
+        header.biClrUsed != 0 ? header.biClrUsed
+                              : (header.biBitCount <= 8 ? 1ull << header.biBitCount : 0);
+    if (tableEntries > 256 || header.biSize + 4 * tableEntries > format.size()) return 0;
+    if (header.biCompression != vfw::BI_RGB) {
+        return header.biSizeImage <= kMaxImageSize ? header.biSizeImage : 0;
+    }
+    // DIB rows are padded to whole 32-bit words.
+    const std::uint64_t stride =
+        (static_cast<std::uint64_t>(header.biWidth) * header.biBitCount + 31) / 32 * 4;
+    const std::uint64_t rows = static_cast<std::uint64_t>(
+        header.biHeight < 0 ? -static_cast<std::int64_t>(header.biHeight) : header.biHeight);
+    const std::uint64_t size = stride * rows;
+    return size <= kMaxImageSize ? size : 0;
+}
+
+}  // namespace
+
+std::unique_ptr<FrameCompressor> FrameCompressor::Open(const CompressorSettings& settings) {
+    vfw::CodecHandle codec(vfw::ICOpen(vfw::ICTYPE_VIDEO, settings.handler, vfw::ICMODE_COMPRESS));
+    if (!codec) return nullptr;
+    return std::make_unique<FrameCompressor>(std::move(codec), settings);
+}
+
+FrameCompressor::FrameCompressor(vfw::CodecHandle codec, const CompressorSettings& settings)
+    : codec_(std::move(codec)), settings_(settings) {}
+
+FrameCompressor::~FrameCompressor() {
+    if (begun_) vfw::ICSendMessage(codec_.get(), vfw::ICM_COMPRESS_END, 0, 0);
+}
+
+HRESULT FrameCompressor::Begin(std::span<const std::byte> inputFormat) {
+    if (begun_) return AVIERR_UNSUPPORTED;
+    const std::uint64_t imageSize = ImageSize(inputFormat);
+    if (imageSize == 0) return AVIERR_BADFORMAT;
+    inputFormat_.assign(inputFormat.begin(), inputFormat.end());
+    const void* input = inputFormat_.data();
+    vfw::HIC hic = codec_.get();
+
+    if (vfw::ICSendMessage(hic, vfw::ICM_COMPRESS_QUERY, Param(input), 0) != vfw::ICERR_OK) {
+        return AVIERR_BADFORMAT;
+    }
+    const vfw::LRESULT formatSize =
+        vfw::ICSendMessage(hic, vfw::ICM_COMPRESS_GET_FORMAT, Param(input), 0);
+    if (formatSize < static_cast<vfw::LRESULT>(sizeof(BITMAPINFOHEADER)) ||
+        formatSize > kMaxFormatSize) {
+        return AVIERR_BADFORMAT;
+    }
+    outputFormat_.assign(static_cast<std::size_t>(formatSize), std::byte{0});
+    if (vfw::ICSendMessage(hic, vfw::ICM_COMPRESS_GET_FORMAT, Param(input),
+                           Param(outputFormat_.data())) < 0 ||
+        !PictureHeader(outputFormat_)) {
+        return AVIERR_BADFORMAT;
+    }
+    const void* output = outputFormat_.data();
+
+    const bool keyRate = settings_.keyFrameEvery > 0;
+    vfw::ICCOMPRESSFRAMES frames{};
+    frames.lpbiOutput = static_cast<const BITMAPINFOHEADER*>(output);
+    frames.lpbiInput = static_cast<const BITMAPINFOHEADER*>(input);
+    frames.lQuality = static_cast<std::int32_t>(settings_.quality);
+    frames.lKeyRate = keyRate ? static_cast<std::int32_t>(settings_.keyFrameEvery) : 0;
+    frames.dwRate = settings_.rate;
+    frames.dwScale = settings_.scale;
+    // Advice only: a codec that does not take it compresses all the same.
+    vfw::ICSendMessage(hic, vfw::ICM_COMPRESS_FRAMES_INFO, Param(&frames), sizeof frames);
+
+    const vfw::LRESULT bufferSize =
+        vfw::ICSendMessage(hic, vfw::ICM_COMPRESS_GET_SIZE, Param(input), Param(output));
+    if (bufferSize <= 0 || static_cast<std::uint64_t>(bufferSize) > kMaxImageSize) {
+        return AVIERR_COMPRESSOR;
+    }
+    const vfw::LRESULT begun =
+        vfw::ICSendMessage(hic, vfw::ICM_COMPRESS_BEGIN, Param(input), Param(output));
+    if (begun != vfw::ICERR_OK) return FromCodecError(begun);
+
+    output_.assign(static_cast<std::size_t>(bufferSize), std::byte{0});
+    outputHeader_ = outputFormat_;
+    inputImageSize_ = static_cast<std::size_t>(imageSize);
+    begun_ = true;
+    return AVIERR_OK;
+}
+
+HRESULT FrameCompressor::Compress(std::span<const std::byte> input, Frame* frame) {
+    if (!begun_) return AVIERR_BADFORMAT;
+    if (input.size() < inputImageSize_) return AVIERR_BADPARAM;
+    const bool wantKey = framesCompressed_ == 0 || (settings_.keyFrameEvery > 0 &&
+                                                    framesSinceKey_ >= settings_.keyFrameEvery);
+
+    // The codec sets the output size in its copy of the header.
+    std::memcpy(outputHeader_.data(), outputFormat_.data(), outputFormat_.size());
+    auto* outputHeader = reinterpret_cast<BITMAPINFOHEADER*>(outputHeader_.data());
+    std::uint32_t chunkId = 0;
+    std::uint32_t flags = 0;
+    vfw::ICCOMPRESS request{};
+    request.dwFlags = wantKey ? vfw::ICCOMPRESS_KEYFRAME : 0;
+    request.lpbiOutput = outputHeader;
+    request.lpOutput = output_.data();
+    request.lpbiInput = reinterpret_cast<const BITMAPINFOHEADER*>(inputFormat_.data());
+    request.lpInput = input.data();
+    request.lpckid = &chunkId;
+    request.lpdwFlags = &flags;
+    request.lFrameNum = framesCompressed_;
+    request.dwQuality = settings_.quality;
+    // No previous frame is handed over: the drivers keep their own reference picture.
+    const vfw::LRESULT result =
+        vfw::ICSendMessage(codec_.get(), vfw::ICM_COMPRESS, Param(&request), sizeof request);
+    if (result != vfw::ICERR_OK) return FromCodecError(result);
+    if (outputHeader->biSizeImage > output_.size()) return AVIERR_COMPRESSOR;
+
+    ++framesCompressed_;
+    const bool key = (flags & vfw::AVIIF_KEYFRAME) != 0;
+    framesSinceKey_ = key ? 1 : framesSinceKey_ + 1;
+    frame->data = std::span<const std::byte>(output_).first(outputHeader->biSizeImage);
+    frame->keyFrame = key;
+    return AVIERR_OK;
+}
+
+}  // namespace platform::avifile
