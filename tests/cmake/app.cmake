@@ -3,9 +3,6 @@ korvex_test(app_videonames_test LABEL unit
 korvex_test(app_catalogue_test LABEL unit
   SOURCES unit/app_catalogue_test.cpp LIBS korvex_app_core)
 
-add_library(korvex_test_program STATIC support/program.cpp)
-target_link_libraries(korvex_test_program PUBLIC korvex_test_media)
-
 korvex_test(app_start_test LABEL e2e TIMEOUT 300
   SOURCES e2e/app_start_test.cpp LIBS korvex_test_program)
 add_dependencies(app_start_test korvex)

@@ -3,9 +3,6 @@ korvex_test(engine_frame_test LABEL unit
 korvex_test(engine_cursor_test LABEL unit
   SOURCES unit/engine_cursor_test.cpp LIBS korvex_engine_core)
 
-add_library(korvex_test_media STATIC support/media_probe.cpp support/moving_pattern.cpp)
-target_link_libraries(korvex_test_media PUBLIC PkgConfig::XCB Threads::Threads)
-
 korvex_test(engine_record_test LABEL x11 TIMEOUT 300
   SOURCES x11/engine_record_test.cpp
   LIBS korvex_engine korvex_test_media korvex_test_support)

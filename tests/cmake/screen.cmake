@@ -1,9 +1,3 @@
-# The shared test helpers (a private Xvfb, known pictures) live with the screen tests' fragment;
-# any component's tests may link korvex_test_support.
-if(NOT TARGET korvex_test_support)
-  add_subdirectory(${CMAKE_CURRENT_SOURCE_DIR}/support ${CMAKE_CURRENT_BINARY_DIR}/support)
-endif()
-
 korvex_test(screen_dib_test LABEL unit
   SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/unit/screen_dib_test.cpp
   LIBS korvex_screen_dib)
