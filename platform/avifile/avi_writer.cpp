@@ -1,11 +1,10 @@
 #include "platform/avifile/avi_writer.h"
 
 #include <algorithm>
-#include <cstring>
-#include <limits>
 #include <new>
 #include <optional>
 
+#include "platform/avifile/dib_format.h"
 #include "platform/vfw/vfw.h"
 
 namespace platform::avifile {
@@ -54,16 +53,11 @@ AviWriter::~AviWriter() {
 
 WriteResult AviWriter::Begin(const VideoStreamHeader& header, std::span<const std::byte> format) {
     if (begun_ || broken_) return WriteResult::writeFailed;
-    vfw::BITMAPINFOHEADER bitmap{};
-    if (format.size() < sizeof bitmap || format.size() > kMaxChunkSize) {
+    const auto picture = PictureHeader(format);
+    if (!picture || format.size() > kMaxChunkSize || header.rate == 0 || header.scale == 0) {
         return WriteResult::badFormat;
     }
-    std::memcpy(&bitmap, format.data(), sizeof bitmap);
-    if (bitmap.biSize < sizeof bitmap || bitmap.biSize > format.size() || bitmap.biWidth <= 0 ||
-        bitmap.biHeight == 0 || bitmap.biHeight == std::numeric_limits<std::int32_t>::min() ||
-        header.rate == 0 || header.scale == 0) {
-        return WriteResult::badFormat;
-    }
+    const vfw::BITMAPINFOHEADER& bitmap = *picture;
     header_ = header;
     width_ = static_cast<std::uint32_t>(bitmap.biWidth);
     height_ = static_cast<std::uint32_t>(bitmap.biHeight < 0 ? -bitmap.biHeight : bitmap.biHeight);
@@ -222,8 +216,8 @@ AviWriter::SuperIndexEntry AviWriter::WriteStandardIndex() {
         riff_.Write(record.fields);
     }
     riff_.EndTag(at);
-    return SuperIndexEntry{at, static_cast<std::uint32_t>(kStandardIndexHeader + 8 * entries),
-                           entries};
+    return SuperIndexEntry{
+        at, static_cast<std::uint32_t>(kStandardIndexHeader + std::size_t{8} * entries), entries};
 }
 
 void AviWriter::WriteLegacyIndex() {

@@ -15,7 +15,7 @@ namespace {
 
 // Large enough that headers, empty chunks and index entries go out in few writes; frames larger
 // than half of it are written straight from the caller's memory.
-constexpr std::size_t kBufferCapacity = 256 * 1024;
+constexpr std::size_t kBufferCapacity = std::size_t{256} * 1024;
 
 // Writes all of the pieces at offset, resuming after short writes; false on an error.
 bool WriteAllAt(int fd, std::uint64_t offset, std::span<iovec> pieces) {

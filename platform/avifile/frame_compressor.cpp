@@ -2,7 +2,8 @@
 
 #include <cstring>
 #include <limits>
-#include <optional>
+
+#include "platform/avifile/dib_format.h"
 
 namespace platform::avifile {
 
@@ -11,8 +12,8 @@ namespace {
 using vfw::BITMAPINFOHEADER;
 
 // Output formats carry a header and perhaps a colour table or codec data, never more than this.
-constexpr vfw::LRESULT kMaxFormatSize = 64 * 1024;
-constexpr std::uint64_t kMaxImageSize = std::numeric_limits<std::int32_t>::max();
+constexpr vfw::LRESULT kMaxFormatSize = vfw::LRESULT{64} * 1024;
+constexpr std::uint64_t kMaxBufferSize = std::numeric_limits<std::int32_t>::max();
 
 std::intptr_t Param(const void* pointer) {
     return reinterpret_cast<std::intptr_t>(pointer);
@@ -32,39 +33,6 @@ HRESULT FromCodecError(vfw::LRESULT error) {
     }
 }
 
-// The header of a format that describes a picture, if it does.
-std::optional<BITMAPINFOHEADER> PictureHeader(std::span<const std::byte> format) {
-    BITMAPINFOHEADER header{};
-    if (format.size() < sizeof header) return std::nullopt;
-    std::memcpy(&header, format.data(), sizeof header);
-    if (header.biSize < sizeof header || header.biSize > format.size() || header.biWidth <= 0 ||
-        header.biHeight == 0 || header.biHeight == std::numeric_limits<std::int32_t>::min()) {
-        return std::nullopt;
-    }
-    return header;
-}
-
-// Bytes of the image that a frame of this input format holds; 0 when the format is malformed.
-std::uint64_t ImageSize(std::span<const std::byte> format) {
-    const auto picture = PictureHeader(format);
-    if (!picture) return 0;
-    const BITMAPINFOHEADER& header = *picture;
-    const std::uint64_t tableEntries =
-        header.biClrUsed != 0 ? header.biClrUsed
-                              : (header.biBitCount <= 8 ? 1ull << header.biBitCount : 0);
-    if (tableEntries > 256 || header.biSize + 4 * tableEntries > format.size()) return 0;
-    if (header.biCompression != vfw::BI_RGB) {
-        return header.biSizeImage <= kMaxImageSize ? header.biSizeImage : 0;
-    }
-    // DIB rows are padded to whole 32-bit words.
-    const std::uint64_t stride =
-        (static_cast<std::uint64_t>(header.biWidth) * header.biBitCount + 31) / 32 * 4;
-    const std::uint64_t rows = static_cast<std::uint64_t>(
-        header.biHeight < 0 ? -static_cast<std::int64_t>(header.biHeight) : header.biHeight);
-    const std::uint64_t size = stride * rows;
-    return size <= kMaxImageSize ? size : 0;
-}
-
 }  // namespace
 
 std::unique_ptr<FrameCompressor> FrameCompressor::Open(const CompressorSettings& settings) {
@@ -82,7 +50,7 @@ FrameCompressor::~FrameCompressor() {
 
 HRESULT FrameCompressor::Begin(std::span<const std::byte> inputFormat) {
     if (begun_) return AVIERR_UNSUPPORTED;
-    const std::uint64_t imageSize = ImageSize(inputFormat);
+    const std::uint64_t imageSize = FrameBytes(inputFormat);
     if (imageSize == 0) return AVIERR_BADFORMAT;
     inputFormat_.assign(inputFormat.begin(), inputFormat.end());
     const void* input = inputFormat_.data();
@@ -118,15 +86,14 @@ HRESULT FrameCompressor::Begin(std::span<const std::byte> inputFormat) {
 
     const vfw::LRESULT bufferSize =
         vfw::ICSendMessage(hic, vfw::ICM_COMPRESS_GET_SIZE, Param(input), Param(output));
-    if (bufferSize <= 0 || static_cast<std::uint64_t>(bufferSize) > kMaxImageSize) {
+    if (bufferSize <= 0 || static_cast<std::uint64_t>(bufferSize) > kMaxBufferSize) {
         return AVIERR_COMPRESSOR;
     }
+    output_.assign(static_cast<std::size_t>(bufferSize), std::byte{0});
+    outputHeader_ = outputFormat_;
     const vfw::LRESULT begun =
         vfw::ICSendMessage(hic, vfw::ICM_COMPRESS_BEGIN, Param(input), Param(output));
     if (begun != vfw::ICERR_OK) return FromCodecError(begun);
-
-    output_.assign(static_cast<std::size_t>(bufferSize), std::byte{0});
-    outputHeader_ = outputFormat_;
     inputImageSize_ = static_cast<std::size_t>(imageSize);
     begun_ = true;
     return AVIERR_OK;

@@ -29,99 +29,116 @@ protected:
 constexpr std::uint64_t kMovi = 4608;
 constexpr std::uint64_t kFirstChunk = 4620;
 
+struct Id {
+    std::uint64_t offset;
+    const char* id;
+};
+struct Word {
+    std::uint64_t offset;
+    std::uint32_t value;
+};
+
+void ExpectLayout(const FileBytes& bytes, std::initializer_list<Id> ids,
+                  std::initializer_list<Word> words) {
+    for (const Id& id : ids) EXPECT_EQ(bytes.FourCC(id.offset), id.id) << "at " << id.offset;
+    for (const Word& word : words) {
+        EXPECT_EQ(bytes.U32(word.offset), word.value) << "at " << word.offset;
+    }
+}
+
 TEST_F(AviLayoutTest, HeadersChunksAndIndexAtTheirOffsets) {
     const auto path = dir_ / "golden.avi";
+    std::ofstream(path) << std::string(10000, 'x');  // to be replaced, not overwritten in part
     {
-        std::ofstream(path) << std::string(10000, 'x');  // replaced, not overwritten in part
-    }
-    const Frame frame = MakeFrame(4, 2, 32, 0);
-    {
-        AviRecording recording(path, frame, 5, CompressOptions(kRaw, 2));
+        AviRecording recording(path, MakeFrame(4, 2, 32, 0), 5, CompressOptions(kRaw, 2));
         ASSERT_EQ(recording.setupResult, avi::AVIERR_OK);
         for (int i = 0; i < 3; ++i) ASSERT_EQ(recording.Write(i, MakeFrame(4, 2, 32, i)), 0);
     }
     const FileBytes bytes(path);
     ASSERT_EQ(bytes.size(), 4796u);
-    EXPECT_EQ(bytes.FourCC(0), "RIFF");
-    EXPECT_EQ(bytes.U32(4), 4788u);
-    EXPECT_EQ(bytes.FourCC(8), "AVI ");
-    EXPECT_EQ(bytes.FourCC(12), "LIST");
-    EXPECT_EQ(bytes.U32(16), 4588u);
-    EXPECT_EQ(bytes.FourCC(20), "hdrl");
-
-    // avih
-    EXPECT_EQ(bytes.FourCC(24), "avih");
-    EXPECT_EQ(bytes.U32(28), 56u);
-    EXPECT_EQ(bytes.U32(32), 200000u);  // microseconds per frame at 5 per second
-    EXPECT_EQ(bytes.U32(36), 160u);     // largest chunk x rate
-    EXPECT_EQ(bytes.U32(40), 0u);
-    EXPECT_EQ(bytes.U32(44), 0x10u);  // AVIF_HASINDEX
-    EXPECT_EQ(bytes.U32(48), 3u);     // total frames
-    EXPECT_EQ(bytes.U32(52), 0u);
-    EXPECT_EQ(bytes.U32(56), 1u);   // streams
-    EXPECT_EQ(bytes.U32(60), 32u);  // suggested buffer: the largest chunk
-    EXPECT_EQ(bytes.U32(64), 4u);
-    EXPECT_EQ(bytes.U32(68), 2u);
-    for (std::uint64_t at = 72; at < 88; at += 4) EXPECT_EQ(bytes.U32(at), 0u);
-
-    // strl: strh, strf, the JUNK kept for the super index
-    EXPECT_EQ(bytes.FourCC(88), "LIST");
-    EXPECT_EQ(bytes.U32(92), 4244u);
-    EXPECT_EQ(bytes.FourCC(96), "strl");
-    EXPECT_EQ(bytes.FourCC(100), "strh");
-    EXPECT_EQ(bytes.U32(104), 56u);
-    EXPECT_EQ(bytes.FourCC(108), "vids");
-    EXPECT_EQ(bytes.FourCC(112), "KRAW");
-    EXPECT_EQ(bytes.U32(116), 0u);
-    EXPECT_EQ(bytes.U32(120), 0u);  // priority, language
-    EXPECT_EQ(bytes.U32(124), 0u);
-    EXPECT_EQ(bytes.U32(128), 1u);  // scale
-    EXPECT_EQ(bytes.U32(132), 5u);  // rate
-    EXPECT_EQ(bytes.U32(136), 0u);
-    EXPECT_EQ(bytes.U32(140), 3u);     // length
-    EXPECT_EQ(bytes.U32(144), 32u);    // suggested buffer
-    EXPECT_EQ(bytes.U32(148), 7500u);  // quality
-    EXPECT_EQ(bytes.U32(152), 0u);     // sample size
-    EXPECT_EQ(bytes.U16(156), 0u);
-    EXPECT_EQ(bytes.U16(158), 0u);
-    EXPECT_EQ(bytes.U16(160), 4u);
-    EXPECT_EQ(bytes.U16(162), 2u);
-    EXPECT_EQ(bytes.FourCC(164), "strf");
-    EXPECT_EQ(bytes.U32(168), 40u);
-    EXPECT_EQ(bytes.U32(172), 40u);
-    EXPECT_EQ(bytes.U32(176), 4u);
-    EXPECT_EQ(bytes.U32(180), 2u);
-    EXPECT_EQ(bytes.U16(184), 1u);
-    EXPECT_EQ(bytes.U16(186), 32u);
-    EXPECT_EQ(bytes.U32(188), vfw::BI_RGB);
-    EXPECT_EQ(bytes.FourCC(212), "JUNK");
-    EXPECT_EQ(bytes.U32(216), 4120u);
-    EXPECT_EQ(bytes.FourCC(4340), "JUNK");
-    EXPECT_EQ(bytes.U32(4344), 260u);
-
-    // movi with three '00db' chunks, then idx1
-    EXPECT_EQ(bytes.FourCC(kMovi), "LIST");
-    EXPECT_EQ(bytes.U32(kMovi + 4), 124u);
-    EXPECT_EQ(bytes.FourCC(kMovi + 8), "movi");
-    const Frame second = MakeFrame(4, 2, 32, 1);
-    for (std::uint64_t i = 0; i < 3; ++i) {
-        EXPECT_EQ(bytes.FourCC(kFirstChunk + 40 * i), "00db");
-        EXPECT_EQ(bytes.U32(kFirstChunk + 40 * i + 4), 32u);
-    }
-    std::uint32_t firstWord = 0;
-    std::memcpy(&firstWord, second.pixels.data(), 4);
-    EXPECT_EQ(bytes.U32(kFirstChunk + 48), firstWord);
-
-    EXPECT_EQ(bytes.FourCC(4740), "idx1");
-    EXPECT_EQ(bytes.U32(4744), 48u);
-    const std::array<std::uint32_t, 3> flags = {0x10, 0, 0x10};  // a key frame every 2 frames
-    for (std::uint64_t i = 0; i < 3; ++i) {
-        const std::uint64_t entry = 4748 + 16 * i;
-        EXPECT_EQ(bytes.FourCC(entry), "00db");
-        EXPECT_EQ(bytes.U32(entry + 4), flags[i]) << "entry " << i;
-        EXPECT_EQ(bytes.U32(entry + 8), 4 + 40 * i);  // from the 'movi' id
-        EXPECT_EQ(bytes.U32(entry + 12), 32u);
-    }
+    ExpectLayout(bytes,
+                 {{0, "RIFF"},
+                  {8, "AVI "},
+                  {12, "LIST"},
+                  {20, "hdrl"},
+                  {24, "avih"},
+                  {88, "LIST"},
+                  {96, "strl"},
+                  {100, "strh"},
+                  {108, "vids"},
+                  {112, "KRAW"},
+                  {164, "strf"},
+                  {212, "JUNK"},
+                  {4340, "JUNK"},
+                  {kMovi, "LIST"},
+                  {kMovi + 8, "movi"},
+                  {kFirstChunk, "00db"},
+                  {kFirstChunk + 40, "00db"},
+                  {kFirstChunk + 80, "00db"},
+                  {4740, "idx1"}},
+                 {
+                     {4, 4788},
+                     {16, 4588},  // RIFF and hdrl sizes
+                     // avih: microseconds per frame, bytes per second (largest chunk x rate),
+                     // padding, AVIF_HASINDEX, frames, initial frames, streams, suggested buffer
+                     // (the largest chunk), width, height, reserved
+                     {28, 56},
+                     {32, 200000},
+                     {36, 160},
+                     {40, 0},
+                     {44, 0x10},
+                     {48, 3},
+                     {52, 0},
+                     {56, 1},
+                     {60, 32},
+                     {64, 4},
+                     {68, 2},
+                     {72, 0},
+                     {84, 0},
+                     {92, 4244},  // strl size
+                     // strh: flags, priority and language, initial frames, scale, rate, start,
+                     // length, suggested buffer, quality, sample size, rcFrame
+                     {104, 56},
+                     {116, 0},
+                     {120, 0},
+                     {124, 0},
+                     {128, 1},
+                     {132, 5},
+                     {136, 0},
+                     {140, 3},
+                     {144, 32},
+                     {148, 7500},
+                     {152, 0},
+                     {156, 0},
+                     {160, 4 | 2 << 16},
+                     // strf as the codec gave it: 4 x 2, one plane, 32 bits, BI_RGB
+                     {168, 40},
+                     {172, 40},
+                     {176, 4},
+                     {180, 2},
+                     {184, 1 | 32 << 16},
+                     {188, 0},
+                     {216, 4120},
+                     {4344, 260},  // JUNK kept for OpenDML
+                     {kMovi + 4, 124},
+                     {kFirstChunk + 4, 32},
+                     {kFirstChunk + 44, 32},
+                     {kFirstChunk + 84, 32},
+                     // idx1: id, flags (a key frame every 2), offset from the 'movi' id, size
+                     {4744, 48},
+                     {4752, 0x10},
+                     {4756, 4},
+                     {4760, 32},
+                     {4768, 0},
+                     {4772, 44},
+                     {4776, 32},
+                     {4784, 0x10},
+                     {4788, 84},
+                     {4792, 32},
+                 });
+    std::uint32_t secondFrameWord = 0;
+    std::memcpy(&secondFrameWord, MakeFrame(4, 2, 32, 1).pixels.data(), 4);
+    EXPECT_EQ(bytes.U32(kFirstChunk + 48), secondFrameWord);
 }
 
 TEST_F(AviLayoutTest, SkippedPositionsBecomeEmptyChunks) {
@@ -131,26 +148,30 @@ TEST_F(AviLayoutTest, SkippedPositionsBecomeEmptyChunks) {
         ASSERT_EQ(recording.Write(0, MakeFrame(4, 2, 32, 0)), 0);
         ASSERT_EQ(recording.Write(3, MakeFrame(4, 2, 32, 1)), 0);
     }
-    const FileBytes bytes(path);
-    EXPECT_EQ(bytes.U32(48), 4u);   // avih frames
-    EXPECT_EQ(bytes.U32(140), 4u);  // strh length
-    EXPECT_EQ(bytes.U32(kMovi + 4), 4 + 40 + 8 + 8 + 40u);
-    EXPECT_EQ(bytes.U32(kFirstChunk + 44), 0u);  // an empty chunk after the first frame
-    EXPECT_EQ(bytes.FourCC(kFirstChunk + 48), "00db");
-    EXPECT_EQ(bytes.U32(kFirstChunk + 52), 0u);
-    EXPECT_EQ(bytes.U32(kFirstChunk + 60), 32u);
-
+    // A frame, two empty chunks, a frame; idx1 after them.
     const std::uint64_t idx1 = kFirstChunk + 96;
-    ASSERT_EQ(bytes.FourCC(idx1), "idx1");
-    ASSERT_EQ(bytes.U32(idx1 + 4), 64u);
-    const std::array<std::uint32_t, 4> flags = {0x10, 0, 0, 0};
-    const std::array<std::uint32_t, 4> offsets = {4, 44, 52, 60};
-    const std::array<std::uint32_t, 4> sizes = {32, 0, 0, 32};
-    for (std::uint64_t i = 0; i < 4; ++i) {
-        EXPECT_EQ(bytes.U32(idx1 + 12 + 16 * i), flags[i]) << "entry " << i;
-        EXPECT_EQ(bytes.U32(idx1 + 16 + 16 * i), offsets[i]) << "entry " << i;
-        EXPECT_EQ(bytes.U32(idx1 + 20 + 16 * i), sizes[i]) << "entry " << i;
-    }
+    ExpectLayout(FileBytes(path),
+                 {{kFirstChunk + 40, "00db"}, {kFirstChunk + 48, "00db"}, {idx1, "idx1"}},
+                 {{48, 4},
+                  {140, 4},
+                  {kMovi + 4, 100},
+                  {kFirstChunk + 44, 0},
+                  {kFirstChunk + 52, 0},
+                  {kFirstChunk + 60, 32},
+                  {idx1 + 4, 64},
+                  // flags, offset, size of the four entries
+                  {idx1 + 12, 0x10},
+                  {idx1 + 16, 4},
+                  {idx1 + 20, 32},
+                  {idx1 + 28, 0},
+                  {idx1 + 32, 44},
+                  {idx1 + 36, 0},
+                  {idx1 + 44, 0},
+                  {idx1 + 48, 52},
+                  {idx1 + 52, 0},
+                  {idx1 + 60, 0},
+                  {idx1 + 64, 60},
+                  {idx1 + 68, 32}});
 }
 
 TEST_F(AviLayoutTest, ColourTableGoesIntoStrf) {
@@ -161,15 +182,14 @@ TEST_F(AviLayoutTest, ColourTableGoesIntoStrf) {
         ASSERT_EQ(recording.setupResult, avi::AVIERR_OK);
         ASSERT_EQ(recording.Write(0, frame), 0);
     }
-    const FileBytes bytes(path);
-    EXPECT_EQ(bytes.FourCC(164), "strf");
-    EXPECT_EQ(bytes.U32(168), 40u + 1024u);
-    EXPECT_EQ(bytes.U16(186), 8u);
-    EXPECT_EQ(bytes.U32(172 + 32), 256u);  // biClrUsed
-    EXPECT_EQ(bytes.U32(212), frame.colours[0]);
-    EXPECT_EQ(bytes.U32(212 + 4 * 255), frame.colours[255]);
-    EXPECT_EQ(bytes.FourCC(1236), "JUNK");
-    EXPECT_EQ(bytes.U32(60), 24u);  // 3 rows of 8 bytes
+    // 8 bits, 256 colours behind the header; 3 rows of 8 bytes a frame.
+    ExpectLayout(FileBytes(path), {{164, "strf"}, {1236, "JUNK"}},
+                 {{168, 1064},
+                  {184, 1 | 8 << 16},
+                  {204, 256},
+                  {212, frame.colours[0]},
+                  {212 + 4 * 255, frame.colours[255]},
+                  {60, 24}});
 }
 
 // Key frames: asked for at the first frame and every dwKeyFrameEvery frames, marked from what the
@@ -487,23 +507,6 @@ TEST_F(AviLayoutTest, CodecThatCannotBeOpenedFailsMakeCompressedStream) {
         recording.Release();
         EXPECT_FALSE(std::filesystem::exists(path));
     }
-}
-
-TEST_F(AviLayoutTest, SaveOptionsFreeClearsWhatTheOptionsPointTo) {
-    int format = 0;
-    int parms = 0;
-    auto options = CompressOptions(kRaw, 2);
-    options.lpFormat = &format;
-    options.cbFormat = 4;
-    options.lpParms = &parms;
-    options.cbParms = 4;
-    avi::AVICOMPRESSOPTIONS* list[1] = {&options};
-    EXPECT_EQ(avi::AVISaveOptionsFree(1, list), 0);
-    EXPECT_EQ(options.lpFormat, nullptr);
-    EXPECT_EQ(options.cbFormat, 0u);
-    EXPECT_EQ(options.lpParms, nullptr);
-    EXPECT_EQ(options.fccHandler, kRaw);
-    EXPECT_EQ(avi::AVISaveOptionsFree(-1, list), avi::AVIERR_BADPARAM);
 }
 
 }  // namespace

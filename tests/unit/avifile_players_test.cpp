@@ -110,6 +110,29 @@ TEST_F(AviPlayersTest, FileWithoutRoomForMorePartsRefusesFramesAndStaysReadable)
     EXPECT_EQ(probe.at("nb_read_frames"), "256");
 }
 
+// The codec the recorder uses by default, as installed.
+TEST(AviDefaultCodecTest, MicrosoftVideo1FramesAreReadAsMsvideo1) {
+    const TempDir dir;
+    const auto path = dir / "msvc.avi";
+    {
+        AviRecording recording(path, MakeFrame(160, 120, 32, 0), 5,
+                               CompressOptions(vfw::mmioFOURCC('M', 'S', 'V', 'C'), 5));
+        ASSERT_EQ(recording.setupResult, avi::AVIERR_OK);
+        for (int i = 0; i < 12; ++i) ASSERT_EQ(recording.Write(i, MakeFrame(160, 120, 32, i)), 0);
+    }
+    const auto probe = ProbeVideo(path);
+    EXPECT_EQ(probe.count("errors"), 0u) << probe.at("errors");
+    EXPECT_EQ(probe.at("codec_name"), "msvideo1");
+    EXPECT_EQ(probe.at("width"), "160");
+    EXPECT_EQ(probe.at("height"), "120");
+    EXPECT_EQ(probe.at("r_frame_rate"), "5/1");
+    EXPECT_EQ(probe.at("nb_read_frames"), "12");
+    const ToolResult decoded = DecodeRaw(path, "bgr24");
+    EXPECT_EQ(decoded.err, "");
+    EXPECT_EQ(decoded.out.size(), 12u * 160 * 120 * 3);
+    EXPECT_EQ(FileBytes(path).FourCC(112), "MSVC");
+}
+
 // A small tmpfs stands for a full disk.
 class FullDiskTest : public AviPlayersTest {
 protected:
