@@ -73,12 +73,11 @@ HRESULT FrameCompressor::Begin(std::span<const std::byte> inputFormat) {
     }
     const void* output = outputFormat_.data();
 
-    const bool keyRate = settings_.keyFrameEvery > 0;
     vfw::ICCOMPRESSFRAMES frames{};
     frames.lpbiOutput = static_cast<const BITMAPINFOHEADER*>(output);
     frames.lpbiInput = static_cast<const BITMAPINFOHEADER*>(input);
     frames.lQuality = static_cast<std::int32_t>(settings_.quality);
-    frames.lKeyRate = keyRate ? static_cast<std::int32_t>(settings_.keyFrameEvery) : 0;
+    frames.lKeyRate = static_cast<std::int32_t>(settings_.keyFrameEvery);
     frames.dwRate = settings_.rate;
     frames.dwScale = settings_.scale;
     // Advice only: a codec that does not take it compresses all the same.
