@@ -1,0 +1,103 @@
+#include "hooklib/HookShared.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace globalhook {
+
+FileDescriptor& FileDescriptor::operator=(FileDescriptor&& other) noexcept {
+    if (this != &other) {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+        fd_ = other.release();
+    }
+    return *this;
+}
+
+FileDescriptor::~FileDescriptor() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+    }
+}
+
+int FileDescriptor::release() {
+    const int fd = fd_;
+    fd_ = -1;
+    return fd;
+}
+
+void HookShared::Unmap::operator()(HookSharedData* data) const {
+    ::munmap(data, sizeof(HookSharedData));
+}
+
+// Every holder keeps a shared flock on the object. Whoever gets it exclusively is alone: at
+// opening that means the contents are stale, at closing that the name can go.
+std::optional<HookShared> HookShared::Open() {
+    // A holder that is closing may remove the name between our open and our lock; then we hold
+    // an object nobody else can find, so open again.
+    constexpr int kAttempts = 3;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        FileDescriptor fd(::shm_open(kHookSharedName, O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+        if (!fd) {
+            return std::nullopt;
+        }
+        const bool alone = ::flock(fd.get(), LOCK_EX | LOCK_NB) == 0;
+        if (!alone && ::flock(fd.get(), LOCK_SH) != 0) {
+            return std::nullopt;
+        }
+        struct stat status {};
+        if (::fstat(fd.get(), &status) != 0) {
+            return std::nullopt;
+        }
+        if (status.st_nlink == 0) {
+            continue;
+        }
+        constexpr auto kSize = static_cast<off_t>(sizeof(HookSharedData));
+        if (alone) {
+            // Truncating to zero first clears whatever a dead process left behind.
+            if (::ftruncate(fd.get(), 0) != 0 || ::ftruncate(fd.get(), kSize) != 0) {
+                return std::nullopt;
+            }
+        } else if (status.st_size < kSize) {
+            return std::nullopt;
+        }
+        void* mapped = ::mmap(nullptr, sizeof(HookSharedData), PROT_READ | PROT_WRITE, MAP_SHARED,
+                              fd.get(), 0);
+        if (mapped == MAP_FAILED) {
+            return std::nullopt;
+        }
+        std::unique_ptr<HookSharedData, Unmap> data(static_cast<HookSharedData*>(mapped));
+        if (alone && ::flock(fd.get(), LOCK_SH) != 0) {
+            return std::nullopt;
+        }
+        return HookShared(std::move(fd), std::move(data));
+    }
+    return std::nullopt;
+}
+
+HookShared& HookShared::operator=(HookShared&& other) noexcept {
+    if (this != &other) {
+        Release();
+        fd_ = std::move(other.fd_);
+        data_ = std::move(other.data_);
+    }
+    return *this;
+}
+
+HookShared::~HookShared() {
+    Release();
+}
+
+void HookShared::Release() {
+    data_.reset();
+    if (fd_ && ::flock(fd_.get(), LOCK_EX | LOCK_NB) == 0) {
+        ::shm_unlink(kHookSharedName);
+    }
+    fd_ = FileDescriptor();
+}
+
+}  // namespace globalhook
