@@ -1,0 +1,72 @@
+// The settings record and its store: named values in HKEY_CURRENT_USER "SOFTWARE\Korvex",
+// moved between memory and the registry through MiniReg. Reads that fail or give a value out of
+// range yield that value's default; writes that fail are ignored and the record stays as it is.
+// Any thread, though the program calls these from the GUI thread.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace app {
+
+// Every persisted choice, with the values a new user starts with. The engine's fields come
+// first, then the shell's.
+struct SettingsRecord {
+    std::int32_t CompressorIndex = -1;  // codec catalogue index, -1 for none
+    std::int32_t Quality = 7500;        // 0..10000; stored as percent
+    std::int32_t MsPerFrame = 200;
+    std::int32_t FramesPerSecond = 5;  // Round(1000 / MsPerFrame)
+    std::int32_t KeyFrameEvery = 50;   // 10 x FramesPerSecond after loading
+    bool HighlightCursor = true;
+
+    std::int32_t WindowLeft = 0;  // set from the screen by ReadPosition
+    std::int32_t WindowTop = 2;
+    bool DeleteFilesOnClose = true;
+    bool WarnBeforeDelete = true;
+    std::uint16_t MaxRecordingSeconds = 900;  // 0: no automatic stop
+    bool Use7z = false;
+    std::uint16_t SevenZipThresholdMB = 14;
+};
+
+// What the position rules measure the stored window position against, in pixels.
+struct ScreenGeometry {
+    std::int32_t primaryWidth = 0;
+    std::int32_t virtualWidth = 0;
+    std::int32_t virtualHeight = 0;
+};
+
+// Round(1000 / msPerFrame) with halves to the even neighbour; msPerFrame must be positive.
+std::int32_t FramesPerSecondFor(std::int32_t msPerFrame);
+
+// The integer a text starts with: leading blanks, an optional sign, then digits (as many as
+// there are, saturating at the 32-bit limits); 0 when there are no digits.
+std::int32_t LeadingInteger(std::string_view text);
+
+struct WindowPosition {
+    std::int32_t left = 0;
+    std::int32_t top = 0;
+};
+
+// The main window's position from the stored "position" text ("" when there is none), with the
+// defaults and limits applied.
+WindowPosition PositionFromText(std::string_view text, const ScreenGeometry& screen);
+// The "position" text for a window at left, top ("1070;2").
+std::string PositionText(std::int32_t left, std::int32_t top);
+
+// Sets WindowLeft and WindowTop from the stored "position" (start-up).
+void ReadPosition(SettingsRecord& settings, const ScreenGeometry& screen);
+// Stores "position" from WindowLeft and WindowTop (close); true when stored.
+bool WritePosition(const SettingsRecord& settings);
+
+// Sets every field but the window position from the store, deriving FramesPerSecond and
+// KeyFrameEvery from MsPerFrame. The caller then moves the window and updates the cursor.
+void LoadSettings(SettingsRecord& settings);
+// Stores every field but the window position; failures are ignored. The caller updates the
+// cursor afterwards.
+void SaveSettings(const SettingsRecord& settings);
+// Deletes the settings key; true when it was deleted, false otherwise (none there included). The
+// record in memory is left alone.
+bool ClearSettings();
+
+}  // namespace app
