@@ -42,6 +42,7 @@ VideoComboBox::VideoComboBox(QWidget* parent) : QComboBox(parent) {
     connect(this, &QComboBox::currentTextChanged, this, [this] {
         if (OnChange) OnChange();
     });
+    installEventFilter(this);
     SetListStyle();
 }
 
@@ -64,6 +65,7 @@ void VideoComboBox::SetListStyle() {
 void VideoComboBox::SetEditableStyle() {
     setEditable(true);
     SetColour(Qt::yellow);
+    // Keys reach the field directly or through the box, which hands them on without filters.
     lineEdit()->installEventFilter(this);
 }
 
@@ -86,7 +88,7 @@ void VideoComboBox::hidePopup() {
 }
 
 bool VideoComboBox::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::KeyPress) {
+    if (event->type() == QEvent::KeyPress && isEditable()) {
         auto* key = static_cast<QKeyEvent*>(event);
         // Editing and moving keys pass; characters only when a name may hold them.
         const bool editing = key->key() == Qt::Key_Backspace || key->key() == Qt::Key_Delete ||
