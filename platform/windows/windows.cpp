@@ -103,7 +103,10 @@ bool RestoreAndActivate(WindowId window) {
                                           XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER, XCB_CURRENT_TIME,
                                           XCB_WINDOW_NONE);
     xcb_map_window(ewmh.Connection(), window);
-    xcb_flush(ewmh.Connection());
+    // A round trip before the connection closes: requests sent just before a disconnect can
+    // be dropped with it.
+    std::free(xcb_get_input_focus_reply(ewmh.Connection(), xcb_get_input_focus(ewmh.Connection()),
+                                        nullptr));
     return true;
 }
 

@@ -128,6 +128,9 @@ TEST_F(Recording, TheWholeCycleThroughTheToolbar) {
     ShowRegionAndName("demo");
     // Starting, then Recording: the compact toolbar counts the seconds.
     StartAndWaitForSecond(0);
+    // The start notice shows for the second before the engine starts.
+    EXPECT_FALSE(FindWindows(kRegionTitle).empty());
+    ASSERT_FALSE(WaitForWindow("^00:01$").empty());
     EXPECT_TRUE(FindWindows(kRegionTitle).empty());
     const Geometry compact = WindowGeometry(recordingWindow);
     EXPECT_EQ(compact.width, 40);
