@@ -34,8 +34,10 @@ engine::EngineServices Services() {
 }  // namespace
 
 TMainForm::TMainForm(const ProgramPaths& paths, int languageOffset,
-                     const ShellSettings& settings)
-    : QWidget(nullptr), paths_(paths), LanguageOffset(languageOffset), Settings(settings) {
+                     const WindowPosition& position)
+    : QWidget(nullptr), paths_(paths), LanguageOffset(languageOffset) {
+    Settings.WindowLeft = position.left;
+    Settings.WindowTop = position.top;
     setWindowTitle("Korvex!");
     // The application title: what task bars show for the program.
     setWindowIconText("Korvex!");
@@ -111,8 +113,7 @@ bool TMainForm::FormCreate() {
     StartPending = false;
     Cam_ = std::make_unique<engine::TScreenCam>(Services());
 
-    move(Settings.WindowLeft, Settings.WindowTop);
-    Cam_->UpdateCursor();
+    LoadSettings();
     Cam_->EnumerateCodecs();
 
     if (!files::FolderExists(paths_.VideoFolder)) files::CreateFolders(paths_.VideoFolder);
@@ -124,6 +125,18 @@ bool TMainForm::FormCreate() {
     CurrentVideoName.clear();
     Timer->start();
     return true;
+}
+
+void TMainForm::LoadSettings() {
+    move(Settings.WindowLeft, Settings.WindowTop);
+    app::LoadSettings(Settings);
+    Cam_->CompressorIndex = Settings.CompressorIndex;
+    Cam_->Quality = Settings.Quality;
+    Cam_->MsPerFrame = Settings.MsPerFrame;
+    Cam_->FramesPerSecond = Settings.FramesPerSecond;
+    Cam_->KeyFrameEvery = Settings.KeyFrameEvery;
+    Cam_->Cursor.HighlightCursor = Settings.HighlightCursor;
+    Cam_->UpdateCursor();
 }
 
 void TMainForm::LoadHookLibrary() {
@@ -169,6 +182,9 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 }
 
 void TMainForm::FormClose() {
+    Settings.WindowLeft = x();
+    Settings.WindowTop = y();
+    WritePosition(Settings);
     DeleteRecordingsOnClose();
     hotKeys_.Unregister(HotKeyId);
     platform::hotkey::GlobalDeleteAtom(HotKeyId);

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "app/ProgramPaths.h"
+#include "app/Settings.h"
 #include "app/ToolbarWidgets.h"
 #include "engine/Korvex_ScrCam_Unit.h"
 #include "platform/hotkey/hotkey.h"
@@ -23,23 +24,13 @@ class TViewPort_Form;
 
 namespace app {
 
-// The shell's part of the persisted settings, with the values a new user starts with.
-struct ShellSettings {
-    int WindowLeft = 0;
-    int WindowTop = 2;
-    bool DeleteFilesOnClose = true;
-    bool WarnBeforeDelete = true;
-    std::uint16_t MaxRecordingSeconds = 900;
-    bool Use7z = false;
-    std::uint16_t SevenZipThresholdMB = 14;
-};
-
 class TMainForm : public QWidget, public QAbstractNativeEventFilter {
     Q_OBJECT
 
 public:
-    // languageOffset comes from the start-up language decision; settings from the store.
-    TMainForm(const ProgramPaths& paths, int languageOffset, const ShellSettings& settings);
+    // languageOffset comes from the start-up language decision, the window position from the
+    // stored "position".
+    TMainForm(const ProgramPaths& paths, int languageOffset, const WindowPosition& position);
     ~TMainForm() override;  // FormDestroy
 
     // False when the working folder could not be made: the message has been shown and the
@@ -77,6 +68,7 @@ private:
     void ApplyLanguage();
     void LoadHookLibrary();
     void DeleteRecordingsOnClose();
+    void LoadSettings();
 
     // Recording control.
     void TimerTick();
@@ -107,7 +99,7 @@ private:
 
     ProgramPaths paths_;
     int LanguageOffset;
-    ShellSettings Settings;
+    SettingsRecord Settings;
     bool created_ = false;
     bool destroyed_ = false;
     region::TViewPort_Form* ViewPort_Form = nullptr;

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "app/MiniReg.h"
+#include "engine/RecordTiming.h"
 
 namespace app {
 
@@ -49,13 +50,6 @@ void WriteInteger(std::string_view name, std::int32_t value) {
 }
 
 }  // namespace
-
-std::int32_t FramesPerSecondFor(std::int32_t msPerFrame) {
-    const std::int32_t whole = 1000 / msPerFrame;
-    const std::int32_t twiceRest = 2 * (1000 % msPerFrame);
-    if (twiceRest > msPerFrame || (twiceRest == msPerFrame && whole % 2 == 1)) return whole + 1;
-    return whole;
-}
 
 std::int32_t LeadingInteger(std::string_view text) {
     std::size_t i = 0;
@@ -113,11 +107,13 @@ void LoadSettings(SettingsRecord& settings) {
     const bool quality = ReadRegInteger(Root::CurrentUser, ValuePath("compression"), value);
     settings.Quality = quality && value >= 25 && value <= 100 ? value * 100 : 7500;
 
-    // A period of 0 or below would leave no frame rate to derive; such a stored value is taken
-    // as the default period, as a missing one is.
+    // A period of 0 or below would leave no frame rate to derive, and one of 2 s or more a rate
+    // of 0 frames per second, which no player can show; such a stored value is taken as the
+    // default period, as a missing one is.
     const bool period = ReadRegInteger(Root::CurrentUser, ValuePath("mspf"), value);
-    settings.MsPerFrame = period && value > 0 ? value : kDefaultMsPerFrame;
-    settings.FramesPerSecond = FramesPerSecondFor(settings.MsPerFrame);
+    settings.MsPerFrame =
+        period && value > 0 && engine::FramesPerSecondFor(value) > 0 ? value : kDefaultMsPerFrame;
+    settings.FramesPerSecond = engine::FramesPerSecondFor(settings.MsPerFrame);
     settings.KeyFrameEvery = settings.FramesPerSecond * 10;
 
     settings.HighlightCursor = ReadOnUnlessNo("use highlight cursor");

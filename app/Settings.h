@@ -36,9 +36,6 @@ struct ScreenGeometry {
     std::int32_t virtualHeight = 0;
 };
 
-// Round(1000 / msPerFrame) with halves to the even neighbour; msPerFrame must be positive.
-std::int32_t FramesPerSecondFor(std::int32_t msPerFrame);
-
 // The integer a text starts with: leading blanks, an optional sign, then digits (as many as
 // there are, saturating at the 32-bit limits); 0 when there are no digits.
 std::int32_t LeadingInteger(std::string_view text);

@@ -6,6 +6,8 @@
 
 #include "app/Korvex_Unit.h"
 #include "app/MessageCatalogue.h"
+#include "app/MiniReg.h"
+#include "app/Settings.h"
 #include "app/ProgramPaths.h"
 #include "platform/files/files.h"
 #include "platform/instance/instance.h"
@@ -38,6 +40,28 @@ bool WriteArchiveEngine(const app::ProgramPaths& paths, int languageOffset) {
     return false;
 }
 
+// German or English, from the user's locale.
+int DecideLanguage() {
+    std::string locale;
+    if (!app::ReadRegString(app::Root::CurrentUser, "Control Panel\\International\\Locale",
+                            locale)) {
+        return app::LanguageOffsetFor(std::nullopt);
+    }
+    return app::LanguageOffsetFor(locale);
+}
+
+app::WindowPosition StoredPosition() {
+    app::ScreenGeometry screen;
+    if (QScreen* primary = QGuiApplication::primaryScreen()) {
+        screen.primaryWidth = primary->geometry().width();
+        screen.virtualWidth = primary->virtualGeometry().width();
+        screen.virtualHeight = primary->virtualGeometry().height();
+    }
+    app::SettingsRecord settings;
+    app::ReadPosition(settings, screen);
+    return {settings.WindowLeft, settings.WindowTop};
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -54,15 +78,10 @@ int main(int argc, char** argv) {
     application.setQuitOnLastWindowClosed(true);
 
     const app::ProgramPaths paths = app::PathsFor(files::TempFolder());
-    const int languageOffset = app::kGerman;
+    const int languageOffset = DecideLanguage();
     if (!WriteArchiveEngine(paths, languageOffset)) return 1;
 
-    app::ShellSettings settings;
-    if (QScreen* primary = QGuiApplication::primaryScreen()) {
-        settings.WindowLeft = primary->geometry().width() - 296;
-    }
-
-    app::TMainForm mainForm(paths, languageOffset, settings);
+    app::TMainForm mainForm(paths, languageOffset, StoredPosition());
     if (!mainForm.Created()) return 1;
     mainForm.show();
     region::TViewPort_Form viewPort(

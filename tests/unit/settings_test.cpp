@@ -1,5 +1,6 @@
 // The settings store: defaults, accepted ranges, the window position, saving and clearing.
 #include "app/Settings.h"
+#include "engine/RecordTiming.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -133,8 +134,8 @@ TEST_F(SettingsTest, FramePeriodSetsRateAndKeyFrames) {
     EXPECT_EQ(settings.MsPerFrame, 67);
     EXPECT_EQ(settings.FramesPerSecond, 15);
     EXPECT_EQ(settings.KeyFrameEvery, 150);
-    // No period to divide by: taken as the default period.
-    for (std::int32_t period : {0, -40}) {
+    // No period to divide by, or one that rounds to no frames at all: the default period.
+    for (std::int32_t period : {0, -40, 2000, 100000}) {
         settings = LoadedWith("mspf", period);
         EXPECT_EQ(settings.MsPerFrame, 200) << period;
         EXPECT_EQ(settings.FramesPerSecond, 5) << period;
@@ -143,6 +144,7 @@ TEST_F(SettingsTest, FramePeriodSetsRateAndKeyFrames) {
 }
 
 TEST(FramesPerSecond, RoundsHalvesToEven) {
+    using engine::FramesPerSecondFor;
     // Every period the options dialog stores gives back its rate.
     const std::int32_t periods[] = {333, 250, 200, 167, 143, 125, 111, 100, 91, 83, 77, 71, 67};
     for (std::int32_t rate = 3; rate <= 15; ++rate) {

@@ -4,7 +4,9 @@
 #include <sys/mount.h>
 #include <xcb/xcb.h>
 
+#include <atomic>
 #include <chrono>
+#include <cstring>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -43,7 +45,7 @@ public:
         s.Alert = [this](const std::string& caption, const std::string& text, unsigned style) {
             std::lock_guard lock(mutex_);
             alerts_.push_back({caption, text, style});
-            return answer_;
+            return answer_.load();
         };
         s.PostToMain = [this](std::function<void()> fn) {
             std::lock_guard lock(mutex_);
@@ -341,7 +343,7 @@ TEST_F(EngineRecording, UnwritableFolderReportsAndReturnsFailure) {
 TEST_F(EngineRecording, FullDiskEndsTheRecordingWithAPlayableFile) {
     const fs::path mountPoint = TempFile("small-disk");
     fs::create_directories(mountPoint);
-    if (::mount("tmpfs", mountPoint.c_str(), "tmpfs", 0, "size=1m") != 0) {
+    if (::mount("tmpfs", mountPoint.c_str(), "tmpfs", 0, "size=256k") != 0) {
         GTEST_SKIP() << "cannot mount a small file system here (needs root)";
     }
     MovingPattern pattern(0, 0, 640, 480);
