@@ -4,11 +4,13 @@
 #include <climits>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "platform/vfw/about_box.h"
 #include "platform/vfw/avcodec_encoder.h"
 #include "platform/vfw/codec_formats.h"
 #include "platform/vfw/dib_convert.h"
+#include "platform/vfw/quality_mapping.h"
 
 namespace platform::vfw {
 
@@ -30,11 +32,15 @@ T* Pointer(std::intptr_t p) {
 //
 // Key frames: the first frame after ICM_COMPRESS_BEGIN, every frame with ICCOMPRESS_KEYFRAME,
 // and, with a key rate of n from ICM_COMPRESS_FRAMES_INFO, any frame n frames after the last key
-// frame; a key rate of 0 leaves them to the caller. Quality: libavcodec's msvideo1 has no
-// quality control, so a quality is checked for range (0..10000, or ICQUALITY_DEFAULT) and has
-// no effect, and the driver does not claim VIDCF_QUALITY.
+// frame; a key rate of 0 leaves them to the caller. A frame the encoder makes a key frame by
+// itself (an intra-only codec) is reported as one and restarts the count.
+//
+// Quality: the stream's quality comes with ICM_COMPRESS_FRAMES_INFO (0..10000, ICQUALITY_DEFAULT
+// for kDefaultQuality) and holds from the next ICM_COMPRESS_BEGIN; an ICCOMPRESS dwQuality is
+// not read, since x264 cannot change its rate factor from one frame to the next. For a codec
+// without a quality control (no VIDCF_QUALITY) the quality is checked for range only.
 class AvCodecInstance final : public CodecInstance {
-  public:
+public:
     AvCodecInstance(const EncoderEntry& entry, const ICINFO& info, bool compress)
         : entry_(entry), info_(info), compress_(compress) {}
 
@@ -69,7 +75,7 @@ class AvCodecInstance final : public CodecInstance {
         }
     }
 
-  private:
+private:
     // Copies up to `size` bytes of the description; returns how many.
     LRESULT GetInfo(ICINFO* out, std::intptr_t size) const {
         if (out == nullptr || size <= 0) return 0;
@@ -81,7 +87,7 @@ class AvCodecInstance final : public CodecInstance {
     LRESULT About(std::intptr_t parent, std::intptr_t flags) const {
         if (parent == -1) return flags == ICMF_ABOUT_QUERY ? ICERR_OK : ICERR_BADPARAM;
         const std::string details = std::string("Compresses with the ") + entry_.encoder +
-                                    " encoder of " + std::string(LibraryVersion()) + ".";
+                                    " encoder of " + EncoderLibraries(entry_) + ".";
         return ShowAboutBox(parent, entry_.description, details) ? ICERR_OK : ICERR_ERROR;
     }
 
@@ -90,17 +96,36 @@ class AvCodecInstance final : public CodecInstance {
         return out != nullptr ? QueryOutput(entry_, *in, *out) : ICERR_OK;
     }
 
-    // Without an output buffer, tells how many bytes the output format takes.
+    // Without an output buffer, tells how many bytes the output format takes: the header, and
+    // the codec data behind it for an entry whose decoder needs that.
     LRESULT GetFormat(const BITMAPINFOHEADER* in, BITMAPINFOHEADER* out) const {
         if (LRESULT result = QueryInput(entry_, in); result != ICERR_OK) return result;
-        if (out == nullptr) return sizeof(BITMAPINFOHEADER);
+        std::vector<std::uint8_t> codecData;
+        if (entry_.codecDataInFormat) {
+            std::unique_ptr<AvEncoder> encoder;
+            if (LRESULT result = AvEncoder::Open(entry_, SettingsFor(*in), encoder);
+                result != ICERR_OK) {
+                return result;
+            }
+            const auto data = encoder->CodecData();
+            codecData.assign(data.begin(), data.end());
+        }
+        const std::size_t size = sizeof(BITMAPINFOHEADER) + codecData.size();
+        if (out == nullptr) return static_cast<LRESULT>(size);
         *out = CompressedFormat(entry_, *in);
+        out->biSize = static_cast<std::uint32_t>(size);
+        std::memcpy(reinterpret_cast<std::uint8_t*>(out) + sizeof(BITMAPINFOHEADER),
+                    codecData.data(), codecData.size());
         return ICERR_OK;
     }
 
     LRESULT GetSize(const BITMAPINFOHEADER* in) const {
         if (LRESULT result = QueryInput(entry_, in); result != ICERR_OK) return result;
-        return entry_.maxFrameBytes(in->biWidth, in->biHeight);
+        return static_cast<LRESULT>(MaxFrameBytes(entry_, *in));
+    }
+
+    AvEncoder::Settings SettingsFor(const BITMAPINFOHEADER& in) const {
+        return {in.biWidth, in.biHeight, in.biBitCount, rate_, quality_};
     }
 
     LRESULT FramesInfo(const ICCOMPRESSFRAMES* frames) {
@@ -111,6 +136,7 @@ class AvCodecInstance final : public CodecInstance {
         }
         if (frames->lKeyRate < 0) return ICERR_BADPARAM;
         keyRate_ = frames->lKeyRate;
+        quality_ = frames->lQuality == ICQUALITY_DEFAULT ? kDefaultQuality : frames->lQuality;
         // The rate reaches the encoder at the next ICM_COMPRESS_BEGIN.
         if (frames->dwRate > 0 && frames->dwScale > 0 && frames->dwRate <= INT_MAX &&
             frames->dwScale <= INT_MAX) {
@@ -126,7 +152,7 @@ class AvCodecInstance final : public CodecInstance {
         if (LRESULT result = QueryOutput(entry_, *in, *out); result != ICERR_OK) return result;
         encoder_.reset();
         std::unique_ptr<AvEncoder> encoder;
-        if (LRESULT result = AvEncoder::Open(entry_, in->biWidth, in->biHeight, rate_, encoder);
+        if (LRESULT result = AvEncoder::Open(entry_, SettingsFor(*in), encoder);
             result != ICERR_OK) {
             return result;
         }
@@ -151,17 +177,16 @@ class AvCodecInstance final : public CodecInstance {
             return ICERR_BADFORMAT;
         }
 
-        std::ptrdiff_t stride = 0;
-        const std::span<std::uint8_t> picture = encoder_->Picture(&stride);
-        if (picture.empty()) return ICERR_MEMORY;
-        if (!Convert(InputImage(in, c->lpInput), picture, stride)) return ICERR_BADFORMAT;
+        if (LRESULT result = encoder_->Load(InputImage(in, c->lpInput)); result != ICERR_OK) {
+            return result;
+        }
 
         const bool key = keyDue_ || (c->dwFlags & ICCOMPRESS_KEYFRAME) != 0 ||
                          (keyRate_ > 0 && sinceKey_ + 1 >= keyRate_);
         AvEncoder::Packet packet;
         if (LRESULT result = encoder_->Encode(key, &packet); result != ICERR_OK) return result;
         // The caller's buffer holds what ICM_COMPRESS_GET_SIZE promised, never more.
-        if (packet.bytes.size() > entry_.maxFrameBytes(in.biWidth, in.biHeight)) {
+        if (packet.bytes.size() > MaxFrameBytes(entry_, in)) {
             return ICERR_INTERNAL;
         }
         std::memcpy(c->lpOutput, packet.bytes.data(), packet.bytes.size());
@@ -176,19 +201,11 @@ class AvCodecInstance final : public CodecInstance {
         return ICERR_OK;
     }
 
-    bool Convert(const DibImage& image, std::span<std::uint8_t> picture,
-                 std::ptrdiff_t stride) const {
-        switch (entry_.input) {
-            case EncoderInput::Rgb555:
-                return DibToRgb555(image, picture, stride);
-        }
-        return false;
-    }
-
     EncoderEntry entry_;
     ICINFO info_;
     bool compress_;
     std::int32_t keyRate_ = 0;
+    std::int32_t quality_ = kDefaultQuality;
     AvEncoder::Rate rate_;
     std::unique_ptr<AvEncoder> encoder_;
     BITMAPINFOHEADER input_{};

@@ -13,7 +13,7 @@
 namespace platform::vfw {
 
 class AvCodecDriver final : public CodecDriver {
-  public:
+public:
     explicit AvCodecDriver(const EncoderEntry& entry);
 
     ICINFO Info() const override;
@@ -21,7 +21,7 @@ class AvCodecDriver final : public CodecDriver {
     // compresses nothing); null for other modes or when libavcodec lacks the encoder.
     std::unique_ptr<CodecInstance> Open(std::uint32_t mode) override;
 
-  private:
+private:
     EncoderEntry entry_;
 };
 

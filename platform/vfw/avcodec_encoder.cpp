@@ -1,28 +1,78 @@
 #include "platform/vfw/avcodec_encoder.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <string>
+#include <vector>
+
+#include "platform/vfw/picture_input.h"
+#include "platform/vfw/quality_mapping.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavutil/frame.h>
+#include <libavutil/opt.h>
+#include <libswscale/swscale.h>
 }
 
 namespace platform::vfw {
 
 namespace {
 
-AVPixelFormat PixelFormat(EncoderInput input) {
-    switch (input) {
-        case EncoderInput::Rgb555:
-            return AV_PIX_FMT_RGB555LE;
-    }
-    return AV_PIX_FMT_NONE;
-}
-
 LRESULT FromAvError(int error, LRESULT otherwise) {
     return error == AVERROR(ENOMEM) ? ICERR_MEMORY : otherwise;
+}
+
+std::string VersionText(unsigned v) {
+    return std::to_string(AV_VERSION_MAJOR(v)) + "." + std::to_string(AV_VERSION_MINOR(v)) + "." +
+           std::to_string(AV_VERSION_MICRO(v));
+}
+
+bool ConvertsWithSwscale(EncoderInput input) {
+    return input == EncoderInput::Yuv420 || input == EncoderInput::Yuv422Full;
+}
+
+// The encoder's own options, and the quality where the encoder takes it as one. Values go in
+// as numbers or plain words, never through the locale's decimal point.
+LRESULT SetOptions(const EncoderEntry& entry, std::int32_t quality, AVCodecContext* context) {
+    for (const EncoderOption& option : entry.options) {
+        // An option the encoder does not know means it is not the encoder the entry describes.
+        if (av_opt_set(context, option.key, option.value, AV_OPT_SEARCH_CHILDREN) < 0) {
+            return ICERR_UNSUPPORTED;
+        }
+    }
+    if (entry.quality == QualityControl::Crf &&
+        av_opt_set_double(context, "crf", CrfFor(quality), AV_OPT_SEARCH_CHILDREN) < 0) {
+        return ICERR_UNSUPPORTED;
+    }
+    return ICERR_OK;
+}
+
+// The text of the encoder's self-description that starts with `tag`, up to the next " - ".
+std::string BuildIn(std::span<const std::uint8_t> bytes, std::string_view tag) {
+    const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    const std::size_t at = text.find(tag);
+    if (at == std::string_view::npos) return {};
+    const std::size_t end = text.find(" - ", at + tag.size());
+    const std::string_view build = text.substr(at, end == std::string_view::npos ? 0 : end - at);
+    const bool printable = std::ranges::all_of(build, [](char c) { return c >= 32 && c < 127; });
+    return printable ? std::string(build) : std::string();
+}
+
+// Compresses one small black picture and looks for the encoder's own name in what comes out.
+std::string EncoderBuild(const EncoderEntry& entry) {
+    constexpr std::int32_t kSize = 16;
+    std::unique_ptr<AvEncoder> encoder;
+    if (AvEncoder::Open(entry, {kSize, kSize, 32, {1, 25}, kDefaultQuality}, encoder) != ICERR_OK) {
+        return {};
+    }
+    const std::vector<std::uint8_t> black(kSize * kSize * 4, 0);
+    AvEncoder::Packet packet;
+    if (encoder->Load({kSize, kSize, 32, black, {}}) != ICERR_OK ||
+        encoder->Encode(true, &packet) != ICERR_OK) {
+        return {};
+    }
+    return BuildIn(packet.bytes, entry.buildTag);
 }
 
 }  // namespace
@@ -31,14 +81,14 @@ bool HasEncoder(const EncoderEntry& entry) {
     return avcodec_find_encoder_by_name(entry.encoder) != nullptr;
 }
 
-std::string_view LibraryVersion() {
-    static const std::string version = [] {
-        const unsigned v = avcodec_version();
-        return "libavcodec " + std::to_string(AV_VERSION_MAJOR(v)) + "." +
-               std::to_string(AV_VERSION_MINOR(v)) + "." + std::to_string(AV_VERSION_MICRO(v)) +
-               " (FFmpeg " + av_version_info() + ")";
-    }();
-    return version;
+std::string EncoderLibraries(const EncoderEntry& entry) {
+    std::string text =
+        "libavcodec " + VersionText(avcodec_version()) + " (FFmpeg " + av_version_info() + ")";
+    if (ConvertsWithSwscale(entry.input)) text += ", libswscale " + VersionText(swscale_version());
+    if (entry.buildTag != nullptr) {
+        if (const std::string build = EncoderBuild(entry); !build.empty()) text += ", " + build;
+    }
+    return text;
 }
 
 void AvEncoder::ContextFree::operator()(AVCodecContext* c) const {
@@ -51,22 +101,26 @@ void AvEncoder::PacketFree::operator()(AVPacket* p) const {
     av_packet_free(&p);
 }
 
-AvEncoder::AvEncoder(Key /*key*/, const EncoderEntry& entry, Rate rate)
-    : entry_(entry), rate_(rate) {}
+AvEncoder::AvEncoder(Key /*key*/, const EncoderEntry& entry, const Settings& settings)
+    : entry_(entry), settings_(settings) {}
 
 AvEncoder::~AvEncoder() = default;
 
-LRESULT AvEncoder::Open(const EncoderEntry& entry, std::int32_t width, std::int32_t height,
-                        Rate rate, std::unique_ptr<AvEncoder>& encoder) {
-    if (rate.num <= 0 || rate.den <= 0) return ICERR_BADPARAM;
-    auto opened = std::make_unique<AvEncoder>(Key{}, entry, rate);
+LRESULT AvEncoder::Open(const EncoderEntry& entry, const Settings& settings,
+                        std::unique_ptr<AvEncoder>& encoder) {
+    if (settings.rate.num <= 0 || settings.rate.den <= 0) return ICERR_BADPARAM;
+    auto opened = std::make_unique<AvEncoder>(Key{}, entry, settings);
+    opened->input_ =
+        PictureInput::Create(entry.input, settings.width, settings.height, settings.bitCount);
+    if (!opened->input_) return ICERR_BADFORMAT;
     opened->frame_.reset(av_frame_alloc());
     opened->packet_.reset(av_packet_alloc());
     if (!opened->frame_ || !opened->packet_) return ICERR_MEMORY;
     AVFrame* frame = opened->frame_.get();
-    frame->format = PixelFormat(entry.input);
-    frame->width = width;
-    frame->height = height;
+    frame->format = opened->input_->Format();
+    frame->width = settings.width;
+    frame->height = settings.height;
+    frame->color_range = opened->input_->Range();
     if (int error = av_frame_get_buffer(frame, 0); error < 0) {
         return FromAvError(error, ICERR_BADFORMAT);
     }
@@ -75,9 +129,9 @@ LRESULT AvEncoder::Open(const EncoderEntry& entry, std::int32_t width, std::int3
     return ICERR_OK;
 }
 
-// Every encoder begins with a key frame, and libavcodec's msvideo1 takes no per-frame request
-// for one, so a key frame is asked for by starting a fresh encoder context. Its own key-frame
-// schedule is pushed out of reach, which leaves the decision with the caller.
+// The driver decides every key frame, so the encoder's own schedule is pushed out of reach.
+// Nothing may hold frames back: no B-frames, and one thread, since libavcodec's frame threads
+// each keep a picture in flight.
 LRESULT AvEncoder::OpenContext() {
     context_.reset();
     const AVCodec* codec = avcodec_find_encoder_by_name(entry_.encoder);
@@ -87,9 +141,25 @@ LRESULT AvEncoder::OpenContext() {
     context->width = frame_->width;
     context->height = frame_->height;
     context->pix_fmt = static_cast<AVPixelFormat>(frame_->format);
-    context->time_base = AVRational{rate_.num, rate_.den};
+    context->time_base = AVRational{settings_.rate.num, settings_.rate.den};
+    context->framerate = AVRational{settings_.rate.den, settings_.rate.num};
     context->gop_size = INT_MAX;
     context->keyint_min = INT_MAX;
+    context->max_b_frames = 0;
+    context->thread_count = 1;
+    if (ConvertsWithSwscale(entry_.input)) {
+        context->color_range = input_->Range();
+        context->colorspace = AVCOL_SPC_SMPTE170M;
+    }
+    if (entry_.quality == QualityControl::QScale) {
+        context->flags |= AV_CODEC_FLAG_QSCALE;
+        context->global_quality = QScaleFor(settings_.quality) * FF_QP2LAMBDA;
+        context->qmin = 1;
+        context->qmax = 31;
+    }
+    if (LRESULT result = SetOptions(entry_, settings_.quality, context.get()); result != ICERR_OK) {
+        return result;
+    }
     if (int error = avcodec_open2(context.get(), codec, nullptr); error < 0) {
         return FromAvError(error, ICERR_BADFORMAT);
     }
@@ -98,25 +168,44 @@ LRESULT AvEncoder::OpenContext() {
     return ICERR_OK;
 }
 
-std::span<std::uint8_t> AvEncoder::Picture(std::ptrdiff_t* stride) {
-    if (av_frame_make_writable(frame_.get()) < 0) return {};
-    *stride = frame_->linesize[0];
-    return {frame_->data[0], static_cast<std::size_t>(frame_->linesize[0]) *
-                                 static_cast<std::size_t>(frame_->height)};
+std::span<const std::uint8_t> AvEncoder::CodecData() const {
+    if (!context_ || context_->extradata == nullptr || context_->extradata_size <= 0) return {};
+    return {context_->extradata, static_cast<std::size_t>(context_->extradata_size)};
+}
+
+LRESULT AvEncoder::Load(const DibImage& image) {
+    if (av_frame_make_writable(frame_.get()) < 0) return ICERR_MEMORY;
+    return input_->Load(image, frame_.get()) ? ICERR_OK : ICERR_BADFORMAT;
 }
 
 LRESULT AvEncoder::Encode(bool key, Packet* packet) {
-    if (!context_ || (key && framesSinceOpen_ > 0)) {
+    const bool restart =
+        key && entry_.keyFrames == KeyFrameControl::Restart && framesSinceOpen_ > 0;
+    if (!context_ || restart) {
         if (LRESULT result = OpenContext(); result != ICERR_OK) return result;
     }
     frame_->pts = framesSent_;
+    frame_->pict_type = key && entry_.keyFrames == KeyFrameControl::PictureType
+                            ? AV_PICTURE_TYPE_I
+                            : AV_PICTURE_TYPE_NONE;
+    switch (entry_.quality) {
+        case QualityControl::QScale:
+            frame_->quality = context_->global_quality;
+            break;
+        case QualityControl::Lambda:
+            // Cinepak takes a picture's quality as its lambda plus one.
+            frame_->quality = LambdaFor(settings_.quality) + 1;
+            break;
+        default:
+            break;
+    }
     if (int error = avcodec_send_frame(context_.get(), frame_.get()); error < 0) {
         return FromAvError(error, ICERR_INTERNAL);
     }
     ++framesSent_;
     ++framesSinceOpen_;
     av_packet_unref(packet_.get());
-    // The encoders offered hold no frames back: each picture gives its packet at once.
+    // Every encoder is set up to hold nothing back: each picture gives its packet at once.
     if (int error = avcodec_receive_packet(context_.get(), packet_.get()); error < 0) {
         return FromAvError(error, ICERR_INTERNAL);
     }

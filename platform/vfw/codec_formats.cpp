@@ -50,13 +50,18 @@ LRESULT QueryInput(const EncoderEntry& entry, const BITMAPINFOHEADER* in) {
     const std::int32_t w = in->biWidth;
     const std::int32_t h = in->biHeight;
     if (w <= 0 || h <= 0) return ICERR_BADIMAGESIZE;
-    if (w % entry.sizeMultiple != 0 || h % entry.sizeMultiple != 0) return ICERR_BADIMAGESIZE;
+    if (w % entry.widthMultiple != 0 || h % entry.heightMultiple != 0) return ICERR_BADIMAGESIZE;
+    if (w > entry.maxDimension || h > entry.maxDimension) return ICERR_BADIMAGESIZE;
     if (std::int64_t{w} * h > entry.maxPixels) return ICERR_BADIMAGESIZE;
     if (av_image_check_size(static_cast<unsigned>(w), static_cast<unsigned>(h), 0, nullptr) < 0) {
         return ICERR_BADIMAGESIZE;
     }
     const std::int64_t bytes = DibStride(w, depth) * h;
     if (bytes > std::numeric_limits<std::uint32_t>::max()) return ICERR_BADIMAGESIZE;
+    // Compressed frames travel in buffers and AVI chunks of at most 2 GiB.
+    if (entry.maxFrameBytes(w, h, depth) > std::numeric_limits<std::int32_t>::max()) {
+        return ICERR_BADIMAGESIZE;
+    }
     // A BI_RGB header may leave biSizeImage 0; a stated size must hold every row.
     if (in->biSizeImage != 0 && in->biSizeImage < bytes) return ICERR_BADFORMAT;
     return ICERR_OK;
@@ -67,7 +72,9 @@ LRESULT QueryOutput(const EncoderEntry& entry, const BITMAPINFOHEADER& in,
     if (out.biSize < kHeaderSize || !IsCompressionOf(entry, out.biCompression)) {
         return ICERR_BADFORMAT;
     }
-    if (out.biBitCount != entry.bitCount || out.biPlanes != 1) return ICERR_BADFORMAT;
+    if (out.biBitCount != OutputBitCount(entry, in.biBitCount) || out.biPlanes != 1) {
+        return ICERR_BADFORMAT;
+    }
     if (out.biWidth != in.biWidth || out.biHeight != in.biHeight) return ICERR_BADFORMAT;
     return ICERR_OK;
 }
@@ -78,10 +85,20 @@ BITMAPINFOHEADER CompressedFormat(const EncoderEntry& entry, const BITMAPINFOHEA
     out.biWidth = in.biWidth;
     out.biHeight = in.biHeight;
     out.biPlanes = 1;
-    out.biBitCount = entry.bitCount;
+    out.biBitCount = OutputBitCount(entry, in.biBitCount);
     out.biCompression = entry.compression;
-    out.biSizeImage = entry.maxFrameBytes(in.biWidth, in.biHeight);
+    out.biSizeImage = static_cast<std::uint32_t>(MaxFrameBytes(entry, in));
     return out;
+}
+
+std::uint16_t OutputBitCount(const EncoderEntry& entry, std::int32_t inputBitCount) {
+    if (entry.bitCount != 0) return entry.bitCount;
+    // The encoder keeps the depth of the DIB, with 24-bit pixels widened to 32.
+    return static_cast<std::uint16_t>(inputBitCount == 24 ? 32 : inputBitCount);
+}
+
+std::uint64_t MaxFrameBytes(const EncoderEntry& entry, const BITMAPINFOHEADER& in) {
+    return entry.maxFrameBytes(in.biWidth, in.biHeight, in.biBitCount);
 }
 
 DibImage InputImage(const BITMAPINFOHEADER& in, const void* pixels) {

@@ -2,6 +2,7 @@
 // read, never kept. Safe on any thread.
 #pragma once
 
+#include <cstdint>
 #include <span>
 
 #include "platform/vfw/codec_table.h"
@@ -21,8 +22,14 @@ LRESULT QueryOutput(const EncoderEntry& entry, const BITMAPINFOHEADER& in,
                     const BITMAPINFOHEADER& out);
 
 // The header of the compressed frames for the accepted input `in`; biSizeImage is the largest
-// compressed frame.
+// compressed frame. Codec data the entry puts behind the header is not counted in biSize.
 BITMAPINFOHEADER CompressedFormat(const EncoderEntry& entry, const BITMAPINFOHEADER& in);
+
+// biBitCount of the compressed frames made from input of that depth.
+std::uint16_t OutputBitCount(const EncoderEntry& entry, std::int32_t inputBitCount);
+
+// The largest compressed frame for the accepted input `in`, in bytes (at most 2 GiB).
+std::uint64_t MaxFrameBytes(const EncoderEntry& entry, const BITMAPINFOHEADER& in);
 
 // The picture that the accepted input header `in` and its pixel rows describe; the colour table
 // is read from behind the header. Both stay owned by the caller.

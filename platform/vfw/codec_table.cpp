@@ -2,26 +2,85 @@
 
 #include <array>
 #include <climits>
+#include <cstdint>
 
 namespace platform::vfw {
 
 namespace {
 
+constexpr std::int32_t kNoDimensionLimit = INT32_MAX;
+constexpr std::int64_t kNoPixelLimit = INT64_MAX;
+
+std::uint64_t Blocks(std::int32_t width, std::int32_t height, std::int32_t size) {
+    return static_cast<std::uint64_t>((width + size - 1) / size) *
+           static_cast<std::uint64_t>((height + size - 1) / size);
+}
+
 // Microsoft Video 1 codes each 4 x 4 block in at most 18 bytes (a flag word and eight colours);
 // a frame ends with at most one 2-byte code.
-std::uint32_t MsVideo1MaxFrame(std::int32_t width, std::int32_t height) {
-    const auto blocks =
-        static_cast<std::uint64_t>(width / 4) * static_cast<std::uint64_t>(height / 4);
-    return static_cast<std::uint32_t>(blocks * 18 + 2);
+std::uint64_t MsVideo1MaxFrame(std::int32_t width, std::int32_t height, std::int32_t) {
+    return static_cast<std::uint64_t>(width / 4) * static_cast<std::uint64_t>(height / 4) * 18 + 2;
+}
+
+// libavcodec's MPEG-style encoders (mjpeg, mpeg4) make their packet room for 3100 bytes per
+// 16 x 16 macroblock and 10000 more, and fail rather than write past it.
+std::uint64_t MpegVideoMaxFrame(std::int32_t width, std::int32_t height, std::int32_t) {
+    return Blocks(width, height, 16) * 3100 + 10000;
+}
+
+// H.264 holds an 8-bit 4:2:0 macroblock to 3200 bits, and emulation-prevention bytes may add
+// half as much again: 1024 bytes a macroblock is ample. 64 KiB more hold the parameter sets, the
+// SEI in which x264 lists its options, and the slice headers.
+std::uint64_t H264MaxFrame(std::int32_t width, std::int32_t height, std::int32_t) {
+    return Blocks(width, height, 16) * 1024 + 65536;
+}
+
+// ZMBV deflates at most a 768-byte palette, a 2-byte vector for each 16 x 16 block (padded to
+// whole words) and every pixel, at 1, 2 or 4 bytes. Deflate grows data it cannot shrink by 5
+// bytes per 16 KiB block; a key frame adds a 7-byte header.
+std::uint64_t ZmbvMaxFrame(std::int32_t width, std::int32_t height, std::int32_t bitCount) {
+    const std::uint64_t bytesPerPixel = bitCount == 8 ? 1 : bitCount == 16 ? 2 : 4;
+    const std::uint64_t raw = 768 + Blocks(width, height, 16) * 2 + 4 +
+                              static_cast<std::uint64_t>(width) * height * bytesPerPixel;
+    return raw + raw / 1024 + 64;
+}
+
+// Huffyuv's codes are at most 32 bits long, three of them a pixel, in 32-bit words.
+std::uint64_t HuffyuvMaxFrame(std::int32_t width, std::int32_t height, std::int32_t) {
+    return static_cast<std::uint64_t>(width) * height * 12 + 64;
+}
+
+// Cinepak: a 10-byte frame header; for each strip (at most 32) a 12-byte header, two codebooks
+// of 256 six-byte entries and three 4-byte chunk headers; for each 4 x 4 block at most four
+// index bytes and two flag bits.
+std::uint64_t CinepakMaxFrame(std::int32_t width, std::int32_t height, std::int32_t) {
+    return 10 + 32 * (12 + 2 * (4 + 256 * 6) + 4) + Blocks(width, height, 4) * 5;
 }
 
 // ffmpeg and ffprobe take both codes for Microsoft Video 1; 'MSVC' is the one written.
 constexpr std::array<FOURCC, 1> kMsVideo1Aliases{mmioFOURCC('C', 'R', 'A', 'M')};
+constexpr std::array<FOURCC, 1> kH264Aliases{mmioFOURCC('X', '2', '6', '4')};
+constexpr std::array<FOURCC, 3> kMpeg4Aliases{
+    mmioFOURCC('F', 'M', 'P', '4'), mmioFOURCC('D', 'I', 'V', 'X'), mmioFOURCC('D', 'X', '5', '0')};
 
-// libavcodec's msvideo1 encoder has no quality control, so the driver does not claim one. It
-// takes only whole 4 x 4 blocks, and it sizes its packet buffer at 9 bytes a pixel in int
-// arithmetic, which bounds the picture.
-constexpr std::array<EncoderEntry, 1> kEncoders{{
+// A preset fast enough for live capture at full-screen sizes; zero latency gives each frame its
+// packet at once (no look-ahead, no B-frames, sliced threads). Key frames come only where the
+// driver asks, as IDR frames, never from x264's scene-cut detection.
+constexpr std::array<EncoderOption, 4> kX264Options{{
+    {"preset", "veryfast"},
+    {"tune", "zerolatency"},
+    {"forced-idr", "1"},
+    {"x264-params", "scenecut=0"},
+}};
+// No intra frames of the encoder's own on a change of scene. It still puts one at least every
+// 600 frames, as MPEG-4 advises; those are reported as the key frames they are.
+constexpr std::array<EncoderOption, 1> kMpeg4Options{{{"sc_threshold", "1000000000"}}};
+// Deflate level 6 compresses screen content nearly as well as 9 in about half the time.
+constexpr std::array<EncoderOption, 1> kZmbvOptions{{{"compression_level", "6"}}};
+
+constexpr std::array<EncoderEntry, 7> kEncoders{{
+    // libavcodec's msvideo1 has no quality control. It takes only whole 4 x 4 blocks, and it
+    // sizes its packet buffer at 9 bytes a pixel in int arithmetic, which bounds the picture.
     {
         .handler = mmioFOURCC('M', 'S', 'V', 'C'),
         .compression = mmioFOURCC('M', 'S', 'V', 'C'),
@@ -32,9 +91,134 @@ constexpr std::array<EncoderEntry, 1> kEncoders{{
         .flags = VIDCF_TEMPORAL | VIDCF_FASTTEMPORALC,
         .input = EncoderInput::Rgb555,
         .bitCount = 16,
-        .sizeMultiple = 4,
+        .widthMultiple = 4,
+        .heightMultiple = 4,
+        .maxDimension = kNoDimensionLimit,
         .maxPixels = (INT_MAX - 16384) / 9,
         .maxFrameBytes = MsVideo1MaxFrame,
+    },
+    // Every frame a JPEG picture; quality is the quantiser. 4:2:2 keeps the horizontal detail of
+    // coloured text better than 4:2:0, and is what AVI's Motion JPEG has always carried. JPEG
+    // and the encoder take any size up to 65500, but libswscale shifts the chroma of pictures
+    // of odd width, so the width is kept even as 4:2:2 wants it.
+    {
+        .handler = mmioFOURCC('M', 'J', 'P', 'G'),
+        .compression = mmioFOURCC('M', 'J', 'P', 'G'),
+        .aliases = {},
+        .name = u"MJPG",
+        .description = u"Motion JPEG",
+        .encoder = "mjpeg",
+        .flags = VIDCF_QUALITY,
+        .input = EncoderInput::Yuv422Full,
+        .bitCount = 24,
+        .widthMultiple = 2,
+        .heightMultiple = 1,
+        .maxDimension = 65500,
+        .maxPixels = kNoPixelLimit,
+        .maxFrameBytes = MpegVideoMaxFrame,
+        .keyFrames = KeyFrameControl::EveryFrame,
+        .quality = QualityControl::QScale,
+    },
+    // Lossless: the DIB's own pixels (8-bit with palette, RGB555, BGR0), so there is no quality
+    // to set. Delta frames carry moved and XORed 16 x 16 blocks.
+    {
+        .handler = mmioFOURCC('Z', 'M', 'B', 'V'),
+        .compression = mmioFOURCC('Z', 'M', 'B', 'V'),
+        .aliases = {},
+        .name = u"ZMBV",
+        .description = u"Zip Motion Block Video",
+        .encoder = "zmbv",
+        .flags = VIDCF_TEMPORAL | VIDCF_FASTTEMPORALC,
+        .input = EncoderInput::DibDepth,
+        .bitCount = 0,
+        .widthMultiple = 1,
+        .heightMultiple = 1,
+        .maxDimension = kNoDimensionLimit,
+        .maxPixels = kNoPixelLimit,
+        .maxFrameBytes = ZmbvMaxFrame,
+        .options = kZmbvOptions,
+    },
+    // 4:2:0 needs even sizes, and x264 refuses anything wider or higher than 16384.
+    {
+        .handler = mmioFOURCC('H', '2', '6', '4'),
+        .compression = mmioFOURCC('H', '2', '6', '4'),
+        .aliases = kH264Aliases,
+        .name = u"H264",
+        .description = u"H.264 (x264)",
+        .encoder = "libx264",
+        .flags = VIDCF_QUALITY | VIDCF_TEMPORAL | VIDCF_FASTTEMPORALC,
+        .input = EncoderInput::Yuv420,
+        .bitCount = 24,
+        .widthMultiple = 2,
+        .heightMultiple = 2,
+        .maxDimension = 16384,
+        .maxPixels = kNoPixelLimit,
+        .maxFrameBytes = H264MaxFrame,
+        .keyFrames = KeyFrameControl::PictureType,
+        .quality = QualityControl::Crf,
+        .options = kX264Options,
+        .buildTag = "x264 - core ",
+    },
+    // libavcodec's own MPEG-4 Part 2 encoder, in the Xvid code that players know. Sizes are
+    // 13-bit fields of the stream header. The encoder takes odd sizes, but its pictures of odd
+    // height come back with the chroma rows misplaced, so both are kept even as 4:2:0 wants.
+    {
+        .handler = mmioFOURCC('X', 'V', 'I', 'D'),
+        .compression = mmioFOURCC('X', 'V', 'I', 'D'),
+        .aliases = kMpeg4Aliases,
+        .name = u"XVID",
+        .description = u"MPEG-4 Part 2 (Xvid)",
+        .encoder = "mpeg4",
+        .flags = VIDCF_QUALITY | VIDCF_TEMPORAL | VIDCF_FASTTEMPORALC,
+        .input = EncoderInput::Yuv420,
+        .bitCount = 24,
+        .widthMultiple = 2,
+        .heightMultiple = 2,
+        .maxDimension = 8191,
+        .maxPixels = kNoPixelLimit,
+        .maxFrameBytes = MpegVideoMaxFrame,
+        .keyFrames = KeyFrameControl::PictureType,
+        .quality = QualityControl::QScale,
+        .options = kMpeg4Options,
+    },
+    // Lossless RGB, every frame a key frame; no quality to set. The decoder takes the bit count
+    // from the format and its code tables from the extradata behind the header.
+    {
+        .handler = mmioFOURCC('H', 'F', 'Y', 'U'),
+        .compression = mmioFOURCC('H', 'F', 'Y', 'U'),
+        .aliases = {},
+        .name = u"HFYU",
+        .description = u"Huffyuv",
+        .encoder = "huffyuv",
+        .flags = 0,
+        .input = EncoderInput::Rgb24,
+        .bitCount = 24,
+        .widthMultiple = 1,
+        .heightMultiple = 1,
+        .maxDimension = kNoDimensionLimit,
+        .maxPixels = kNoPixelLimit,
+        .maxFrameBytes = HuffyuvMaxFrame,
+        .keyFrames = KeyFrameControl::EveryFrame,
+        .codecDataInFormat = true,
+    },
+    // Codebooks over 4 x 4 blocks, so both sizes are multiples of 4; the frame header holds
+    // them in 16 bits. Quality is the rate-distortion weight of each picture.
+    {
+        .handler = mmioFOURCC('c', 'v', 'i', 'd'),
+        .compression = mmioFOURCC('c', 'v', 'i', 'd'),
+        .aliases = {},
+        .name = u"cvid",
+        .description = u"Cinepak",
+        .encoder = "cinepak",
+        .flags = VIDCF_QUALITY | VIDCF_TEMPORAL | VIDCF_FASTTEMPORALC,
+        .input = EncoderInput::Rgb24,
+        .bitCount = 24,
+        .widthMultiple = 4,
+        .heightMultiple = 4,
+        .maxDimension = 65532,
+        .maxPixels = kNoPixelLimit,
+        .maxFrameBytes = CinepakMaxFrame,
+        .quality = QualityControl::Lambda,
     },
 }};
 

@@ -1,43 +1,101 @@
 #include "platform/vfw/dib_convert.h"
 
+#include <algorithm>
 #include <array>
+#include <cstring>
 
 namespace platform::vfw {
 
 namespace {
 
+struct Rgb {
+    std::uint8_t r, g, b;
+};
+
 constexpr std::uint16_t Rgb555(std::uint32_t r, std::uint32_t g, std::uint32_t b) {
     return static_cast<std::uint16_t>((r >> 3) << 10 | (g >> 3) << 5 | b >> 3);
 }
 
-void Store(std::uint8_t* out, std::uint16_t v) {
+constexpr std::uint8_t Widen5(std::uint32_t v) {
+    return static_cast<std::uint8_t>(v << 3 | v >> 2);
+}
+
+void Store16(std::uint8_t* out, std::uint16_t v) {
     out[0] = static_cast<std::uint8_t>(v);
     out[1] = static_cast<std::uint8_t>(v >> 8);
 }
 
-// One row each: `in` is a DIB row, `out` a row of RGB555 words.
-void RowFrom32(const std::uint8_t* in, std::uint8_t* out, std::int32_t width) {
-    for (std::int32_t x = 0; x < width; ++x, in += 4, out += 2) {
-        Store(out, Rgb555(in[2], in[1], in[0]));
+bool KnownDepth(int depth) {
+    return depth == 8 || depth == 16 || depth == 24 || depth == 32;
+}
+
+// Checks the buffers for a picture written at outBytesPerPixel, then hands each DIB row with
+// its output row to convertRow, top row first.
+template <typename RowFn>
+bool ForEachRow(const DibImage& dib, std::span<std::uint8_t> out, std::ptrdiff_t outStride,
+                int outBytesPerPixel, RowFn convertRow) {
+    if (!KnownDepth(dib.bitCount) || dib.width <= 0 || dib.height <= 0) return false;
+    const std::int64_t inStride = DibStride(dib.width, dib.bitCount);
+    const std::int64_t outRow = std::int64_t{dib.width} * outBytesPerPixel;
+    if (outStride < outRow) return false;
+    if (static_cast<std::uint64_t>(inStride * dib.height) > dib.pixels.size()) return false;
+    if (static_cast<std::uint64_t>(outStride * (dib.height - 1) + outRow) > out.size()) {
+        return false;
+    }
+    for (std::int32_t y = 0; y < dib.height; ++y) {
+        convertRow(dib.pixels.data() + (dib.height - 1 - y) * inStride, out.data() + y * outStride);
+    }
+    return true;
+}
+
+// The colour table, one entry per possible index; indices past its end are black.
+std::array<Rgb, 256> ColourLookup(const DibImage& dib) {
+    std::array<Rgb, 256> lookup{};
+    const std::size_t n = std::min(lookup.size(), dib.colours.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::uint32_t c = dib.colours[i];
+        lookup[i] = {static_cast<std::uint8_t>(c >> 16), static_cast<std::uint8_t>(c >> 8),
+                     static_cast<std::uint8_t>(c)};
+    }
+    return lookup;
+}
+
+// Pixel x of a DIB row as 8-bit channels. 16-bit pixels come widened from 5 bits.
+template <int Depth>
+Rgb PixelAt(const std::uint8_t* row, std::int32_t x, const std::array<Rgb, 256>& lookup) {
+    if constexpr (Depth == 32) {
+        return {row[x * 4 + 2], row[x * 4 + 1], row[x * 4]};
+    } else if constexpr (Depth == 24) {
+        return {row[x * 3 + 2], row[x * 3 + 1], row[x * 3]};
+    } else if constexpr (Depth == 16) {
+        const std::uint32_t v = row[x * 2] | row[x * 2 + 1] << 8;
+        return {Widen5(v >> 10 & 31), Widen5(v >> 5 & 31), Widen5(v & 31)};
+    } else {
+        return lookup[row[x]];
     }
 }
 
-void RowFrom24(const std::uint8_t* in, std::uint8_t* out, std::int32_t width) {
-    for (std::int32_t x = 0; x < width; ++x, in += 3, out += 2) {
-        Store(out, Rgb555(in[2], in[1], in[0]));
+// Hands store(x, pixel) every pixel of a DIB row; the depth is chosen once per row.
+template <typename StoreFn>
+void ForEachPixel(const std::uint8_t* row, const DibImage& dib, const std::array<Rgb, 256>& lookup,
+                  StoreFn store) {
+    const auto each = [&]<int Depth>() {
+        for (std::int32_t x = 0; x < dib.width; ++x) store(x, PixelAt<Depth>(row, x, lookup));
+    };
+    switch (dib.bitCount) {
+        case 32:
+            each.template operator()<32>();
+            break;
+        case 24:
+            each.template operator()<24>();
+            break;
+        case 16:
+            each.template operator()<16>();
+            break;
+        default:
+            each.template operator()<8>();
+            break;
     }
-}
-
-void RowFrom16(const std::uint8_t* in, std::uint8_t* out, std::int32_t width) {
-    for (std::int32_t x = 0; x < width; ++x, in += 2, out += 2) {
-        out[0] = in[0];
-        out[1] = in[1] & 0x7F;
-    }
-}
-
-void RowFrom8(const std::uint8_t* in, std::uint8_t* out, std::int32_t width,
-              const std::array<std::uint16_t, 256>& lookup) {
-    for (std::int32_t x = 0; x < width; ++x, out += 2) Store(out, lookup[in[x]]);
 }
 
 }  // namespace
@@ -48,44 +106,54 @@ std::int64_t DibStride(std::int32_t width, std::int32_t bitCount) {
 }
 
 bool DibToRgb555(const DibImage& dib, std::span<std::uint8_t> out, std::ptrdiff_t outStride) {
-    const int depth = dib.bitCount;
-    if (depth != 8 && depth != 16 && depth != 24 && depth != 32) return false;
-    if (dib.width <= 0 || dib.height <= 0) return false;
-    const std::int64_t inStride = DibStride(dib.width, depth);
-    const std::int64_t outRow = std::int64_t{dib.width} * 2;
-    if (outStride < outRow) return false;
-    if (static_cast<std::uint64_t>(inStride * dib.height) > dib.pixels.size()) return false;
-    if (static_cast<std::uint64_t>(outStride * (dib.height - 1) + outRow) > out.size()) {
-        return false;
-    }
+    const auto lookup = ColourLookup(dib);
+    return ForEachRow(dib, out, outStride, 2, [&](const std::uint8_t* in, std::uint8_t* row) {
+        ForEachPixel(in, dib, lookup,
+                     [row](std::int32_t x, Rgb p) { Store16(row + x * 2, Rgb555(p.r, p.g, p.b)); });
+    });
+}
 
-    // The table is converted once per picture, so each 8-bit pixel costs one lookup.
-    std::array<std::uint16_t, 256> lookup{};
-    if (depth == 8) {
-        for (std::size_t i = 0; i < lookup.size() && i < dib.colours.size(); ++i) {
-            const std::uint32_t c = dib.colours[i];
-            lookup[i] = Rgb555(c >> 16 & 0xFF, c >> 8 & 0xFF, c & 0xFF);
-        }
-    }
+bool DibToRgb24(const DibImage& dib, std::span<std::uint8_t> out, std::ptrdiff_t outStride) {
+    const auto lookup = ColourLookup(dib);
+    return ForEachRow(dib, out, outStride, 3, [&](const std::uint8_t* in, std::uint8_t* row) {
+        ForEachPixel(in, dib, lookup, [row](std::int32_t x, Rgb p) {
+            row[x * 3] = p.r;
+            row[x * 3 + 1] = p.g;
+            row[x * 3 + 2] = p.b;
+        });
+    });
+}
 
-    for (std::int32_t y = 0; y < dib.height; ++y) {
-        const std::uint8_t* in = dib.pixels.data() + (dib.height - 1 - y) * inStride;
-        std::uint8_t* row = out.data() + y * outStride;
-        switch (depth) {
-            case 32:
-                RowFrom32(in, row, dib.width);
-                break;
-            case 24:
-                RowFrom24(in, row, dib.width);
-                break;
-            case 16:
-                RowFrom16(in, row, dib.width);
-                break;
-            default:
-                RowFrom8(in, row, dib.width, lookup);
-                break;
+bool DibToBgr0(const DibImage& dib, std::span<std::uint8_t> out, std::ptrdiff_t outStride) {
+    if (dib.bitCount != 24 && dib.bitCount != 32) return false;
+    const int inBytes = dib.bitCount / 8;
+    return ForEachRow(dib, out, outStride, 4, [&](const std::uint8_t* in, std::uint8_t* row) {
+        for (std::int32_t x = 0; x < dib.width; ++x, in += inBytes, row += 4) {
+            row[0] = in[0];
+            row[1] = in[1];
+            row[2] = in[2];
+            row[3] = 0;
         }
+    });
+}
+
+void DibPalette(const DibImage& dib, std::span<std::uint32_t, 256> palette) {
+    const auto lookup = ColourLookup(dib);
+    for (std::size_t i = 0; i < palette.size(); ++i) {
+        palette[i] = 0xFF000000u | std::uint32_t{lookup[i].r} << 16 |
+                     std::uint32_t{lookup[i].g} << 8 | lookup[i].b;
     }
+}
+
+bool DibToPal8(const DibImage& dib, std::span<std::uint8_t> out, std::ptrdiff_t outStride,
+               std::span<std::uint32_t, 256> palette) {
+    if (dib.bitCount != 8) return false;
+    const bool converted =
+        ForEachRow(dib, out, outStride, 1, [&](const std::uint8_t* in, std::uint8_t* row) {
+            std::memcpy(row, in, static_cast<std::size_t>(dib.width));
+        });
+    if (!converted) return false;
+    DibPalette(dib, palette);
     return true;
 }
 

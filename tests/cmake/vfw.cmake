@@ -9,3 +9,6 @@ korvex_test(vfw_msvc_test LABEL unit
 korvex_test(vfw_about_test LABEL unit TIMEOUT 60
   SOURCES unit/vfw_about_test.cpp
   LIBS korvex_vfw Qt6::Widgets PkgConfig::LIBAV)
+korvex_test(vfw_codecs_test LABEL unit TIMEOUT 300
+  SOURCES unit/vfw_codecs_test.cpp
+  LIBS korvex_vfw PkgConfig::LIBAV)

@@ -7,6 +7,7 @@
 
 #include "platform/vfw/avcodec_driver.h"
 #include "platform/vfw/codec_table.h"
+#include "tests/unit/vfw_test_decoder.h"
 #include "tests/unit/vfw_test_support.h"
 
 extern "C" {
@@ -203,7 +204,7 @@ TEST(MsvcInfo, OpensForCompressionAndQueryOnly) {
     EXPECT_TRUE(OpenMsvc(ICMODE_QUERY));
     EXPECT_FALSE(OpenMsvc(ICMODE_DECOMPRESS));
     EXPECT_TRUE(CodecHandle(ICOpen(ICTYPE_VIDEO, mmioFOURCC('m', 's', 'v', 'c'), ICMODE_QUERY)));
-    EXPECT_FALSE(CodecHandle(ICOpen(ICTYPE_VIDEO, mmioFOURCC('X', 'V', 'I', 'D'), ICMODE_QUERY)));
+    EXPECT_FALSE(CodecHandle(ICOpen(ICTYPE_VIDEO, mmioFOURCC('I', 'V', '5', '0'), ICMODE_QUERY)));
 }
 
 class MsvcRoundTrip : public ::testing::TestWithParam<int> {};
@@ -213,7 +214,7 @@ TEST_P(MsvcRoundTrip, DecodesToWhatWasShown) {
     constexpr int kWidth = 64, kHeight = 48, kFrames = 12;
     Session session;
     ASSERT_EQ(session.Begin(DibHeader(kWidth, kHeight, depth), 50), ICERR_OK);
-    Decoder decoder(kWidth, kHeight);
+    Decoder decoder(session.format());
     std::vector<Rgb> decoded;
     for (int i = 0; i < kFrames; ++i) {
         const Frame frame = SceneFrame(kWidth, kHeight, depth, i);
@@ -266,7 +267,9 @@ TEST(MsvcKeyFrames, AKeyFrameDecodesWithoutThoseBefore) {
     std::vector<std::vector<std::uint8_t>> frames;
     ASSERT_EQ(KeyFrames(0, {6}, 9, &frames), (std::set<int>{0, 6}));
     // A fresh decoder starting at frame 6 sees the same pictures as one that saw all of them.
-    Decoder fromStart(64, 48), fromKey(64, 48);
+    Session session;
+    ASSERT_EQ(session.Begin(DibHeader(64, 48, 32), 0), ICERR_OK);
+    Decoder fromStart(session.format()), fromKey(session.format());
     std::vector<Rgb> a, b;
     for (int i = 0; i < 9; ++i) {
         ASSERT_TRUE(fromStart.Decode(frames[i], &a));
@@ -346,7 +349,7 @@ TEST(MsvcFaults, BadFramesGiveAnErrorAndSpoilNothing) {
     const auto second = session.Compress(SceneFrame(64, 48, 32, 1));
     ASSERT_EQ(second.result, ICERR_OK);
     EXPECT_FALSE(second.key);
-    Decoder decoder(64, 48);
+    Decoder decoder(session.format());
     std::vector<Rgb> picture;
     ASSERT_TRUE(decoder.Decode(first.bytes, &picture));
     ASSERT_TRUE(decoder.Decode(second.bytes, &picture));

@@ -1,5 +1,4 @@
-// Test frames, a compression session driven through the codec messages, and libavcodec's own
-// Microsoft Video 1 decoder to read back what the driver wrote.
+// Test frames and a compression session driven through the codec messages.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -15,10 +14,6 @@
 
 #include "platform/vfw/dib_convert.h"
 #include "platform/vfw/vfw.h"
-
-extern "C" {
-#include <libavcodec/avcodec.h>
-}
 
 namespace vfwtest {
 
@@ -62,7 +57,7 @@ struct Frame {
         std::uint32_t colours[256];
     } info{};
     std::vector<std::uint8_t> pixels;
-    std::vector<Rgb> picture;  // what the frame shows, top row first, 8-bit channels
+    std::vector<Rgb> picture;  // what the frame holds, top row first, 8-bit channels
 
     const BITMAPINFOHEADER* header() const { return &info.header; }
 };
@@ -93,7 +88,11 @@ inline Frame SceneFrame(int width, int height, int bitCount, int i) {
             const int k = SceneIndex(x, y, width, height, i);
             const std::uint32_t c = PaletteEntry(k);
             const int r = c >> 16 & 0xFF, g = c >> 8 & 0xFF, b = c & 0xFF;
-            f.picture.push_back({r, g, b});
+            // A 16-bit DIB holds 5 bits a channel, read back widened (31 as 255).
+            const auto held = [bitCount](int v) {
+                return bitCount == 16 ? (v >> 3) << 3 | v >> 5 : v;
+            };
+            f.picture.push_back({held(r), held(g), held(b)});
             switch (bitCount) {
                 case 32:
                     std::memcpy(row + x * 4, &c, 4);
@@ -118,9 +117,9 @@ inline Frame SceneFrame(int width, int height, int bitCount, int i) {
     return f;
 }
 
-// One ICMODE_COMPRESS session of the 'MSVC' driver, through the IC* calls.
+// One ICMODE_COMPRESS session of a driver, through the IC* calls.
 class Session {
-  public:
+public:
     struct Compressed {
         LRESULT result = ICERR_OK;
         std::vector<std::uint8_t> bytes;
@@ -132,32 +131,37 @@ class Session {
 
     HIC hic() const { return hic_.get(); }
 
+    // Negotiates the output format as a recorder does (its size first), then begins.
     LRESULT Begin(const BITMAPINFOHEADER& in, std::int32_t keyRate, std::int32_t quality = 7500) {
         if (!hic_) return ICERR_BADHANDLE;
-        LRESULT r = ICSendMessage(hic(), ICM_COMPRESS_GET_FORMAT, Ptr(&in), Ptr(&out_));
+        const LRESULT formatSize = ICSendMessage(hic(), ICM_COMPRESS_GET_FORMAT, Ptr(&in), 0);
+        if (formatSize < static_cast<LRESULT>(sizeof(BITMAPINFOHEADER))) return formatSize;
+        format_.assign(static_cast<std::size_t>(formatSize), 0);
+        LRESULT r = ICSendMessage(hic(), ICM_COMPRESS_GET_FORMAT, Ptr(&in), Ptr(format_.data()));
         if (r != ICERR_OK) return r;
         ICCOMPRESSFRAMES frames{};
         frames.lpbiInput = &in;
-        frames.lpbiOutput = &out_;
+        frames.lpbiOutput = &output();
         frames.lQuality = quality;
         frames.lKeyRate = keyRate;
         frames.dwRate = 5;
         frames.dwScale = 1;
         r = ICSendMessage(hic(), ICM_COMPRESS_FRAMES_INFO, Ptr(&frames), sizeof(frames));
         if (r != ICERR_OK) return r;
-        const LRESULT size = ICSendMessage(hic(), ICM_COMPRESS_GET_SIZE, Ptr(&in), Ptr(&out_));
+        const LRESULT size = ICSendMessage(hic(), ICM_COMPRESS_GET_SIZE, Ptr(&in), Ptr(&output()));
         if (size <= 0) return size;
         buffer_.assign(static_cast<std::size_t>(size), 0);
-        return ICSendMessage(hic(), ICM_COMPRESS_BEGIN, Ptr(&in), Ptr(&out_));
+        return ICSendMessage(hic(), ICM_COMPRESS_BEGIN, Ptr(&in), Ptr(format_.data()));
     }
 
     Compressed Compress(const BITMAPINFOHEADER* in, const void* pixels, bool forceKey) {
         ICCOMPRESS c{};
-        BITMAPINFOHEADER out = out_;
+        std::vector<std::uint8_t> out = format_;
+        auto* outHeader = reinterpret_cast<BITMAPINFOHEADER*>(out.data());
         std::uint32_t ckid = 0;
         std::uint32_t flags = 0xFFFF;
         c.dwFlags = forceKey ? ICCOMPRESS_KEYFRAME : 0;
-        c.lpbiOutput = &out;
+        c.lpbiOutput = outHeader;
         c.lpOutput = buffer_.data();
         c.lpbiInput = in;
         c.lpInput = pixels;
@@ -167,8 +171,8 @@ class Session {
         Compressed f;
         f.result = ICSendMessage(hic(), ICM_COMPRESS, Ptr(&c), sizeof(c));
         if (f.result == ICERR_OK) {
-            EXPECT_LE(out.biSizeImage, buffer_.size());
-            f.bytes.assign(buffer_.begin(), buffer_.begin() + out.biSizeImage);
+            EXPECT_LE(outHeader->biSizeImage, buffer_.size());
+            f.bytes.assign(buffer_.begin(), buffer_.begin() + outHeader->biSizeImage);
             EXPECT_TRUE(flags == AVIIF_KEYFRAME || flags == 0) << flags;
             f.key = flags == AVIIF_KEYFRAME;
         }
@@ -181,101 +185,22 @@ class Session {
 
     LRESULT End() { return ICSendMessage(hic(), ICM_COMPRESS_END, 0, 0); }
 
-    const BITMAPINFOHEADER& output() const { return out_; }
+    // The output format: its header, and all of it with any codec data behind the header.
+    const BITMAPINFOHEADER& output() const {
+        return *reinterpret_cast<const BITMAPINFOHEADER*>(format_.data());
+    }
+    const std::vector<std::uint8_t>& format() const { return format_; }
+    std::size_t bufferSize() const { return buffer_.size(); }
 
     template <typename T>
     static std::intptr_t Ptr(T* p) {
         return reinterpret_cast<std::intptr_t>(p);
     }
 
-  private:
+private:
     CodecHandle hic_;
-    BITMAPINFOHEADER out_{};
+    std::vector<std::uint8_t> format_ = std::vector<std::uint8_t>(sizeof(BITMAPINFOHEADER), 0);
     std::vector<std::uint8_t> buffer_;
 };
-
-// libavcodec's Microsoft Video 1 decoder; pictures come back top row first in 8-bit channels
-// widened from 5 bits by shifting, the way the frames were made.
-class Decoder {
-  public:
-    Decoder(int width, int height) : width_(width), height_(height) {
-        const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_MSVIDEO1);
-        context_.reset(avcodec_alloc_context3(codec));
-        context_->width = width;
-        context_->height = height;
-        context_->bits_per_coded_sample = 16;
-        opened_ = avcodec_open2(context_.get(), codec, nullptr) == 0;
-        frame_.reset(av_frame_alloc());
-        packet_.reset(av_packet_alloc());
-    }
-
-    // False when the decoder refuses the frame.
-    bool Decode(const std::vector<std::uint8_t>& bytes, std::vector<Rgb>* picture) {
-        if (!opened_ || av_new_packet(packet_.get(), static_cast<int>(bytes.size())) < 0) {
-            return false;
-        }
-        std::memcpy(packet_->data, bytes.data(), bytes.size());
-        const bool sent = avcodec_send_packet(context_.get(), packet_.get()) == 0;
-        av_packet_unref(packet_.get());
-        if (!sent || avcodec_receive_frame(context_.get(), frame_.get()) != 0) return false;
-        if (frame_->format != AV_PIX_FMT_RGB555LE || frame_->width != width_ ||
-            frame_->height != height_) {
-            return false;
-        }
-        picture->clear();
-        for (int y = 0; y < height_; ++y) {
-            const auto* row =
-                frame_->data[0] + static_cast<std::ptrdiff_t>(y) * frame_->linesize[0];
-            for (int x = 0; x < width_; ++x) {
-                const int v = row[x * 2] | row[x * 2 + 1] << 8;
-                picture->push_back({(v >> 10 & 31) << 3, (v >> 5 & 31) << 3, (v & 31) << 3});
-            }
-        }
-        return true;
-    }
-
-  private:
-    struct ContextFree {
-        void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
-    };
-    struct FrameFree {
-        void operator()(AVFrame* f) const { av_frame_free(&f); }
-    };
-    struct PacketFree {
-        void operator()(AVPacket* p) const { av_packet_free(&p); }
-    };
-    int width_, height_;
-    bool opened_ = false;
-    std::unique_ptr<AVCodecContext, ContextFree> context_;
-    std::unique_ptr<AVFrame, FrameFree> frame_;
-    std::unique_ptr<AVPacket, PacketFree> packet_;
-};
-
-struct Difference {
-    double mean = 0;  // mean absolute difference per channel, in 5-bit steps
-    double far = 0;   // share of pixels off by more than 3 steps in some channel
-};
-
-// How far a decoded picture is from what the frame showed, after both are cut to 5 bits.
-inline Difference Compare(const std::vector<Rgb>& shown, const std::vector<Rgb>& decoded) {
-    Difference d;
-    if (shown.size() != decoded.size() || shown.empty()) return {1e9, 1};
-    long total = 0;
-    std::size_t far = 0;
-    for (std::size_t i = 0; i < shown.size(); ++i) {
-        int worst = 0;
-        for (auto [a, b] :
-             {std::pair{shown[i].r, decoded[i].r}, std::pair{shown[i].g, decoded[i].g},
-              std::pair{shown[i].b, decoded[i].b}}) {
-            const int diff = std::abs((a >> 3) - (b >> 3));
-            total += diff;
-            worst = std::max(worst, diff);
-        }
-        if (worst > 3) ++far;
-    }
-    d.far = static_cast<double>(far) / static_cast<double>(shown.size());
-    d.mean = static_cast<double>(total) / (3.0 * static_cast<double>(shown.size()));
-    return d;
-}
 
 }  // namespace vfwtest
