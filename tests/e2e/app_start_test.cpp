@@ -120,3 +120,18 @@ TEST_F(ProgramStart, AnUncreatableWorkingFolderEndsTheStartWithItsMessage) {
     EXPECT_FALSE(fs::exists(home / "Korvex.dll"));
     EXPECT_FALSE(fs::exists(home / "7za.dll"));
 }
+
+TEST_F(ProgramStart, AnEnglishLocaleSpeaksEnglish) {
+    {
+        std::ofstream blocker(home / "Video");
+        blocker << "x";
+    }
+    Program korvex(ProgramBinary(), home, "en_GB.UTF-8");
+    std::vector<std::string> boxes;
+    ASSERT_TRUE(WaitUntil([&] {
+        boxes = FindWindows("^ERROR$");
+        return !boxes.empty();
+    }));
+    RunCommand("xdotool windowactivate --sync " + boxes.front() + " key Return");
+    EXPECT_EQ(korvex.WaitForExit(), 1);
+}

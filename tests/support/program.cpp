@@ -57,13 +57,15 @@ std::filesystem::path ProgramBinary() {
     return std::filesystem::path(build ? build : ".") / "app" / "korvex";
 }
 
-Program::Program(const std::filesystem::path& binary, const std::filesystem::path& home) {
+Program::Program(const std::filesystem::path& binary, const std::filesystem::path& home,
+                 const std::string& locale) {
     std::filesystem::create_directories(home);
     pid_ = fork();
     if (pid_ == 0) {
         setenv("TEMP", home.c_str(), 1);
         setenv("XDG_RUNTIME_DIR", home.c_str(), 1);
         setenv("XDG_CONFIG_HOME", (home / "config").c_str(), 1);
+        setenv("LC_ALL", locale.c_str(), 1);
         execl(binary.c_str(), binary.c_str(), static_cast<char*>(nullptr));
         _exit(127);
     }

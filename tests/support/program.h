@@ -29,8 +29,10 @@ bool WaitUntilWritten(const std::filesystem::path& path,
 
 class Program {
   public:
-    // Starts the program binary with TEMP and XDG_RUNTIME_DIR set to home (created if needed).
-    Program(const std::filesystem::path& binary, const std::filesystem::path& home);
+    // Starts the program binary with TEMP, XDG_RUNTIME_DIR and XDG_CONFIG_HOME under home
+    // (created if needed) and the locale given, German unless a test asks for another.
+    Program(const std::filesystem::path& binary, const std::filesystem::path& home,
+            const std::string& locale = "de_DE.UTF-8");
     ~Program();  // kills the program if it still runs
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
