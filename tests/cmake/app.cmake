@@ -8,5 +8,5 @@ korvex_test(app_start_test LABEL e2e TIMEOUT 300
 add_dependencies(app_start_test korvex)
 
 korvex_test(app_recording_test LABEL e2e TIMEOUT 600
-  SOURCES e2e/app_recording_test.cpp LIBS korvex_test_program)
+  SOURCES e2e/app_recording_test.cpp LIBS korvex_test_program korvex_minireg)
 add_dependencies(app_recording_test korvex)

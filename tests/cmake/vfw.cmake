@@ -12,3 +12,7 @@ korvex_test(vfw_about_test LABEL unit TIMEOUT 60
 korvex_test(vfw_codecs_test LABEL unit TIMEOUT 300
   SOURCES unit/vfw_codecs_test.cpp
   LIBS korvex_vfw PkgConfig::LIBAV)
+# The AVI writer's files of every codec, read by ffprobe and ffmpeg.
+korvex_test(vfw_avi_test LABEL unit TIMEOUT 300
+  SOURCES unit/vfw_avi_test.cpp
+  LIBS korvex_avifile korvex_test_media PkgConfig::LIBAV)

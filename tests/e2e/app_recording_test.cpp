@@ -7,6 +7,7 @@
 #include <fstream>
 #include <regex>
 
+#include "app/MiniReg.h"
 #include "tests/support/media_probe.h"
 #include "tests/support/program.h"
 
@@ -287,4 +288,37 @@ TEST_F(Recording, RegionFrameMaximisesAndRestoresExactly) {
     ASSERT_TRUE(WaitGone(kRegionTitle));
     PressRecord();
     EXPECT_FALSE(WaitForWindow(kRegionTitle).empty());
+}
+
+TEST_F(Recording, TheMaximumTimeEndsTheRecordingWithItsNotice) {
+    // The program's settings live under home/config; a short maximum time is stored there.
+    setenv("XDG_CONFIG_HOME", (home / "config").c_str(), 1);
+    ASSERT_TRUE(app::WriteRegInteger(app::Root::CurrentUser,
+                                     "SOFTWARE\\Korvex\\max. recording time", 2));
+    Start();
+    ShowRegionAndName("short");
+    StartAndWaitForSecond(1);
+    Answer("^INFORMATION$", "Return");
+    EXPECT_FALSE(WaitForWindow("^Korvex!$").empty());
+    EXPECT_TRUE(WaitUntilWritten(home / "Video" / "short.avi"));
+    EXPECT_EQ(ProbeVideo((home / "Video" / "short.avi").string())["codec_name"], "msvideo1");
+    // Idle again: the next press shows the region.
+    PressRecord();
+    EXPECT_FALSE(WaitForWindow(kRegionTitle).empty());
+}
+
+TEST_F(Recording, TheWindowPositionSurvivesARestart) {
+    Start();
+    RunCommand("xdotool windowmove --sync " + main + " 300 200");
+    const Geometry moved = WindowGeometry(main);
+    RunCommand("xdotool windowactivate --sync " + main + " key --clearmodifiers alt+F4");
+    ASSERT_EQ(program->WaitForExit(), 0);
+    setenv("XDG_CONFIG_HOME", (home / "config").c_str(), 1);
+    std::string position;
+    ASSERT_TRUE(app::ReadRegString(app::Root::CurrentUser, "SOFTWARE\\Korvex\\position",
+                                   position));
+    Start();
+    const Geometry again = WindowGeometry(main);
+    EXPECT_EQ(again.x, moved.x) << position;
+    EXPECT_EQ(again.y, moved.y) << position;
 }

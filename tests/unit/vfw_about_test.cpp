@@ -78,4 +78,37 @@ TEST(MsvcAbout, ShowsAModalBoxNamingTheCodecAndItsLibrary) {
     worker.join();
     EXPECT_EQ(fromWorker, ICERR_ERROR);
     EXPECT_EQ(QApplication::topLevelWidgets().size(), 1);  // just the parent
+
+    // Every codec names itself and the libraries that do its work.
+    struct Named {
+        FOURCC handler;
+        QString description;
+        QStringList libraries;
+    };
+    const Named codecs[] = {
+        {mmioFOURCC('M', 'J', 'P', 'G'), "Motion JPEG", {"mjpeg encoder", "libswscale "}},
+        {mmioFOURCC('Z', 'M', 'B', 'V'), "Zip Motion Block Video", {"zmbv encoder"}},
+        {mmioFOURCC('H', '2', '6', '4'),
+         "H.264 (x264)",
+         {"libx264 encoder", "libswscale ", "x264 - core "}},
+        {mmioFOURCC('X', 'V', 'I', 'D'), "MPEG-4 Part 2 (Xvid)", {"mpeg4 encoder", "libswscale "}},
+        {mmioFOURCC('H', 'F', 'Y', 'U'), "Huffyuv", {"huffyuv encoder"}},
+        {mmioFOURCC('c', 'v', 'i', 'd'), "Cinepak", {"cinepak encoder"}},
+    };
+    for (const Named& codec : codecs) {
+        CodecHandle other(ICOpen(ICTYPE_VIDEO, codec.handler, ICMODE_QUERY));
+        ASSERT_TRUE(other) << codec.description.toStdString();
+        Seen about;
+        CloseAboutBoxWhenShown(&about);
+        EXPECT_EQ(
+            ICSendMessage(other.get(), ICM_ABOUT, reinterpret_cast<std::intptr_t>(&parent), 0),
+            ICERR_OK);
+        EXPECT_EQ(about.title, "About " + codec.description);
+        EXPECT_TRUE(about.text.contains(library)) << about.text.toStdString();
+        for (const QString& name : codec.libraries) {
+            EXPECT_TRUE(about.text.contains(name)) << about.text.toStdString();
+        }
+        EXPECT_EQ(about.text.contains("libswscale"), codec.libraries.contains("libswscale "))
+            << about.text.toStdString();
+    }
 }
