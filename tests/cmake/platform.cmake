@@ -1,0 +1,2 @@
+korvex_test(platform_files_test LABEL unit
+  SOURCES unit/platform_files_test.cpp LIBS korvex_files)
