@@ -10,16 +10,14 @@
 #include <memory>
 #include <span>
 
+#include "platform/screen/dib.h"
 #include "platform/vfw/vfw.h"
 
 namespace engine {
 
 using platform::vfw::BITMAPINFOHEADER;
 
-// Row length in bytes at a bit depth; 64-bit intermediate so that wide frames cannot overflow.
-constexpr std::size_t DibStride(std::int64_t width, int bitsPerPixel) {
-    return static_cast<std::size_t>(((width * bitsPerPixel + 31) / 32) * 4);
-}
+using platform::screen::DibStride;
 
 // Colour-table entries of a frame at a bit depth: 2^bpp at 8 bits or fewer, else none.
 constexpr std::uint32_t ColorsUsed(int bitsPerPixel) {
