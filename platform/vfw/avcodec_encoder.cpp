@@ -129,9 +129,9 @@ LRESULT AvEncoder::Open(const EncoderEntry& entry, const Settings& settings,
     return ICERR_OK;
 }
 
-// The driver decides every key frame, so the encoder's own schedule is pushed out of reach.
-// Nothing may hold frames back: no B-frames, and one thread, since libavcodec's frame threads
-// each keep a picture in flight.
+// The driver decides every key frame, so the encoder's own schedule is pushed as far out as the
+// encoder lets it (an intra-only encoder has none). Nothing may hold frames back: no B-frames,
+// and one thread, since libavcodec's frame threads each keep a picture in flight.
 LRESULT AvEncoder::OpenContext() {
     context_.reset();
     const AVCodec* codec = avcodec_find_encoder_by_name(entry_.encoder);
@@ -143,8 +143,10 @@ LRESULT AvEncoder::OpenContext() {
     context->pix_fmt = static_cast<AVPixelFormat>(frame_->format);
     context->time_base = AVRational{settings_.rate.num, settings_.rate.den};
     context->framerate = AVRational{settings_.rate.den, settings_.rate.num};
-    context->gop_size = INT_MAX;
-    context->keyint_min = INT_MAX;
+    if (entry_.keyFrames != KeyFrameControl::EveryFrame) {
+        context->gop_size = entry_.longestKeyInterval;
+        context->keyint_min = entry_.longestKeyInterval;
+    }
     context->max_b_frames = 0;
     context->thread_count = 1;
     if (ConvertsWithSwscale(entry_.input)) {

@@ -72,8 +72,7 @@ constexpr std::array<EncoderOption, 4> kX264Options{{
     {"forced-idr", "1"},
     {"x264-params", "scenecut=0"},
 }};
-// No intra frames of the encoder's own on a change of scene. It still puts one at least every
-// 600 frames, as MPEG-4 advises; those are reported as the key frames they are.
+// No intra frames of the encoder's own on a change of scene.
 constexpr std::array<EncoderOption, 1> kMpeg4Options{{{"sc_threshold", "1000000000"}}};
 // Deflate level 6 compresses screen content nearly as well as 9 in about half the time.
 constexpr std::array<EncoderOption, 1> kZmbvOptions{{{"compression_level", "6"}}};
@@ -178,6 +177,9 @@ constexpr std::array<EncoderEntry, 7> kEncoders{{
         .maxPixels = kNoPixelLimit,
         .maxFrameBytes = MpegVideoMaxFrame,
         .keyFrames = KeyFrameControl::PictureType,
+        // libavcodec's MPEG-4 encoder puts an intra frame at least every 600 frames (as the
+        // standard advises); those are reported as the key frames they are.
+        .longestKeyInterval = 600,
         .quality = QualityControl::QScale,
         .options = kMpeg4Options,
     },

@@ -2,6 +2,7 @@
 // drivers are enumerated. Entries are constant data, safe to read from any thread.
 #pragma once
 
+#include <climits>
 #include <cstdint>
 #include <span>
 #include <string_view>
@@ -57,6 +58,8 @@ struct EncoderEntry {
     // Upper bound of one compressed frame of this size and input depth, in bytes.
     std::uint64_t (*maxFrameBytes)(std::int32_t width, std::int32_t height, std::int32_t bitCount);
     KeyFrameControl keyFrames = KeyFrameControl::Restart;
+    // The longest distance between key frames the encoder takes; it makes one itself after that.
+    std::int32_t longestKeyInterval = INT32_MAX;
     QualityControl quality = QualityControl::None;
     std::span<const EncoderOption> options = {};
     // The decoder needs the encoder's extradata: it follows the output header in the format.

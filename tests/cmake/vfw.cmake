@@ -16,3 +16,7 @@ korvex_test(vfw_codecs_test LABEL unit TIMEOUT 300
 korvex_test(vfw_avi_test LABEL unit TIMEOUT 300
   SOURCES unit/vfw_avi_test.cpp
   LIBS korvex_avifile korvex_test_media PkgConfig::LIBAV)
+# Every codec recorded through the engine on the display.
+korvex_test(vfw_codecs_record_test LABEL x11 TIMEOUT 300
+  SOURCES x11/vfw_codecs_record_test.cpp
+  LIBS korvex_engine korvex_test_media)

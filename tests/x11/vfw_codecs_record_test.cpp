@@ -1,0 +1,202 @@
+// Every installed codec chosen from the catalogue and recorded through the real engine on the
+// display: ffprobe reads the files as that codec, ffmpeg decodes them without an error and shows
+// the pattern that was on the screen, and a region of odd size records at the size the codec
+// test aligned it to.
+#include <gtest/gtest.h>
+#include <unistd.h>
+#include <xcb/xcb.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+#include "engine/Korvex_ScrCam_Unit.h"
+#include "platform/msgbox/msgbox.h"
+#include "platform/vfw/vfw.h"
+#include "tests/support/media_probe.h"
+#include "tests/support/moving_pattern.h"
+
+using namespace engine;
+namespace fs = std::filesystem;
+namespace vfw = platform::vfw;
+using korvex::test::DecodeErrors;
+using korvex::test::DecodeFrameRgb;
+using korvex::test::MovingPattern;
+using korvex::test::ProbeVideo;
+
+namespace {
+
+struct RecordedCodec {
+    const char* label;
+    vfw::FOURCC handler;
+    int position;             // in the catalogue: the fixed enumeration order
+    const char* codecName;    // ffprobe's codec_name
+    int oddWidth, oddHeight;  // what a 101 x 75 region records at
+    int tolerance;            // per channel, for the still quadrants
+};
+
+const RecordedCodec kCodecs[] = {
+    {"MJPG", vfw::mmioFOURCC('M', 'J', 'P', 'G'), 1, "mjpeg", 102, 76, 12},
+    {"ZMBV", vfw::mmioFOURCC('Z', 'M', 'B', 'V'), 2, "zmbv", 101, 75, 0},
+    {"H264", vfw::mmioFOURCC('H', '2', '6', '4'), 3, "h264", 102, 76, 12},
+    {"XVID", vfw::mmioFOURCC('X', 'V', 'I', 'D'), 4, "mpeg4", 102, 76, 12},
+    {"HFYU", vfw::mmioFOURCC('H', 'F', 'Y', 'U'), 5, "huffyuv", 101, 75, 0},
+    {"cvid", vfw::mmioFOURCC('c', 'v', 'i', 'd'), 6, "cinepak", 104, 76, 16},
+};
+
+// The program around the engine: message boxes are recorded, completions are queued until the
+// test thread (standing in for the GUI thread) runs them.
+class Host {
+public:
+    EngineServices Services() {
+        EngineServices s;
+        s.Alert = [this](const std::string& caption, const std::string& text, unsigned) {
+            std::lock_guard lock(mutex_);
+            alerts_.push_back(caption + ": " + text);
+            return platform::msgbox::IDNO;
+        };
+        s.PostToMain = [this](std::function<void()> fn) {
+            std::lock_guard lock(mutex_);
+            posted_.push_back(std::move(fn));
+        };
+        return s;
+    }
+    std::vector<std::string> Alerts() {
+        std::lock_guard lock(mutex_);
+        return alerts_;
+    }
+    // Serves posted calls until cond holds; false after the timeout.
+    bool WaitFor(const std::function<bool()>& cond, int timeoutMs = 30000) {
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        while (!cond()) {
+            std::vector<std::function<void()>> run;
+            {
+                std::lock_guard lock(mutex_);
+                run.swap(posted_);
+            }
+            for (auto& fn : run) fn();
+            if (std::chrono::steady_clock::now() > deadline) return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return true;
+    }
+
+private:
+    std::mutex mutex_;
+    std::vector<std::string> alerts_;
+    std::vector<std::function<void()>> posted_;
+};
+
+// Keeps the pointer (and the cursor image drawn beside it) off the recorded rectangles.
+void WarpPointer(int x, int y) {
+    std::unique_ptr<xcb_connection_t, decltype(&xcb_disconnect)> c(xcb_connect(nullptr, nullptr),
+                                                                   &xcb_disconnect);
+    xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c.get())).data;
+    xcb_warp_pointer(c.get(), XCB_NONE, screen->root, 0, 0, 0, 0, static_cast<std::int16_t>(x),
+                     static_cast<std::int16_t>(y));
+    free(xcb_get_input_focus_reply(c.get(), xcb_get_input_focus(c.get()), nullptr));
+}
+
+fs::path TempFile(const std::string& name) {
+    const fs::path dir = fs::temp_directory_path() / ("korvex-codecs-" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    return dir / name;
+}
+
+bool Near(const std::uint8_t* rgb, std::uint32_t expected, int tolerance) {
+    return std::abs(rgb[0] - static_cast<int>((expected >> 16) & 0xFF)) <= tolerance &&
+           std::abs(rgb[1] - static_cast<int>((expected >> 8) & 0xFF)) <= tolerance &&
+           std::abs(rgb[2] - static_cast<int>(expected & 0xFF)) <= tolerance;
+}
+
+class CodecRecording : public ::testing::TestWithParam<RecordedCodec> {
+protected:
+    void SetUp() override {
+        if (!std::getenv("DISPLAY")) GTEST_SKIP() << "needs a display";
+        WarpPointer(1300, 700);
+        cam_ = std::make_unique<TScreenCam>(host_.Services());
+        cam_->EnumerateCodecs();
+        // The codec is chosen by its catalogue position, as the options dialog stores it.
+        const RecordedCodec& c = GetParam();
+        ASSERT_GT(cam_->CodecCount, c.position);
+        ASSERT_EQ(cam_->Codecs[c.position].fccHandler, c.handler);
+        cam_->CompressorIndex = c.position;
+        cam_->SelectCompressor();
+        ASSERT_EQ(cam_->CompressorFourCC, c.handler);
+    }
+    void TearDown() override {
+        if (cam_) {
+            EXPECT_TRUE(host_.WaitFor([&] { return cam_->WorkersFinished(); }));
+        }
+    }
+
+    // Records until `frames` frames are written, then stops and waits for the worker's end.
+    void Record(FixedRegion& region, const fs::path& path, int frames) {
+        cam_->StartRecording(region, path.string());
+        ASSERT_TRUE(host_.WaitFor(
+            [&] { return cam_->FramesWritten >= frames || cam_->Thread == nullptr; }));
+        cam_->StopRecording();
+        ASSERT_TRUE(host_.WaitFor([&] { return cam_->Thread == nullptr; }));
+        EXPECT_EQ(host_.Alerts(), std::vector<std::string>{});
+        EXPECT_EQ(cam_->CompressorFourCC, GetParam().handler);  // no fall-back to the default
+    }
+
+    Host host_;
+    std::unique_ptr<TScreenCam> cam_;
+};
+
+}  // namespace
+
+TEST_P(CodecRecording, TwoSecondsOfAMovingPattern) {
+    const RecordedCodec& c = GetParam();
+    MovingPattern pattern(100, 100, 320, 240);
+    FixedRegion region(100, 100, 320, 240);
+    const fs::path path = TempFile(std::string(c.label) + ".avi");
+    Record(region, path, 10);
+    EXPECT_EQ(cam_->FrameWidth, 320);
+    EXPECT_EQ(cam_->FrameHeight, 240);
+
+    auto probe = ProbeVideo(path.string());
+    EXPECT_EQ(probe["codec_name"], c.codecName);
+    EXPECT_EQ(probe["width"], "320");
+    EXPECT_EQ(probe["height"], "240");
+    EXPECT_EQ(probe["r_frame_rate"], "5/1");
+    EXPECT_GE(std::atoi(probe["nb_read_frames"].c_str()), 10);
+    EXPECT_EQ(DecodeErrors(path.string()), "");
+
+    // The still quadrants come back in the decoded frames, and the bar moves.
+    for (int index : {1, 5, 9}) {
+        const auto rgb = DecodeFrameRgb(path.string(), index);
+        ASSERT_EQ(rgb.size(), 320u * 240u * 3u) << index;
+        for (auto [x, y] : {std::pair{60, 40}, {260, 40}, {60, 200}, {260, 200}}) {
+            const std::uint8_t* px = &rgb[(static_cast<std::size_t>(y) * 320 + x) * 3];
+            EXPECT_TRUE(Near(px, MovingPattern::QuadrantColor(x, y, 320, 240), c.tolerance))
+                << "frame " << index << " at " << x << "," << y << ": " << int(px[0]) << " "
+                << int(px[1]) << " " << int(px[2]);
+        }
+    }
+    EXPECT_NE(DecodeFrameRgb(path.string(), 2), DecodeFrameRgb(path.string(), 7));
+    fs::remove(path);
+}
+
+TEST_P(CodecRecording, OddRegionRecordsAtTheAlignedSize) {
+    const RecordedCodec& c = GetParam();
+    FixedRegion region(200, 200, 101, 75);
+    const fs::path path = TempFile(std::string(c.label) + "-odd.avi");
+    Record(region, path, 3);
+    EXPECT_EQ(cam_->FrameWidth, c.oddWidth);
+    EXPECT_EQ(cam_->FrameHeight, c.oddHeight);
+    auto probe = ProbeVideo(path.string());
+    EXPECT_EQ(probe["codec_name"], c.codecName);
+    EXPECT_EQ(probe["width"], std::to_string(c.oddWidth));
+    EXPECT_EQ(probe["height"], std::to_string(c.oddHeight));
+    EXPECT_EQ(DecodeErrors(path.string()), "");
+    fs::remove(path);
+}
+
+INSTANTIATE_TEST_SUITE_P(Codecs, CodecRecording, ::testing::ValuesIn(kCodecs),
+                         [](const auto& info) { return std::string(info.param.label); });
