@@ -119,7 +119,7 @@ struct Figures {
     double cpuPerSecond = 0;
 };
 
-Figures RecordWithFfmpeg(const Options& o, const fs::path& path) {
+Figures RecordWithFfmpeg(const Options& o, int width, int height, const fs::path& path) {
     const std::string encoder = EncoderFor(o.codec);
     Figures f;
     if (encoder.empty()) {
@@ -127,11 +127,11 @@ Figures RecordWithFfmpeg(const Options& o, const fs::path& path) {
         return f;
     }
     const char* display = std::getenv("DISPLAY");
-    // Frame sizes must be even for most encoders; ffmpeg gets the size we recorded at.
+    // Encoders have size rules of their own; ffmpeg gets the size the engine aligned to.
     const std::string command =
         "ffmpeg -nostdin -v error -y -f x11grab -draw_mouse 1 -framerate " +
-        std::to_string(o.fps) + " -video_size " + std::to_string(o.width) + "x" +
-        std::to_string(o.height) + " -i " + korvex::test::Quote(std::string(display) + "+0,0") +
+        std::to_string(o.fps) + " -video_size " + std::to_string(width) + "x" +
+        std::to_string(height) + " -i " + korvex::test::Quote(std::string(display) + "+0,0") +
         " -t " + std::to_string(o.seconds) + " -c:v " + encoder +
         (encoder == "msvideo1" || encoder == "cinepak" || encoder == "huffyuv" ||
                  encoder == "zmbv"
@@ -228,7 +228,7 @@ int main(int argc, char** argv) {
     std::printf("%-28s %10.2f %10s\n", "compression+write ms/frame", writeMs, "-");
 
     Figures ff;
-    if (o.ffmpeg) ff = RecordWithFfmpeg(o, theirs);
+    if (o.ffmpeg) ff = RecordWithFfmpeg(o, cam.FrameWidth, cam.FrameHeight, theirs);
     auto column = [&](double v, bool have) {
         char text[32];
         if (have) {
