@@ -229,10 +229,10 @@ int main(int argc, char** argv) {
 
     Figures ff;
     if (o.ffmpeg) ff = RecordWithFfmpeg(o, cam.FrameWidth, cam.FrameHeight, theirs);
-    auto column = [&](double v, bool have) {
+    auto column = [&](double v, bool have, int decimals = 2) {
         char text[32];
         if (have) {
-            std::snprintf(text, sizeof text, "%10.2f", v);
+            std::snprintf(text, sizeof text, "%10.*f", decimals, v);
         } else {
             std::snprintf(text, sizeof text, "%10s", "-");
         }
@@ -240,11 +240,11 @@ int main(int argc, char** argv) {
     };
     const bool haveFfmpeg = o.ffmpeg && ff.frames > 0;
     std::printf("%-28s %10d %s\n", "frames written", static_cast<int>(cam.FramesWritten),
-                column(ff.frames, haveFfmpeg).c_str());
+                column(ff.frames, haveFfmpeg, 0).c_str());
     std::printf("%-28s %10d %s\n", "dropped frames", static_cast<int>(cam.DroppedFrames),
-                column(ff.dropped, haveFfmpeg).c_str());
+                column(ff.dropped, haveFfmpeg, 0).c_str());
     std::printf("%-28s %10.3f %s\n", "CPU s per recorded s", ourCpu,
-                column(ff.cpuPerSecond, haveFfmpeg).c_str());
+                column(ff.cpuPerSecond, haveFfmpeg, 3).c_str());
     if (haveFfmpeg && ff.cpuPerSecond > 0) {
         std::printf("%-28s %10.2f\n", "CPU ratio korvex/ffmpeg", ourCpu / ff.cpuPerSecond);
     }

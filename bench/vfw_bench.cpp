@@ -1,21 +1,29 @@
 // Figures for the codec stand-in at screen sizes: DIB conversion per depth, and whole
-// ICM_COMPRESS calls of the 'MSVC' driver for key and delta frames.
+// ICM_COMPRESS calls of every installed codec for key and delta frames, at 1366 x 768 and
+// 1920 x 1080 (each aligned as the recorder aligns it for the codec).
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "platform/vfw/dib_convert.h"
 #include "platform/vfw/vfw.h"
+
+extern "C" {
+#include <libavutil/log.h>
+}
 
 using namespace platform::vfw;
 using Clock = std::chrono::steady_clock;
 
 namespace {
 
-constexpr int kWidth = 1364;  // 1366 x 768 aligned to whole 4 x 4 blocks
-constexpr int kHeight = 768;
+struct Size {
+    int width, height;
+};
+constexpr Size kScreens[] = {{1366, 768}, {1920, 1080}};
 
 struct Dib {
     struct {
@@ -26,7 +34,8 @@ struct Dib {
 };
 
 // A desktop-like picture: flat panels with a band of fine detail, and a window that moves.
-Dib Desktop(int bitCount, int frame) {
+Dib Desktop(Size size, int bitCount, int frame) {
+    const int kWidth = size.width, kHeight = size.height;
     Dib d;
     BITMAPINFOHEADER& h = d.info.header;
     h.biSize = sizeof(BITMAPINFOHEADER);
@@ -74,31 +83,60 @@ double Ms(Clock::duration d) {
     return std::chrono::duration<double, std::milli>(d).count();
 }
 
-void Conversion(int bitCount) {
-    const Dib d = Desktop(bitCount, 0);
+void Conversion(Size size, int bitCount) {
+    const int kWidth = size.width, kHeight = size.height;
+    const Dib d = Desktop(size, bitCount, 0);
     const DibImage image{kWidth, kHeight, bitCount, d.pixels, d.info.colours};
     std::vector<std::uint8_t> out(static_cast<std::size_t>(kWidth) * 2 * kHeight);
     constexpr int kRounds = 200;
     const auto start = Clock::now();
     for (int i = 0; i < kRounds; ++i) DibToRgb555(image, out, kWidth * 2);
     const double ms = Ms(Clock::now() - start) / kRounds;
-    std::printf("convert %2d bpp -> RGB555  %7.3f ms/frame  %7.1f Mpixel/s\n", bitCount, ms,
-                kWidth * kHeight / ms / 1000.0);
+    std::printf("%d x %d  convert %2d bpp -> RGB555  %7.3f ms/frame  %7.1f Mpixel/s\n", kWidth,
+                kHeight, bitCount, ms, kWidth * kHeight / ms / 1000.0);
 }
 
-void Compression(int bitCount, int keyRate) {
-    CodecHandle hic(ICOpen(ICTYPE_VIDEO, mmioFOURCC('M', 'S', 'V', 'C'), ICMODE_COMPRESS));
-    if (!hic) {
-        std::printf("no 'MSVC' codec\n");
+LRESULT Query(HIC hic, int width, int height, int bitCount) {
+    Dib probe;
+    BITMAPINFOHEADER& h = probe.info.header;
+    h.biSize = sizeof(BITMAPINFOHEADER);
+    h.biWidth = width;
+    h.biHeight = height;
+    h.biPlanes = 1;
+    h.biBitCount = static_cast<std::uint16_t>(bitCount);
+    h.biClrUsed = bitCount == 8 ? 256 : 0;
+    return ICSendMessage(hic, ICM_COMPRESS_QUERY, reinterpret_cast<std::intptr_t>(&h), 0);
+}
+
+// The size the recorder would record the screen at with this codec: its own, or aligned to 2,
+// 4 or 8 (rounded down, as the screen is the limit); none when the codec takes neither.
+bool RecordedSize(HIC hic, Size screen, int bitCount, Size* size) {
+    for (int step = 1; step <= 8; step *= 2) {
+        *size = {screen.width / step * step, screen.height / step * step};
+        if (Query(hic, size->width, size->height, bitCount) == ICERR_OK) return true;
+    }
+    return false;
+}
+
+void Compression(const ICINFO& codec, Size screen, int bitCount, int keyRate) {
+    CodecHandle hic(ICOpen(ICTYPE_VIDEO, codec.fccHandler, ICMODE_COMPRESS));
+    const std::string name(reinterpret_cast<const char*>(&codec.fccHandler), 4);
+    Size size{};
+    if (!hic || !RecordedSize(hic.get(), screen, bitCount, &size)) {
+        std::printf("%s: cannot compress %d x %d at %d bits\n", name.c_str(), screen.width,
+                    screen.height, bitCount);
         return;
     }
-    constexpr int kFrames = 40;
+    constexpr int kFrames = 12;
     std::vector<Dib> frames;
-    for (int i = 0; i < kFrames; ++i) frames.push_back(Desktop(bitCount, i));
+    for (int i = 0; i < kFrames; ++i) frames.push_back(Desktop(size, bitCount, i));
     const BITMAPINFOHEADER* in = &frames[0].info.header;
-    BITMAPINFOHEADER out{};
+    const LRESULT formatSize =
+        ICSendMessage(hic.get(), ICM_COMPRESS_GET_FORMAT, reinterpret_cast<std::intptr_t>(in), 0);
+    std::vector<std::uint8_t> format(static_cast<std::size_t>(formatSize));
+    auto* out = reinterpret_cast<BITMAPINFOHEADER*>(format.data());
     ICSendMessage(hic.get(), ICM_COMPRESS_GET_FORMAT, reinterpret_cast<std::intptr_t>(in),
-                  reinterpret_cast<std::intptr_t>(&out));
+                  reinterpret_cast<std::intptr_t>(out));
     ICCOMPRESSFRAMES info{};
     info.lQuality = 7500;
     info.lKeyRate = keyRate;
@@ -106,17 +144,18 @@ void Compression(int bitCount, int keyRate) {
     info.dwScale = 1;
     ICSendMessage(hic.get(), ICM_COMPRESS_FRAMES_INFO, reinterpret_cast<std::intptr_t>(&info),
                   sizeof(info));
-    std::vector<std::uint8_t> buffer(out.biSizeImage);
+    std::vector<std::uint8_t> buffer(out->biSizeImage);
     ICSendMessage(hic.get(), ICM_COMPRESS_BEGIN, reinterpret_cast<std::intptr_t>(in),
-                  reinterpret_cast<std::intptr_t>(&out));
+                  reinterpret_cast<std::intptr_t>(out));
     double keyMs = 0, deltaMs = 0;
     std::uint64_t keyBytes = 0, deltaBytes = 0;
     int keys = 0;
     for (int i = 0; i < kFrames; ++i) {
         ICCOMPRESS c{};
-        BITMAPINFOHEADER result = out;
+        std::vector<std::uint8_t> result = format;
+        auto* resultHeader = reinterpret_cast<BITMAPINFOHEADER*>(result.data());
         std::uint32_t flags = 0;
-        c.lpbiOutput = &result;
+        c.lpbiOutput = resultHeader;
         c.lpOutput = buffer.data();
         c.lpbiInput = &frames[i].info.header;
         c.lpInput = frames[i].pixels.data();
@@ -124,32 +163,43 @@ void Compression(int bitCount, int keyRate) {
         const auto start = Clock::now();
         if (ICSendMessage(hic.get(), ICM_COMPRESS, reinterpret_cast<std::intptr_t>(&c),
                           sizeof(c)) != ICERR_OK) {
-            std::printf("compression failed at frame %d\n", i);
+            std::printf("%s: compression failed at frame %d\n", name.c_str(), i);
             return;
         }
         const double ms = Ms(Clock::now() - start);
         if (flags & AVIIF_KEYFRAME) {
-            ++keys, keyMs += ms, keyBytes += result.biSizeImage;
+            ++keys, keyMs += ms, keyBytes += resultHeader->biSizeImage;
         } else {
-            deltaMs += ms, deltaBytes += result.biSizeImage;
+            deltaMs += ms, deltaBytes += resultHeader->biSizeImage;
         }
     }
     ICSendMessage(hic.get(), ICM_COMPRESS_END, 0, 0);
     const int deltas = kFrames - keys;
+    const double raw = static_cast<double>(in->biSizeImage);
     std::printf(
-        "compress %2d bpp key rate %2d  key %7.2f ms %8llu bytes (%d)  delta %7.2f ms "
-        "%8llu bytes (%d)\n",
-        bitCount, keyRate, keys ? keyMs / keys : 0.0,
-        static_cast<unsigned long long>(keys ? keyBytes / keys : 0), keys,
+        "%s %4d x %4d %2d bpp  key %7.2f ms %8llu bytes (%4.1f%%, %2d)  delta %7.2f ms %8llu "
+        "bytes (%4.1f%%, %2d)\n",
+        name.c_str(), size.width, size.height, bitCount, keys ? keyMs / keys : 0.0,
+        static_cast<unsigned long long>(keys ? keyBytes / keys : 0),
+        keys ? 100.0 * static_cast<double>(keyBytes) / keys / raw : 0.0, keys,
         deltas ? deltaMs / deltas : 0.0,
-        static_cast<unsigned long long>(deltas ? deltaBytes / deltas : 0), deltas);
+        static_cast<unsigned long long>(deltas ? deltaBytes / deltas : 0),
+        deltas ? 100.0 * static_cast<double>(deltaBytes) / deltas / raw : 0.0, deltas);
 }
 
 }  // namespace
 
 int main() {
-    std::printf("%d x %d\n", kWidth, kHeight);
-    for (int depth : {32, 24, 16, 8}) Conversion(depth);
-    for (int depth : {32, 16}) Compression(depth, 10);
-    Compression(32, 1);
+    av_log_set_level(AV_LOG_ERROR);
+    for (const Size screen : kScreens) {
+        for (int depth : {32, 24, 16, 8}) Conversion(screen, depth);
+    }
+    // Key frames every 6 frames, at the recorder's default quality; sizes in % of the DIB.
+    std::vector<ICINFO> codecs;
+    ICINFO codec{};
+    for (std::uint32_t i = 0; ICInfo(ICTYPE_VIDEO, i, &codec); ++i) codecs.push_back(codec);
+    for (const Size screen : kScreens) {
+        for (const ICINFO& c : codecs) Compression(c, screen, 32, 6);
+    }
+    for (const ICINFO& c : codecs) Compression(c, kScreens[0], 16, 6);
 }
