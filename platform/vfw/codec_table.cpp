@@ -74,9 +74,6 @@ constexpr std::array<EncoderOption, 4> kX264Options{{
 }};
 // No intra frames of the encoder's own on a change of scene.
 constexpr std::array<EncoderOption, 1> kMpeg4Options{{{"sc_threshold", "1000000000"}}};
-// Deflate level 6 compresses screen content nearly as well as 9 in about half the time.
-constexpr std::array<EncoderOption, 1> kZmbvOptions{{{"compression_level", "6"}}};
-
 constexpr std::array<EncoderEntry, 7> kEncoders{{
     // libavcodec's msvideo1 has no quality control. It takes only whole 4 x 4 blocks, and it
     // sizes its packet buffer at 9 bytes a pixel in int arithmetic, which bounds the picture.
@@ -119,7 +116,8 @@ constexpr std::array<EncoderEntry, 7> kEncoders{{
         .quality = QualityControl::QScale,
     },
     // Lossless: the DIB's own pixels (8-bit with palette, RGB555, BGR0), so there is no quality
-    // to set. Delta frames carry moved and XORed 16 x 16 blocks.
+    // to set. Delta frames carry moved and XORed 16 x 16 blocks. The encoder's own deflate level
+    // (9) is kept: the block search, not deflate, takes most of the time.
     {
         .handler = mmioFOURCC('Z', 'M', 'B', 'V'),
         .compression = mmioFOURCC('Z', 'M', 'B', 'V'),
@@ -135,7 +133,6 @@ constexpr std::array<EncoderEntry, 7> kEncoders{{
         .maxDimension = kNoDimensionLimit,
         .maxPixels = kNoPixelLimit,
         .maxFrameBytes = ZmbvMaxFrame,
-        .options = kZmbvOptions,
     },
     // 4:2:0 needs even sizes, and x264 refuses anything wider or higher than 16384.
     {
@@ -204,7 +201,9 @@ constexpr std::array<EncoderEntry, 7> kEncoders{{
         .codecDataInFormat = true,
     },
     // Codebooks over 4 x 4 blocks, so both sizes are multiples of 4; the frame header holds
-    // them in 16 bits. Quality is the rate-distortion weight of each picture.
+    // them in 16 bits. Quality is the rate-distortion weight of each picture. The encoder's
+    // codebook search is slow (about a second for a full screen); a single strip a frame would
+    // halve that but leaves one codebook for the whole picture, visibly coarser.
     {
         .handler = mmioFOURCC('c', 'v', 'i', 'd'),
         .compression = mmioFOURCC('c', 'v', 'i', 'd'),

@@ -16,9 +16,12 @@ constexpr std::uint16_t Rgb555(std::uint32_t r, std::uint32_t g, std::uint32_t b
     return static_cast<std::uint16_t>((r >> 3) << 10 | (g >> 3) << 5 | b >> 3);
 }
 
-constexpr std::uint8_t Widen5(std::uint32_t v) {
-    return static_cast<std::uint8_t>(v << 3 | v >> 2);
-}
+// 5-bit channel values widened to 8 bits by repeating their top bits (31 becomes 255).
+constexpr std::array<std::uint8_t, 32> kWiden5 = [] {
+    std::array<std::uint8_t, 32> widened{};
+    for (std::uint32_t v = 0; v < 32; ++v) widened[v] = static_cast<std::uint8_t>(v << 3 | v >> 2);
+    return widened;
+}();
 
 void Store16(std::uint8_t* out, std::uint16_t v) {
     out[0] = static_cast<std::uint8_t>(v);
@@ -60,18 +63,22 @@ std::array<Rgb, 256> ColourLookup(const DibImage& dib) {
     return lookup;
 }
 
-// Pixel x of a DIB row as 8-bit channels. 16-bit pixels come widened from 5 bits.
-template <int Depth>
-Rgb PixelAt(const std::uint8_t* row, std::int32_t x, const std::array<Rgb, 256>& lookup) {
-    if constexpr (Depth == 32) {
-        return {row[x * 4 + 2], row[x * 4 + 1], row[x * 4]};
-    } else if constexpr (Depth == 24) {
-        return {row[x * 3 + 2], row[x * 3 + 1], row[x * 3]};
-    } else if constexpr (Depth == 16) {
-        const std::uint32_t v = row[x * 2] | row[x * 2 + 1] << 8;
-        return {Widen5(v >> 10 & 31), Widen5(v >> 5 & 31), Widen5(v & 31)};
-    } else {
-        return lookup[row[x]];
+// Hands store(x, pixel) every pixel of a DIB row of that depth, as 8-bit channels; 16-bit
+// pixels come widened from 5 bits.
+template <int Depth, typename StoreFn>
+void EachPixelAt(const std::uint8_t* row, std::int32_t width, const std::array<Rgb, 256>& lookup,
+                 StoreFn store) {
+    for (std::int32_t x = 0; x < width; ++x) {
+        if constexpr (Depth == 32) {
+            store(x, Rgb{row[x * 4 + 2], row[x * 4 + 1], row[x * 4]});
+        } else if constexpr (Depth == 24) {
+            store(x, Rgb{row[x * 3 + 2], row[x * 3 + 1], row[x * 3]});
+        } else if constexpr (Depth == 16) {
+            const std::uint32_t v = row[x * 2] | row[x * 2 + 1] << 8;
+            store(x, Rgb{kWiden5[v >> 10 & 31], kWiden5[v >> 5 & 31], kWiden5[v & 31]});
+        } else {
+            store(x, lookup[row[x]]);
+        }
     }
 }
 
@@ -79,21 +86,18 @@ Rgb PixelAt(const std::uint8_t* row, std::int32_t x, const std::array<Rgb, 256>&
 template <typename StoreFn>
 void ForEachPixel(const std::uint8_t* row, const DibImage& dib, const std::array<Rgb, 256>& lookup,
                   StoreFn store) {
-    const auto each = [&]<int Depth>() {
-        for (std::int32_t x = 0; x < dib.width; ++x) store(x, PixelAt<Depth>(row, x, lookup));
-    };
     switch (dib.bitCount) {
         case 32:
-            each.template operator()<32>();
+            EachPixelAt<32>(row, dib.width, lookup, store);
             break;
         case 24:
-            each.template operator()<24>();
+            EachPixelAt<24>(row, dib.width, lookup, store);
             break;
         case 16:
-            each.template operator()<16>();
+            EachPixelAt<16>(row, dib.width, lookup, store);
             break;
         default:
-            each.template operator()<8>();
+            EachPixelAt<8>(row, dib.width, lookup, store);
             break;
     }
 }
