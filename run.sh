@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 ./scripts/install-deps
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j"$(nproc)"
+cmake --build build -j"$(nproc)" --target korvex
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
   exec ./build/app/korvex
 fi

@@ -84,8 +84,8 @@ private:
     std::string Drive() const;
     void WireButtons();
     void OnHotKey(std::uint32_t id);
-    void WM_HOOK_MOUSE(std::uint32_t wParam);
-    void WM_HOOK_KEYBOARD(std::uint32_t wParam);
+    // WM_HOOK_MOUSE and WM_HOOK_KEYBOARD, in every state: marks for the next frames.
+    void HookMessage(std::uint32_t msg, std::uint32_t wParam);
 
     // The video library.
     void ScanVideos();

@@ -5,9 +5,9 @@
 #include <QApplication>
 #include <QWindow>
 
+#include "app/HookMessages.h"
 #include "app/Korvex_Unit.h"
 #include "app/VideoNames.h"
-#include "engine/CursorState.h"
 #include "platform/files/files.h"
 #include "platform/keys/keys.h"
 #include "platform/msgbox/msgbox.h"
@@ -268,26 +268,10 @@ void TMainForm::OnHotKey(std::uint32_t id) {
     ToggleRecording();
 }
 
-void TMainForm::WM_HOOK_MOUSE(std::uint32_t wParam) {
-    if (wParam == keys::WM_LBUTTONDOWN || wParam == keys::WM_LBUTTONDBLCLK) {
-        Cam_->TriggerEventCursor(engine::kLeftClick);
-    } else if (wParam == keys::WM_RBUTTONDOWN || wParam == keys::WM_RBUTTONDBLCLK) {
-        Cam_->TriggerEventCursor(engine::kRightClick);
-    }
-}
-
-void TMainForm::WM_HOOK_KEYBOARD(std::uint32_t wParam) {
-    if (wParam != keys::WM_KEYDOWN) return;
-    static constexpr std::pair<int, int> kOrder[] = {
-        {keys::VK_RETURN, engine::kReturnKey}, {keys::VK_ESCAPE, engine::kEscapeKey},
-        {keys::VK_F9, engine::kF9},           {keys::VK_F10, engine::kF10},
-        {keys::VK_F11, engine::kF11},         {keys::VK_F12, engine::kF12}};
-    for (auto [vk, kind] : kOrder) {
-        if (keys::GetAsyncKeyState(vk) != 0) {
-            Cam_->TriggerEventCursor(kind);
-            return;
-        }
-    }
+void TMainForm::HookMessage(std::uint32_t msg, std::uint32_t wParam) {
+    const int kind = EventKindForHookMessage(
+        msg, wParam, [](int vk) { return keys::GetAsyncKeyState(vk) != 0; });
+    if (kind != 0) Cam_->TriggerEventCursor(kind);
 }
 
 bool TMainForm::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) {
@@ -296,13 +280,7 @@ bool TMainForm::nativeEventFilter(const QByteArray& eventType, void* message, qi
     if ((event->response_type & 0x7F) != XCB_CLIENT_MESSAGE) return false;
     auto* client = reinterpret_cast<xcb_client_message_event_t*>(event);
     if (client->type != hookMessageAtom_ || client->format != 32) return false;
-    const std::uint32_t msg = client->data.data32[0];
-    const std::uint32_t wParam = client->data.data32[1];
-    if (msg == keys::WM_HOOK_MOUSE) {
-        WM_HOOK_MOUSE(wParam);
-    } else if (msg == keys::WM_HOOK_KEYBOARD) {
-        WM_HOOK_KEYBOARD(wParam);
-    }
+    HookMessage(client->data.data32[0], client->data.data32[1]);
     return true;
 }
 
