@@ -114,8 +114,10 @@ private:
         if (out == nullptr) return static_cast<LRESULT>(size);
         *out = CompressedFormat(entry_, *in);
         out->biSize = static_cast<std::uint32_t>(size);
-        std::memcpy(reinterpret_cast<std::uint8_t*>(out) + sizeof(BITMAPINFOHEADER),
-                    codecData.data(), codecData.size());
+        if (!codecData.empty()) {
+            std::memcpy(reinterpret_cast<std::uint8_t*>(out) + sizeof(BITMAPINFOHEADER),
+                        codecData.data(), codecData.size());
+        }
         return ICERR_OK;
     }
 

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
 #include <vector>
 
 #include "platform/vfw/picture_input.h"

@@ -2,7 +2,6 @@
 // drivers are enumerated. Entries are constant data, safe to read from any thread.
 #pragma once
 
-#include <climits>
 #include <cstdint>
 #include <span>
 #include <string_view>

@@ -108,14 +108,8 @@ Frame NoiseFrame(int width, int height, int bitCount, int seed) {
 
 class CodecTest : public ::testing::TestWithParam<CodecCase> {
 protected:
-    CodecHandle Open(std::uint32_t mode = ICMODE_QUERY) const {
-        return CodecHandle(ICOpen(ICTYPE_VIDEO, GetParam().handler, mode));
-    }
-    ICINFO Info() const {
-        ICINFO info{};
-        auto hic = Open();
-        EXPECT_EQ(ICGetInfo(hic.get(), &info, sizeof info), 568);
-        return info;
+    CodecHandle Open() const {
+        return CodecHandle(ICOpen(ICTYPE_VIDEO, GetParam().handler, ICMODE_QUERY));
     }
 };
 
@@ -208,21 +202,6 @@ TEST_P(CodecTest, QueryKnowsTheLargestSizes) {
     }
 }
 
-TEST_P(CodecTest, QueryTakesTheFourScreenDepthsUncompressedOnly) {
-    auto hic = Open();
-    ASSERT_TRUE(hic);
-    for (int depth : {8, 16, 24, 32}) {
-        EXPECT_EQ(Query(hic.get(), DibHeader(64, 48, depth)), ICERR_OK) << depth;
-    }
-    for (int depth : {1, 4, 15, 48}) {
-        EXPECT_EQ(Query(hic.get(), DibHeader(64, 48, depth)), ICERR_BADBITDEPTH) << depth;
-    }
-    BITMAPINFOHEADER in = DibHeader(64, 48, 32);
-    in.biCompression = GetParam().handler;
-    EXPECT_EQ(Query(hic.get(), in), ICERR_BADFORMAT);
-    EXPECT_EQ(Query(hic.get(), DibHeader(64, -48, 32)), ICERR_BADIMAGESIZE);
-}
-
 TEST_P(CodecTest, OutputFormatNamesTheCodec) {
     const CodecCase& c = GetParam();
     for (int depth : {8, 16, 24, 32}) {
@@ -243,26 +222,12 @@ TEST_P(CodecTest, OutputFormatNamesTheCodec) {
         EXPECT_EQ(session.format().size() > sizeof(BITMAPINFOHEADER),
                   std::string(c.label) == "HFYU");
         EXPECT_EQ(Query(session.hic(), in, session.format().data()), ICERR_OK);
-        BITMAPINFOHEADER wrong = out;
-        wrong.biBitCount = 4;
-        EXPECT_EQ(Query(session.hic(), in, &wrong), ICERR_BADFORMAT);
     }
     // The format is the same each time it is asked for.
     Session first(c.handler), second(c.handler);
     ASSERT_EQ(first.Begin(DibHeader(64, 48, 32), 0), ICERR_OK);
     ASSERT_EQ(second.Begin(DibHeader(64, 48, 32), 0), ICERR_OK);
     EXPECT_EQ(first.format(), second.format());
-}
-
-TEST_P(CodecTest, FlagsTellWhatTheCodecDoes) {
-    const CodecCase& c = GetParam();
-    const ICINFO info = Info();
-    EXPECT_EQ((info.dwFlags & VIDCF_QUALITY) != 0, !c.lossless);
-    EXPECT_EQ((info.dwFlags & VIDCF_TEMPORAL) != 0, !c.intraOnly);
-    auto hic = Open();
-    EXPECT_EQ(ICSendMessage(hic.get(), ICM_ABOUT, -1, ICMF_ABOUT_QUERY), ICERR_OK);
-    EXPECT_EQ(ICSendMessage(hic.get(), ICM_CONFIGURE, -1, ICMF_CONFIGURE_QUERY), ICERR_UNSUPPORTED);
-    EXPECT_FALSE(Open(ICMODE_DECOMPRESS));
 }
 
 class CodecRoundTrip : public ::testing::TestWithParam<std::tuple<CodecCase, int>> {};
@@ -399,22 +364,6 @@ TEST_P(CodecTest, WorstCaseFramesFitTheSizePromised) {
             EXPECT_LE(compressed.bytes.size(), session.output().biSizeImage);
         }
     }
-}
-
-TEST_P(CodecTest, BadFramesGiveAnErrorAndSpoilNothing) {
-    const CodecCase& c = GetParam();
-    Session session(c.handler);
-    const Frame good = SceneFrame(64, 48, 32, 0);
-    ASSERT_EQ(session.Begin(*good.header(), 0), ICERR_OK);
-    EXPECT_EQ(session.Compress(SceneFrame(68, 48, 32, 0)).result, ICERR_BADFORMAT);
-    EXPECT_EQ(session.Compress(SceneFrame(64, 48, 24, 0)).result, ICERR_BADFORMAT);
-    EXPECT_EQ(session.Compress(good.header(), nullptr, false).result, ICERR_BADPARAM);
-    const auto first = session.Compress(good);
-    ASSERT_EQ(first.result, ICERR_OK);
-    EXPECT_TRUE(first.key);
-    Decoder decoder(session.format());
-    std::vector<Rgb> picture;
-    EXPECT_TRUE(decoder.Decode(first.bytes, &picture));
 }
 
 INSTANTIATE_TEST_SUITE_P(Codecs, CodecTest, ::testing::ValuesIn(kCodecs), Label);
