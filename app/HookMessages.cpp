@@ -21,10 +21,12 @@ int EventKindForHookMessage(std::uint32_t msg, std::uint32_t wParam,
         return 0;
     }
     if (msg != keys::WM_HOOK_KEYBOARD || wParam != keys::WM_KEYDOWN) return 0;
-    static constexpr std::pair<int, int> kOrder[] = {
-        {keys::VK_RETURN, engine::kReturnKey}, {keys::VK_ESCAPE, engine::kEscapeKey},
-        {keys::VK_F9, engine::kF9},           {keys::VK_F10, engine::kF10},
-        {keys::VK_F11, engine::kF11},         {keys::VK_F12, engine::kF12}};
+    static constexpr std::pair<int, int> kOrder[] = {{keys::VK_RETURN, engine::kReturnKey},
+                                                     {keys::VK_ESCAPE, engine::kEscapeKey},
+                                                     {keys::VK_F9, engine::kF9},
+                                                     {keys::VK_F10, engine::kF10},
+                                                     {keys::VK_F11, engine::kF11},
+                                                     {keys::VK_F12, engine::kF12}};
     for (auto [vk, kind] : kOrder) {
         if (keyDown(vk)) return kind;
     }

@@ -33,8 +33,7 @@ engine::EngineServices Services() {
 
 }  // namespace
 
-TMainForm::TMainForm(const ProgramPaths& paths, int languageOffset,
-                     const WindowPosition& position)
+TMainForm::TMainForm(const ProgramPaths& paths, int languageOffset, const WindowPosition& position)
     : QWidget(nullptr), paths_(paths), LanguageOffset(languageOffset) {
     Settings.WindowLeft = position.left;
     Settings.WindowTop = position.top;
@@ -85,7 +84,9 @@ TMainForm::~TMainForm() {
     FormDestroy();
 }
 
-void TMainForm::SetRegionWindow(region::TViewPort_Form* viewPort) { ViewPort_Form = viewPort; }
+void TMainForm::SetRegionWindow(region::TViewPort_Form* viewPort) {
+    ViewPort_Form = viewPort;
+}
 
 std::string TMainForm::Text(int id) const {
     return std::string(CatalogueText(id + LanguageOffset));
@@ -168,7 +169,9 @@ void TMainForm::ApplyLanguage() {
     ShowCompressedVideo->setText(q(117));
 }
 
-bool TMainForm::FormCloseQuery() const { return !RecordingActive; }
+bool TMainForm::FormCloseQuery() const {
+    return !RecordingActive;
+}
 
 void TMainForm::closeEvent(QCloseEvent* event) {
     if (!FormCloseQuery()) {

@@ -21,8 +21,8 @@ namespace mb = platform::msgbox;
 
 namespace {
 
-constexpr Qt::WindowFlags kToolbarFlags = Qt::Window | Qt::CustomizeWindowHint |
-                                          Qt::WindowTitleHint | Qt::WindowStaysOnTopHint;
+constexpr Qt::WindowFlags kToolbarFlags =
+    Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowStaysOnTopHint;
 
 }  // namespace
 
@@ -86,7 +86,9 @@ void TMainForm::RenewHotKey() {
     hotKeys_.Register(HotKeyId, platform::hotkey::MOD_WIN, 'S');
 }
 
-std::string TMainForm::Drive() const { return files::MountPoint(paths_.VideoFolder); }
+std::string TMainForm::Drive() const {
+    return files::MountPoint(paths_.VideoFolder);
+}
 
 bool TMainForm::HasFreeSpace(std::uint64_t thresholdMiB) const {
     return EnoughSpace(files::FreeBytes(paths_.VideoFolder), thresholdMiB);

@@ -91,8 +91,9 @@ void TMainForm::OpenExplorerClick() {
         QDBusMessage call = QDBusMessage::createMethodCall(
             "org.freedesktop.FileManager1", "/org/freedesktop/FileManager1",
             "org.freedesktop.FileManager1", "ShowItems");
-        call << QStringList{QUrl::fromLocalFile(QString::fromStdString(CurrentVideoPath)).toString()}
-             << QString();
+        call
+            << QStringList{QUrl::fromLocalFile(QString::fromStdString(CurrentVideoPath)).toString()}
+            << QString();
         const QDBusMessage reply = QDBusConnection::sessionBus().call(call, QDBus::Block, 3000);
         if (reply.type() == QDBusMessage::ReplyMessage) return;
     }

@@ -1,10 +1,10 @@
 #include "app/ToolbarWidgets.h"
 
 #include <QCursor>
-#include <algorithm>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <algorithm>
 
 #include "app/VideoNames.h"
 #include "resources/Resources.h"
@@ -97,10 +97,10 @@ bool VideoComboBox::eventFilter(QObject* watched, QEvent* event) {
                              (key->modifiers() & Qt::ControlModifier);
         if (!editing) {
             const QString text = key->text();
-            const bool accepted = !text.isEmpty() &&
-                                  std::all_of(text.begin(), text.end(), [](QChar c) {
-                                      return AcceptedNameChar(c.unicode());
-                                  });
+            const bool accepted =
+                !text.isEmpty() && std::all_of(text.begin(), text.end(), [](QChar c) {
+                    return AcceptedNameChar(c.unicode());
+                });
             if (!accepted) return true;
         }
     }

@@ -13,7 +13,9 @@ std::string LowerAscii(std::string text) {
     return text;
 }
 
-bool BlankOrControl(unsigned char c) { return c <= 0x20 || c == 0x7F; }
+bool BlankOrControl(unsigned char c) {
+    return c <= 0x20 || c == 0x7F;
+}
 
 bool EndsWithAvi(const std::string& text) {
     return text.size() >= 4 && LowerAscii(text.substr(text.size() - 4)) == ".avi";
@@ -25,8 +27,16 @@ bool AcceptedNameChar(char32_t c) {
     if (c == 8 || c == ' ' || c == '-' || c == '_') return true;
     if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) return true;
     switch (c) {
-        case U'Ä': case U'Ö': case U'Ü': case U'ä': case U'ö': case U'ü': case U'ß': return true;
-        default: return false;
+        case U'Ä':
+        case U'Ö':
+        case U'Ü':
+        case U'ä':
+        case U'ö':
+        case U'ü':
+        case U'ß':
+            return true;
+        default:
+            return false;
     }
 }
 

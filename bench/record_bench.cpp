@@ -1,6 +1,7 @@
 // Records a moving pattern with the real engine and prints what each frame cost, then lets
 // ffmpeg's x11grab record the same region with the equivalent encoder for comparison.
-//   korvex_record_bench [--size WxH] [--fps N] [--codec FOURCC] [--seconds S] [--ffmpeg|--no-ffmpeg]
+//   korvex_record_bench [--size WxH] [--fps N] [--codec FOURCC] [--seconds S]
+//   [--ffmpeg|--no-ffmpeg]
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -129,12 +130,11 @@ Figures RecordWithFfmpeg(const Options& o, int width, int height, const fs::path
     const char* display = std::getenv("DISPLAY");
     // Encoders have size rules of their own; ffmpeg gets the size the engine aligned to.
     const std::string command =
-        "ffmpeg -nostdin -v error -y -f x11grab -draw_mouse 1 -framerate " +
-        std::to_string(o.fps) + " -video_size " + std::to_string(width) + "x" +
-        std::to_string(height) + " -i " + korvex::test::Quote(std::string(display) + "+0,0") +
-        " -t " + std::to_string(o.seconds) + " -c:v " + encoder +
-        (encoder == "msvideo1" || encoder == "cinepak" || encoder == "huffyuv" ||
-                 encoder == "zmbv"
+        "ffmpeg -nostdin -v error -y -f x11grab -draw_mouse 1 -framerate " + std::to_string(o.fps) +
+        " -video_size " + std::to_string(width) + "x" + std::to_string(height) + " -i " +
+        korvex::test::Quote(std::string(display) + "+0,0") + " -t " + std::to_string(o.seconds) +
+        " -c:v " + encoder +
+        (encoder == "msvideo1" || encoder == "cinepak" || encoder == "huffyuv" || encoder == "zmbv"
              ? ""
              : " -pix_fmt yuv420p") +
         " " + korvex::test::Quote(path.string());

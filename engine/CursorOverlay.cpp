@@ -21,7 +21,9 @@ Rgb Blend(std::uint32_t src, Rgb dst) {
     return {mix(sr, dst.r), mix(sg, dst.g), mix(sb, dst.b)};
 }
 
-int Expand5(int v) { return (v << 3) | (v >> 2); }
+int Expand5(int v) {
+    return (v << 3) | (v >> 2);
+}
 
 std::uint8_t NearestIndex(std::span<const std::uint32_t> table, Rgb c) {
     int best = 0;
@@ -52,8 +54,8 @@ void BlendPixel(const DibView& dib, std::uint8_t* p, std::uint32_t src) {
         }
         case 16: {
             const int v = p[0] | (p[1] << 8);
-            const Rgb out = Blend(src, {Expand5((v >> 10) & 31), Expand5((v >> 5) & 31),
-                                        Expand5(v & 31)});
+            const Rgb out =
+                Blend(src, {Expand5((v >> 10) & 31), Expand5((v >> 5) & 31), Expand5(v & 31)});
             const int packed = ((out.r >> 3) << 10) | ((out.g >> 3) << 5) | (out.b >> 3);
             p[0] = static_cast<std::uint8_t>(packed & 0xFF);
             p[1] = static_cast<std::uint8_t>(packed >> 8);
@@ -61,10 +63,11 @@ void BlendPixel(const DibView& dib, std::uint8_t* p, std::uint32_t src) {
         }
         case 8: {
             if (dib.colorTable.empty()) return;
-            const std::uint32_t old = dib.colorTable[std::min<std::size_t>(*p, dib.colorTable.size() - 1)];
-            const Rgb out = Blend(src, {static_cast<int>((old >> 16) & 0xFF),
-                                        static_cast<int>((old >> 8) & 0xFF),
-                                        static_cast<int>(old & 0xFF)});
+            const std::uint32_t old =
+                dib.colorTable[std::min<std::size_t>(*p, dib.colorTable.size() - 1)];
+            const Rgb out =
+                Blend(src, {static_cast<int>((old >> 16) & 0xFF),
+                            static_cast<int>((old >> 8) & 0xFF), static_cast<int>(old & 0xFF)});
             *p = NearestIndex(dib.colorTable, out);
             break;
         }
@@ -85,7 +88,8 @@ void DrawCursor(const DibView& dib, int x, int y, std::span<const std::uint32_t>
     const int right = std::min(dib.width, x + kCursorSize);
     for (int row = top; row < bottom; ++row) {
         // DIB rows run bottom-up.
-        std::uint8_t* line = dib.pixels + static_cast<std::size_t>(dib.height - 1 - row) * dib.stride;
+        std::uint8_t* line =
+            dib.pixels + static_cast<std::size_t>(dib.height - 1 - row) * dib.stride;
         const std::uint32_t* source = argb.data() + (row - y) * kCursorSize;
         for (int col = left; col < right; ++col) {
             const std::uint32_t src = source[col - x];

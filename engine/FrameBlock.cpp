@@ -12,7 +12,8 @@ std::unique_ptr<FrameBlock> FrameBlock::Allocate(int width, int height, int bits
         return nullptr;
     }
     const std::size_t stride = DibStride(width, bitsPerPixel);
-    const std::uint64_t image = static_cast<std::uint64_t>(stride) * static_cast<std::uint64_t>(height);
+    const std::uint64_t image =
+        static_cast<std::uint64_t>(stride) * static_cast<std::uint64_t>(height);
     // biSizeImage is 32 bits wide; a larger frame cannot be described.
     if (image > std::numeric_limits<std::uint32_t>::max()) return nullptr;
     const std::uint32_t colors = ColorsUsed(bitsPerPixel);
@@ -24,8 +25,7 @@ std::unique_ptr<FrameBlock> FrameBlock::Allocate(int width, int height, int bits
     if (!data) return nullptr;
     std::memset(data.get(), 0, pixelOffset);
 
-    std::unique_ptr<FrameBlock> block(
-        new FrameBlock(std::move(data), size, pixelOffset, stride));
+    std::unique_ptr<FrameBlock> block(new FrameBlock(std::move(data), size, pixelOffset, stride));
     BITMAPINFOHEADER& h = block->Header();
     h.biSize = sizeof(BITMAPINFOHEADER);
     h.biWidth = width;
@@ -51,6 +51,8 @@ std::span<const std::uint8_t> FrameBlock::Pixels() const {
     return {data_.get() + pixelOffset_, size_ - pixelOffset_};
 }
 
-void FrameBlock::ClearPixels() { std::memset(data_.get() + pixelOffset_, 0, size_ - pixelOffset_); }
+void FrameBlock::ClearPixels() {
+    std::memset(data_.get() + pixelOffset_, 0, size_ - pixelOffset_);
+}
 
 }  // namespace engine

@@ -60,6 +60,8 @@ private:
 using PFrame = std::unique_ptr<FrameBlock>;
 
 // Releases the frame and clears the reference; nothing for an empty reference.
-inline void FreeFrame(PFrame& frame) { frame.reset(); }
+inline void FreeFrame(PFrame& frame) {
+    frame.reset();
+}
 
 }  // namespace engine

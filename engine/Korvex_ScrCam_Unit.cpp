@@ -28,8 +28,7 @@ std::uint64_t MicrosSince(std::chrono::steady_clock::time_point start) {
 
 }  // namespace
 
-TRecordAVIThread::TRecordAVIThread(TScreenCam& cam, std::string fileName,
-                                   RecordingRegion& region)
+TRecordAVIThread::TRecordAVIThread(TScreenCam& cam, std::string fileName, RecordingRegion& region)
     : cam_(cam), fileName_(std::move(fileName)), region_(region), thread_([this] { Run(); }) {}
 
 TRecordAVIThread::~TRecordAVIThread() {
@@ -75,7 +74,9 @@ void TScreenCam::StartRecording(RecordingRegion& region, const std::string& file
     Thread = workers_.back().get();
 }
 
-void TScreenCam::StopRecording() { Recording = false; }
+void TScreenCam::StopRecording() {
+    Recording = false;
+}
 
 void TScreenCam::RecordingThreadDone(TRecordAVIThread* worker) {
     // Only the current worker's end says the engine is idle: an older one may finish while
@@ -94,7 +95,9 @@ bool TScreenCam::WorkersFinished() const {
                        [](const auto& w) { return w->Finished(); });
 }
 
-void TScreenCam::UpdateCursor() { engine::UpdateCursor(Cursor); }
+void TScreenCam::UpdateCursor() {
+    engine::UpdateCursor(Cursor);
+}
 
 void TScreenCam::TriggerEventCursor(int kind) {
     engine::TriggerEventCursor(Cursor, kind, services_.LocalTimeMs());
@@ -104,9 +107,8 @@ PFrame TScreenCam::BitmapToDib(const NativeImage* image, int width, int height, 
     PFrame frame = FrameBlock::Allocate(width, height, bpp);
     if (!frame) return nullptr;
     const auto start = std::chrono::steady_clock::now();
-    const bool converted =
-        image != nullptr && screen_ &&
-        screen_->ToDib(*image, bpp, frame->Pixels(), frame->ColorTable());
+    const bool converted = image != nullptr && screen_ &&
+                           screen_->ToDib(*image, bpp, frame->Pixels(), frame->ColorTable());
     Costs.convertUs += MicrosSince(start);
     if (!converted) {
         frame->ClearPixels();
@@ -147,15 +149,15 @@ PFrame TScreenCam::GrabFrame(int left, int top, int width, int height) {
     }
     const int id = ChooseCursorImage(Cursor, services_.LocalTimeMs());
     BITMAPINFOHEADER& h = frame->Header();
-    DibView view{frame->Pixels().data(), h.biWidth, h.biHeight, frame->Stride(), h.biBitCount,
-                 frame->ColorTable()};
+    DibView view{frame->Pixels().data(), h.biWidth,    h.biHeight,
+                 frame->Stride(),        h.biBitCount, frame->ColorTable()};
     DrawCursor(view, x + 10, y + 10, cursorImages_.Image(id));
     return frame;
 }
 
 void TScreenCam::SelectCompressor() {
-    CompressorFourCC = ValidCompressorIndex() ? Codecs[CompressorIndex].fccHandler
-                                              : kDefaultCompressor;
+    CompressorFourCC =
+        ValidCompressorIndex() ? Codecs[CompressorIndex].fccHandler : kDefaultCompressor;
 }
 
 bool TScreenCam::FitFrameToCodec(vfw::HIC codec, int left, int top, int width, int height,
@@ -170,9 +172,8 @@ bool TScreenCam::FitFrameToCodec(vfw::HIC codec, int left, int top, int width, i
         return ICCompressQuery(codec, &frame->Header(), nullptr) == vfw::ICERR_OK;
     };
     const AlignmentOutcome outcome =
-        AlignFrameSize(width, height, ScreenWidth, ScreenHeight, [&](int w, int h) {
-            return frame && accepts(w, h);
-        });
+        AlignFrameSize(width, height, ScreenWidth, ScreenHeight,
+                       [&](int w, int h) { return frame && accepts(w, h); });
     if (outcome.accepted) {
         FrameWidth = outcome.width;
         FrameHeight = outcome.height;
@@ -270,8 +271,8 @@ int TScreenCam::RecordAVI(RecordingRegion& region, const std::string& fileName) 
         options.dwKeyFrameEvery = static_cast<std::uint32_t>(KeyFrameEvery);
         options.dwQuality = static_cast<std::uint32_t>(Quality);
         options.dwFlags = avi::AVICOMPRESSF_KEYFRAMES | avi::AVICOMPRESSF_VALID;
-        failed = avi::AVIMakeCompressedStream(&compressed, stream, &options, nullptr) !=
-                 avi::AVIERR_OK;
+        failed =
+            avi::AVIMakeCompressedStream(&compressed, stream, &options, nullptr) != avi::AVIERR_OK;
     }
     if (!failed) {
         failed = avi::AVIStreamSetFormat(compressed, 0, &frame->Header(),
@@ -303,8 +304,7 @@ int TScreenCam::RecordAVI(RecordingRegion& region, const std::string& fileName) 
                 const auto pixels = current->Pixels();
                 const avi::HRESULT written = avi::AVIStreamWrite(
                     compressed, FrameIndex, 1, pixels.data(),
-                    static_cast<std::int32_t>(current->Header().biSizeImage), 0, nullptr,
-                    nullptr);
+                    static_cast<std::int32_t>(current->Header().biSizeImage), 0, nullptr, nullptr);
                 Costs.writeUs += MicrosSince(start);
                 if (written != avi::AVIERR_OK) {
                     failed = true;

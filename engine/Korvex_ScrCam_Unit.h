@@ -31,8 +31,7 @@ constexpr int kMaxCodecs = 32;
 struct EngineServices {
     // Shows a message box with no owner window and waits for the answer (an IDOK.. value).
     // Called from the recording worker.
-    std::function<int(const std::string& caption, const std::string& text, unsigned style)>
-        Alert;
+    std::function<int(const std::string& caption, const std::string& text, unsigned style)> Alert;
     // Runs fn later on the GUI thread. Called from the recording worker.
     std::function<void(std::function<void()> fn)> PostToMain;
     // Local time in milliseconds, for the age of click and key marks.
@@ -145,12 +144,13 @@ private:
 
     // A frame block at bpp holding the captured image's pixels; a black one (reported) when
     // there is no image or it cannot be converted; null when the memory cannot be had.
-    PFrame BitmapToDib(const platform::screen::NativeImage* image, int width, int height,
-                       int bpp);
+    PFrame BitmapToDib(const platform::screen::NativeImage* image, int width, int height, int bpp);
     void Notify(const Notification& n) {
         if (n) n(*this);
     }
-    bool ValidCompressorIndex() const { return CompressorIndex >= 0 && CompressorIndex < CodecCount; }
+    bool ValidCompressorIndex() const {
+        return CompressorIndex >= 0 && CompressorIndex < CodecCount;
+    }
     // Tests the codec against the current frame and aligns the size; false when refused at
     // every size, with frame regrabbed at the region's own size.
     bool FitFrameToCodec(platform::vfw::HIC codec, int left, int top, int width, int height,

@@ -35,8 +35,8 @@ void TScreenCam::EnumerateCodecs() {
         vfw::CodecHandle codec(vfw::ICOpen(slot.fccType, slot.fccHandler, vfw::ICMODE_QUERY));
         if (!codec) continue;
         // Without a test frame no codec can show that it takes this screen's pixels.
-        if (testFrame && ICCompressQuery(codec.get(), &testFrame->Header(), nullptr) ==
-                             vfw::ICERR_OK) {
+        if (testFrame &&
+            ICCompressQuery(codec.get(), &testFrame->Header(), nullptr) == vfw::ICERR_OK) {
             vfw::ICGetInfo(codec.get(), &slot, sizeof(slot));
             ++CodecCount;
         }
@@ -48,8 +48,8 @@ void TScreenCam::EnumerateCodecs() {
 void TScreenCam::ShowCodecAbout(int index, std::intptr_t parent) {
     const auto position = static_cast<std::uint8_t>(index);
     if (position >= CodecCount) return;
-    vfw::CodecHandle codec(vfw::ICOpen(Codecs[position].fccType, Codecs[position].fccHandler,
-                                       vfw::ICMODE_QUERY));
+    vfw::CodecHandle codec(
+        vfw::ICOpen(Codecs[position].fccType, Codecs[position].fccHandler, vfw::ICMODE_QUERY));
     if (codec) ICAbout(codec.get(), parent);
 }
 
@@ -57,8 +57,8 @@ TScreenCam::CodecDialogs TScreenCam::QueryCodecDialogs(int index) {
     CodecDialogs dialogs;
     const auto position = static_cast<std::uint8_t>(index);
     if (position >= CodecCount) return dialogs;
-    vfw::CodecHandle codec(vfw::ICOpen(Codecs[position].fccType, Codecs[position].fccHandler,
-                                       vfw::ICMODE_QUERY));
+    vfw::CodecHandle codec(
+        vfw::ICOpen(Codecs[position].fccType, Codecs[position].fccHandler, vfw::ICMODE_QUERY));
     if (codec) {
         dialogs.about = ICQueryAbout(codec.get());
         dialogs.configure = ICQueryConfigure(codec.get());

@@ -14,7 +14,9 @@ std::int64_t RoundHalfEven(double value) {
     return static_cast<std::int64_t>(std::nearbyint(value));
 }
 
-int SaneMsPerFrame(int msPerFrame) { return msPerFrame > 0 ? msPerFrame : kDefaultMsPerFrame; }
+int SaneMsPerFrame(int msPerFrame) {
+    return msPerFrame > 0 ? msPerFrame : kDefaultMsPerFrame;
+}
 
 int FramesPerSecondFor(int msPerFrame) {
     return static_cast<int>(RoundHalfEven(1000.0 / SaneMsPerFrame(msPerFrame)));

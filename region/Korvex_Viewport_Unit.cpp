@@ -26,15 +26,24 @@ QImage Glyph(int width, int height, const std::function<void(QPainter&)>& draw) 
 
 Qt::Edges EdgesFor(HitArea area) {
     switch (area) {
-        case HitArea::Left: return Qt::LeftEdge;
-        case HitArea::Right: return Qt::RightEdge;
-        case HitArea::Top: return Qt::TopEdge;
-        case HitArea::Bottom: return Qt::BottomEdge;
-        case HitArea::TopLeft: return Qt::TopEdge | Qt::LeftEdge;
-        case HitArea::TopRight: return Qt::TopEdge | Qt::RightEdge;
-        case HitArea::BottomLeft: return Qt::BottomEdge | Qt::LeftEdge;
-        case HitArea::BottomRight: return Qt::BottomEdge | Qt::RightEdge;
-        case HitArea::Caption: break;
+        case HitArea::Left:
+            return Qt::LeftEdge;
+        case HitArea::Right:
+            return Qt::RightEdge;
+        case HitArea::Top:
+            return Qt::TopEdge;
+        case HitArea::Bottom:
+            return Qt::BottomEdge;
+        case HitArea::TopLeft:
+            return Qt::TopEdge | Qt::LeftEdge;
+        case HitArea::TopRight:
+            return Qt::TopEdge | Qt::RightEdge;
+        case HitArea::BottomLeft:
+            return Qt::BottomEdge | Qt::LeftEdge;
+        case HitArea::BottomRight:
+            return Qt::BottomEdge | Qt::RightEdge;
+        case HitArea::Caption:
+            break;
     }
     return {};
 }
@@ -42,14 +51,19 @@ Qt::Edges EdgesFor(HitArea area) {
 Qt::CursorShape CursorFor(HitArea area) {
     switch (area) {
         case HitArea::Left:
-        case HitArea::Right: return Qt::SizeHorCursor;
+        case HitArea::Right:
+            return Qt::SizeHorCursor;
         case HitArea::Top:
-        case HitArea::Bottom: return Qt::SizeVerCursor;
+        case HitArea::Bottom:
+            return Qt::SizeVerCursor;
         case HitArea::TopLeft:
-        case HitArea::BottomRight: return Qt::SizeFDiagCursor;
+        case HitArea::BottomRight:
+            return Qt::SizeFDiagCursor;
         case HitArea::TopRight:
-        case HitArea::BottomLeft: return Qt::SizeBDiagCursor;
-        case HitArea::Caption: break;
+        case HitArea::BottomLeft:
+            return Qt::SizeBDiagCursor;
+        case HitArea::Caption:
+            break;
     }
     return Qt::SizeAllCursor;
 }
@@ -160,7 +174,9 @@ void TViewPort_Form::UpdateMaximizeGlyph() {
     Maximize_BitBtn->setIcon(QPixmap::fromImage(maximizeGlyphs_[isMaximized() ? 1 : 0]));
 }
 
-void TViewPort_Form::paintEvent(QPaintEvent*) { FormPaint(); }
+void TViewPort_Form::paintEvent(QPaintEvent*) {
+    FormPaint();
+}
 
 void TViewPort_Form::FormPaint() {
     QPainter p(this);
@@ -207,7 +223,9 @@ void TViewPort_Form::resizeEvent(QResizeEvent*) {
     repaint();
 }
 
-void TViewPort_Form::moveEvent(QMoveEvent*) { StoreRectangle(); }
+void TViewPort_Form::moveEvent(QMoveEvent*) {
+    StoreRectangle();
+}
 
 void TViewPort_Form::changeEvent(QEvent* event) {
     if (event->type() == QEvent::WindowStateChange) {
@@ -246,9 +264,9 @@ void TViewPort_Form::mousePressEvent(QMouseEvent* event) {
     dragArea_ = RegionHitTest(at.x(), at.y(), width(), height());
     QWindow* window = windowHandle();
     // The window manager moves and sizes where it can; otherwise the frame does it itself.
-    const bool managed = window && (dragArea_ == HitArea::Caption
-                                        ? window->startSystemMove()
-                                        : window->startSystemResize(EdgesFor(dragArea_)));
+    const bool managed =
+        window && (dragArea_ == HitArea::Caption ? window->startSystemMove()
+                                                 : window->startSystemResize(EdgesFor(dragArea_)));
     if (!managed) {
         dragging_ = true;
         dragStart_ = event->globalPosition().toPoint();
@@ -268,14 +286,20 @@ void TViewPort_Form::mouseMoveEvent(QMouseEvent* event) {
         g.translate(delta);
     } else {
         const Qt::Edges edges = EdgesFor(dragArea_);
-        if (edges & Qt::LeftEdge) g.setLeft(std::min(g.left() + delta.x(), g.right() - kMinWidth + 1));
-        if (edges & Qt::RightEdge) g.setRight(std::max(g.right() + delta.x(), g.left() + kMinWidth - 1));
-        if (edges & Qt::TopEdge) g.setTop(std::min(g.top() + delta.y(), g.bottom() - kMinHeight + 1));
-        if (edges & Qt::BottomEdge) g.setBottom(std::max(g.bottom() + delta.y(), g.top() + kMinHeight - 1));
+        if (edges & Qt::LeftEdge)
+            g.setLeft(std::min(g.left() + delta.x(), g.right() - kMinWidth + 1));
+        if (edges & Qt::RightEdge)
+            g.setRight(std::max(g.right() + delta.x(), g.left() + kMinWidth - 1));
+        if (edges & Qt::TopEdge)
+            g.setTop(std::min(g.top() + delta.y(), g.bottom() - kMinHeight + 1));
+        if (edges & Qt::BottomEdge)
+            g.setBottom(std::max(g.bottom() + delta.y(), g.top() + kMinHeight - 1));
     }
     setGeometry(g);
 }
 
-void TViewPort_Form::mouseReleaseEvent(QMouseEvent*) { dragging_ = false; }
+void TViewPort_Form::mouseReleaseEvent(QMouseEvent*) {
+    dragging_ = false;
+}
 
 }  // namespace region

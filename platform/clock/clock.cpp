@@ -11,7 +11,9 @@ std::uint32_t TickMs() {
     return static_cast<std::uint32_t>(ms);
 }
 
-void SleepMs(std::uint32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void SleepMs(std::uint32_t ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
 
 std::int64_t LocalTimeMs() {
     using namespace std::chrono;

@@ -76,8 +76,7 @@ bool HotKeys::Register(std::uint32_t id, unsigned modifiers, unsigned vk) {
         xcb_void_cookie_t cookie =
             xcb_grab_key_checked(c, 1, Root(c), grab.modifiers | extra, grab.keycode,
                                  XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
-        if (std::unique_ptr<xcb_generic_error_t, FreeDeleter> error{
-                xcb_request_check(c, cookie)}) {
+        if (std::unique_ptr<xcb_generic_error_t, FreeDeleter> error{xcb_request_check(c, cookie)}) {
             refused = true;
         }
     }

@@ -39,8 +39,7 @@ public:
     // Called with the id of a registered hot key when it is pressed (WM_HOTKEY).
     std::function<void(std::uint32_t id)> OnHotKey;
 
-    bool nativeEventFilter(const QByteArray& eventType, void* message,
-                           qintptr* result) override;
+    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
 
 private:
     struct Grab {

@@ -38,6 +38,8 @@ LockResult InstanceLock::Acquire(const std::string& name, std::unique_ptr<Instan
     return LockResult::Acquired;
 }
 
-InstanceLock::~InstanceLock() { ::close(fd_); }
+InstanceLock::~InstanceLock() {
+    ::close(fd_);
+}
 
 }  // namespace platform::instance

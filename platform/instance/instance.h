@@ -8,9 +8,9 @@
 namespace platform::instance {
 
 enum class LockResult {
-    Acquired,       // this is the only copy
-    AlreadyHeld,    // another process holds the lock
-    Unavailable,    // no lock file could be made; the caller carries on as the only copy
+    Acquired,     // this is the only copy
+    AlreadyHeld,  // another process holds the lock
+    Unavailable,  // no lock file could be made; the caller carries on as the only copy
 };
 
 class InstanceLock {

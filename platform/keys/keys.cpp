@@ -17,13 +17,20 @@ struct Free {
 
 xcb_keysym_t KeysymFor(int vk) {
     switch (vk) {
-        case VK_RETURN: return 0xFF0D;
-        case VK_ESCAPE: return 0xFF1B;
-        case VK_F9: return 0xFFC6;
-        case VK_F10: return 0xFFC7;
-        case VK_F11: return 0xFFC8;
-        case VK_F12: return 0xFFC9;
-        default: return 0;
+        case VK_RETURN:
+            return 0xFF0D;
+        case VK_ESCAPE:
+            return 0xFF1B;
+        case VK_F9:
+            return 0xFFC6;
+        case VK_F10:
+            return 0xFFC7;
+        case VK_F11:
+            return 0xFFC8;
+        case VK_F12:
+            return 0xFFC9;
+        default:
+            return 0;
     }
 }
 

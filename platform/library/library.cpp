@@ -12,8 +12,12 @@ std::unique_ptr<Library> Library::Load(const std::filesystem::path& path) {
     return std::unique_ptr<Library>(new Library(handle));
 }
 
-Library::~Library() { dlclose(handle_); }
+Library::~Library() {
+    dlclose(handle_);
+}
 
-void* Library::Symbol(const char* name) const { return dlsym(handle_, name); }
+void* Library::Symbol(const char* name) const {
+    return dlsym(handle_, name);
+}
 
 }  // namespace platform::library

@@ -13,20 +13,28 @@ namespace {
 
 QMessageBox::Icon IconFor(unsigned style) {
     switch (style & 0xF0) {
-        case MB_ICONERROR: return QMessageBox::Critical;
-        case MB_ICONQUESTION: return QMessageBox::Question;
-        case MB_ICONWARNING: return QMessageBox::Warning;
-        case MB_ICONINFORMATION: return QMessageBox::Information;
-        default: return QMessageBox::NoIcon;
+        case MB_ICONERROR:
+            return QMessageBox::Critical;
+        case MB_ICONQUESTION:
+            return QMessageBox::Question;
+        case MB_ICONWARNING:
+            return QMessageBox::Warning;
+        case MB_ICONINFORMATION:
+            return QMessageBox::Information;
+        default:
+            return QMessageBox::NoIcon;
     }
 }
 
 // Answer for the Escape key or the window's close box.
 int EscapeAnswer(unsigned style) {
     switch (style & 0x0F) {
-        case MB_OKCANCEL: return IDCANCEL;
-        case MB_YESNO: return IDNO;
-        default: return IDOK;
+        case MB_OKCANCEL:
+            return IDCANCEL;
+        case MB_YESNO:
+            return IDNO;
+        default:
+            return IDOK;
     }
 }
 
@@ -55,11 +63,16 @@ QMessageBox* MakeBox(const std::string& caption, const std::string& text, unsign
 
 int AnswerFor(int button, unsigned style) {
     switch (button) {
-        case QMessageBox::Ok: return IDOK;
-        case QMessageBox::Cancel: return IDCANCEL;
-        case QMessageBox::Yes: return IDYES;
-        case QMessageBox::No: return IDNO;
-        default: return EscapeAnswer(style);
+        case QMessageBox::Ok:
+            return IDOK;
+        case QMessageBox::Cancel:
+            return IDCANCEL;
+        case QMessageBox::Yes:
+            return IDYES;
+        case QMessageBox::No:
+            return IDNO;
+        default:
+            return EscapeAnswer(style);
     }
 }
 

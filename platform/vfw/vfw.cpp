@@ -64,7 +64,9 @@ ScopedDrivers::~ScopedDrivers() {
     list.drivers = std::move(previous_);
 }
 
-std::uint32_t VideoForWindowsVersion() { return 0x010A0000u; }
+std::uint32_t VideoForWindowsVersion() {
+    return 0x010A0000u;
+}
 
 bool ICInfo(FOURCC fccType, std::uint32_t index, ICINFO* info) {
     if (info == nullptr) return false;

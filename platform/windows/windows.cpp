@@ -49,9 +49,8 @@ private:
 std::vector<xcb_window_t> ClientWindows(Ewmh& ewmh) {
     std::vector<xcb_window_t> result;
     xcb_ewmh_get_windows_reply_t list{};
-    if (xcb_ewmh_get_client_list_reply(ewmh.Get(),
-                                       xcb_ewmh_get_client_list(ewmh.Get(), ewmh.Screen()), &list,
-                                       nullptr)) {
+    if (xcb_ewmh_get_client_list_reply(
+            ewmh.Get(), xcb_ewmh_get_client_list(ewmh.Get(), ewmh.Screen()), &list, nullptr)) {
         result.assign(list.windows, list.windows + list.windows_len);
         xcb_ewmh_get_windows_reply_wipe(&list);
     }

@@ -42,7 +42,9 @@ void ClickAt(const std::string& window, int x, int y, int button = 1) {
                std::to_string(y) + " click " + std::to_string(button));
 }
 
-void Key(const std::string& keys) { RunCommand("xdotool key --clearmodifiers " + keys); }
+void Key(const std::string& keys) {
+    RunCommand("xdotool key --clearmodifiers " + keys);
+}
 
 class Recording : public ::testing::Test {
 protected:
@@ -293,8 +295,8 @@ TEST_F(Recording, RegionFrameMaximisesAndRestoresExactly) {
 TEST_F(Recording, TheMaximumTimeEndsTheRecordingWithItsNotice) {
     // The program's settings live under home/config; a short maximum time is stored there.
     setenv("XDG_CONFIG_HOME", (home / "config").c_str(), 1);
-    ASSERT_TRUE(app::WriteRegInteger(app::Root::CurrentUser,
-                                     "SOFTWARE\\Korvex\\max. recording time", 2));
+    ASSERT_TRUE(
+        app::WriteRegInteger(app::Root::CurrentUser, "SOFTWARE\\Korvex\\max. recording time", 2));
     Start();
     ShowRegionAndName("short");
     StartAndWaitForSecond(1);
@@ -315,8 +317,7 @@ TEST_F(Recording, TheWindowPositionSurvivesARestart) {
     ASSERT_EQ(program->WaitForExit(), 0);
     setenv("XDG_CONFIG_HOME", (home / "config").c_str(), 1);
     std::string position;
-    ASSERT_TRUE(app::ReadRegString(app::Root::CurrentUser, "SOFTWARE\\Korvex\\position",
-                                   position));
+    ASSERT_TRUE(app::ReadRegString(app::Root::CurrentUser, "SOFTWARE\\Korvex\\position", position));
     Start();
     const Geometry again = WindowGeometry(main);
     EXPECT_EQ(again.x, moved.x) << position;

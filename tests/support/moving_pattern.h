@@ -9,7 +9,7 @@
 namespace korvex::test {
 
 class MovingPattern {
-  public:
+public:
     // Opens an override-redirect window at (x, y, width, height) on $DISPLAY and animates it
     // from its own thread until destroyed. Throws std::runtime_error without a display.
     MovingPattern(int x, int y, int width, int height);
@@ -22,7 +22,7 @@ class MovingPattern {
     static std::uint32_t QuadrantColor(int px, int py, int width, int height);
     static constexpr std::uint32_t kBarColor = 0xFFFFFF;
 
-  private:
+private:
     void Animate();
 
     int x_, y_, width_, height_;

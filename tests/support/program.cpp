@@ -48,8 +48,7 @@ bool FileHeldOpen(const std::filesystem::path& path) {
 }
 
 bool WaitUntilWritten(const std::filesystem::path& path, std::chrono::milliseconds timeout) {
-    return WaitUntil([&] { return std::filesystem::exists(path) && !FileHeldOpen(path); },
-                     timeout);
+    return WaitUntil([&] { return std::filesystem::exists(path) && !FileHeldOpen(path); }, timeout);
 }
 
 std::filesystem::path ProgramBinary() {

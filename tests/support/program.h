@@ -28,7 +28,7 @@ bool WaitUntilWritten(const std::filesystem::path& path,
                       std::chrono::milliseconds timeout = std::chrono::seconds(20));
 
 class Program {
-  public:
+public:
     // Starts the program binary with TEMP, XDG_RUNTIME_DIR and XDG_CONFIG_HOME under home
     // (created if needed) and the locale given, German unless a test asks for another.
     Program(const std::filesystem::path& binary, const std::filesystem::path& home,
@@ -41,7 +41,7 @@ class Program {
     std::optional<int> WaitForExit(std::chrono::milliseconds timeout = std::chrono::seconds(20));
     bool Running();
 
-  private:
+private:
     pid_t pid_ = -1;
     std::optional<int> status_;
 };

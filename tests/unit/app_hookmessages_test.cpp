@@ -37,11 +37,11 @@ TEST(HookMessages, KeysInTheirOrder) {
     std::vector<int> asked;
     EXPECT_EQ(EventKindForHookMessage(keys::WM_HOOK_KEYBOARD, keys::WM_KEYDOWN, Down({}, &asked)),
               0);
-    EXPECT_EQ(asked, (std::vector<int>{keys::VK_RETURN, keys::VK_ESCAPE, keys::VK_F9,
-                                       keys::VK_F10, keys::VK_F11, keys::VK_F12}));
-    EXPECT_EQ(EventKindForHookMessage(keys::WM_HOOK_KEYBOARD, keys::WM_KEYDOWN,
-                                      Down({keys::VK_F11})),
-              engine::kF11);
+    EXPECT_EQ(asked, (std::vector<int>{keys::VK_RETURN, keys::VK_ESCAPE, keys::VK_F9, keys::VK_F10,
+                                       keys::VK_F11, keys::VK_F12}));
+    EXPECT_EQ(
+        EventKindForHookMessage(keys::WM_HOOK_KEYBOARD, keys::WM_KEYDOWN, Down({keys::VK_F11})),
+        engine::kF11);
     // Return and F9 both down: Return wins.
     EXPECT_EQ(EventKindForHookMessage(keys::WM_HOOK_KEYBOARD, keys::WM_KEYDOWN,
                                       Down({keys::VK_F9, keys::VK_RETURN})),

@@ -10,8 +10,8 @@ TEST(VideoNames, TypedCharacters) {
                        U'ö', U'ü', U'ß'}) {
         EXPECT_TRUE(AcceptedNameChar(c)) << static_cast<unsigned>(c);
     }
-    for (char32_t c : {U'.', U'/', U'\\', U'\r', U'\n', U'\x1b', U':', U'*', U'?', U'é', U'€',
-                       U'\t'}) {
+    for (char32_t c :
+         {U'.', U'/', U'\\', U'\r', U'\n', U'\x1b', U':', U'*', U'?', U'é', U'€', U'\t'}) {
         EXPECT_FALSE(AcceptedNameChar(c)) << static_cast<unsigned>(c);
     }
 }

@@ -162,9 +162,9 @@ TEST(CursorOverlay, AlphaBlendsAt16Bits) {
 
 TEST(CursorOverlay, MapsToNearestPaletteEntryAt8Bits) {
     std::vector<std::uint32_t> table(256, 0);
-    table[1] = 0x00FF0000;  // red
-    table[2] = 0x0000FF00;  // green
-    table[3] = 0x00808080;  // grey
+    table[1] = 0x00FF0000;               // red
+    table[2] = 0x0000FF00;               // green
+    table[3] = 0x00808080;               // grey
     std::vector<std::uint8_t> px(4, 0);  // 3 x 1, stride 4
     DibView dib{px.data(), 3, 1, 4, 8, table};
     std::array<std::uint32_t, 1024> img{};

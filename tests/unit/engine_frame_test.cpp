@@ -1,12 +1,12 @@
 // Frame block layout and the frame loop's arithmetic.
 #include <gtest/gtest.h>
 
+#include <utility>
+#include <vector>
+
 #include "engine/FrameBlock.h"
 #include "engine/RecordTiming.h"
 #include "engine/SizeAlignment.h"
-
-#include <utility>
-#include <vector>
 
 using namespace engine;
 

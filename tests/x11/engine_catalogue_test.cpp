@@ -35,7 +35,8 @@ public:
                 switch (msg) {
                     case vfw::ICM_GETINFO: {
                         const vfw::ICINFO info = codec->Info();
-                        const auto n = std::min<std::size_t>(static_cast<std::size_t>(p2), sizeof info);
+                        const auto n =
+                            std::min<std::size_t>(static_cast<std::size_t>(p2), sizeof info);
                         std::memcpy(reinterpret_cast<void*>(p1), &info, n);
                         return static_cast<vfw::LRESULT>(n);
                     }
@@ -96,9 +97,12 @@ protected:
 TEST_F(Catalogue, KeepsTheInstalledOrderAndLeavesOutRefusingCodecs) {
     TScreenCam cam(QuietServices());
     ASSERT_EQ(cam.BitsPerPixel, 32);
-    auto first = std::make_shared<DepthCodec>(MakeFourCC('A', 'A', 'A', 'A'), std::vector{32}, true);
-    auto refuses32 = std::make_shared<DepthCodec>(MakeFourCC('B', 'B', 'B', 'B'), std::vector{16, 24}, true);
-    auto third = std::make_shared<DepthCodec>(MakeFourCC('C', 'C', 'C', 'C'), std::vector{8, 32}, false);
+    auto first =
+        std::make_shared<DepthCodec>(MakeFourCC('A', 'A', 'A', 'A'), std::vector{32}, true);
+    auto refuses32 =
+        std::make_shared<DepthCodec>(MakeFourCC('B', 'B', 'B', 'B'), std::vector{16, 24}, true);
+    auto third =
+        std::make_shared<DepthCodec>(MakeFourCC('C', 'C', 'C', 'C'), std::vector{8, 32}, false);
     vfw::ScopedDrivers drivers({first, refuses32, std::make_shared<UnopenableCodec>(), third});
 
     for (int round = 0; round < 2; ++round) {
@@ -112,8 +116,10 @@ TEST_F(Catalogue, KeepsTheInstalledOrderAndLeavesOutRefusingCodecs) {
 
 TEST_F(Catalogue, DialogsByPosition) {
     TScreenCam cam(QuietServices());
-    auto withAbout = std::make_shared<DepthCodec>(MakeFourCC('A', 'B', 'O', 'U'), std::vector{32}, true);
-    auto without = std::make_shared<DepthCodec>(MakeFourCC('N', 'O', 'A', 'B'), std::vector{32}, false);
+    auto withAbout =
+        std::make_shared<DepthCodec>(MakeFourCC('A', 'B', 'O', 'U'), std::vector{32}, true);
+    auto without =
+        std::make_shared<DepthCodec>(MakeFourCC('N', 'O', 'A', 'B'), std::vector{32}, false);
     vfw::ScopedDrivers drivers({withAbout, without});
     cam.EnumerateCodecs();
     ASSERT_EQ(cam.CodecCount, 2);
@@ -137,7 +143,8 @@ TEST_F(Catalogue, DialogsByPosition) {
 
 TEST_F(Catalogue, ChosenCodecBecomesTheCompressor) {
     TScreenCam cam(QuietServices());
-    auto codec = std::make_shared<DepthCodec>(MakeFourCC('C', 'H', 'O', 'S'), std::vector{32}, false);
+    auto codec =
+        std::make_shared<DepthCodec>(MakeFourCC('C', 'H', 'O', 'S'), std::vector{32}, false);
     vfw::ScopedDrivers drivers({codec});
     cam.CompressorIndex = 0;
     cam.EnumerateCodecs();

@@ -6,8 +6,8 @@
 
 #include <atomic>
 #include <chrono>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <mutex>
@@ -70,7 +70,8 @@ public:
     }
     // Serves posted calls until cond holds; false after the timeout.
     bool WaitFor(const std::function<bool()>& cond, int timeoutMs = 20000) {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
         while (!cond()) {
             Drain();
             if (std::chrono::steady_clock::now() > deadline) return false;
@@ -120,7 +121,8 @@ bool Near(const std::uint8_t* rgb, std::uint32_t expected, int tolerance) {
 class TestCodec final : public vfw::CodecDriver {
 public:
     enum class Behaviour { RefuseAll, FailOnBegin };
-    TestCodec(vfw::FOURCC handler, Behaviour behaviour) : handler_(handler), behaviour_(behaviour) {}
+    TestCodec(vfw::FOURCC handler, Behaviour behaviour)
+        : handler_(handler), behaviour_(behaviour) {}
     vfw::ICINFO Info() const override {
         vfw::ICINFO info{};
         info.dwSize = sizeof info;
@@ -135,7 +137,8 @@ public:
             vfw::LRESULT Message(std::uint32_t msg, std::intptr_t p1, std::intptr_t p2) override {
                 if (msg == vfw::ICM_GETINFO) {
                     const vfw::ICINFO info = codec->Info();
-                    std::memcpy(reinterpret_cast<void*>(p1), &info, std::min<std::size_t>(p2, sizeof info));
+                    std::memcpy(reinterpret_cast<void*>(p1), &info,
+                                std::min<std::size_t>(p2, sizeof info));
                     return static_cast<vfw::LRESULT>(std::min<std::size_t>(p2, sizeof info));
                 }
                 if (msg == vfw::ICM_COMPRESS_QUERY) {
@@ -277,7 +280,8 @@ TEST_F(EngineRecording, RegionPartlyOffTheScreen) {
     const auto rgb = DecodeFrameRgb(path.string(), 1);
     ASSERT_EQ(rgb.size(), 200u * 152u * 3u);
     // On screen: the pattern's bottom-right quadrant; off screen: black.
-    EXPECT_TRUE(Near(&rgb[(20 * 200 + 20) * 3], MovingPattern::QuadrantColor(150, 150, 200, 200), 24));
+    EXPECT_TRUE(
+        Near(&rgb[(20 * 200 + 20) * 3], MovingPattern::QuadrantColor(150, 150, 200, 200), 24));
     EXPECT_TRUE(Near(&rgb[(140 * 200 + 190) * 3], 0x000000, 8));
     fs::remove(path);
 }
@@ -400,7 +404,8 @@ TEST(EngineRecordingDepths, RecordsAt16And8BitsPerPixel) {
         EXPECT_EQ(DecodeErrors(path.string()), "") << depth;
         const auto rgb = DecodeFrameRgb(path.string(), 1);
         ASSERT_EQ(rgb.size(), 320u * 240u * 3u);
-        EXPECT_TRUE(Near(&rgb[(40 * 320 + 60) * 3], MovingPattern::QuadrantColor(60, 40, 320, 240), 40))
+        EXPECT_TRUE(
+            Near(&rgb[(40 * 320 + 60) * 3], MovingPattern::QuadrantColor(60, 40, 320, 240), 40))
             << depth;
         fs::remove(path);
     }
