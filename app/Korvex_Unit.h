@@ -73,10 +73,12 @@ private:
     // Recording control.
     void TimerTick();
     void BeginRecording();
-    void AutomaticStop(int captionId, int textId, unsigned style, const std::string& text);
+    void AutomaticStop(int captionId, unsigned style, const std::string& text);
     void StopBranch();
     void StartBranch();
     void ShowRegionBranch();
+    void SetRecordButton(const std::string& hint, int picture);
+    void ShowToolbarControls(bool shown);
     void SetFullSize();
     void SetCompactSize();
     void RenewHotKey();

@@ -54,15 +54,24 @@ void TMainForm::WireButtons() {
     };
 }
 
+void TMainForm::SetRecordButton(const std::string& hint, int picture) {
+    Record_Image->setToolTip(QString::fromStdString(hint));
+    Record_Image->SetPicture(picture);
+}
+
+void TMainForm::ShowToolbarControls(bool shown) {
+    for (QWidget* w : {static_cast<QWidget*>(Play_Image), static_cast<QWidget*>(Mail_Image),
+                       static_cast<QWidget*>(Tools_Image), static_cast<QWidget*>(Video_ComboBox)}) {
+        w->setVisible(shown);
+    }
+}
+
 void TMainForm::SetFullSize() {
     const QPoint at = pos();
     const bool shown = isVisible();
     setWindowFlags(kToolbarFlags | Qt::WindowCloseButtonHint);
     setFixedSize(4 * 36 + 10, 36 + 21 + 6);
-    for (QWidget* w : {static_cast<QWidget*>(Play_Image), static_cast<QWidget*>(Mail_Image),
-                       static_cast<QWidget*>(Tools_Image), static_cast<QWidget*>(Video_ComboBox)}) {
-        w->show();
-    }
+    ShowToolbarControls(true);
     if (shown) {
         move(at);
         show();
@@ -73,10 +82,7 @@ void TMainForm::SetCompactSize() {
     const QPoint at = pos();
     setWindowFlags(kToolbarFlags);
     setFixedSize(36 + 4, 40);
-    for (QWidget* w : {static_cast<QWidget*>(Play_Image), static_cast<QWidget*>(Mail_Image),
-                       static_cast<QWidget*>(Tools_Image), static_cast<QWidget*>(Video_ComboBox)}) {
-        w->hide();
-    }
+    ShowToolbarControls(false);
     move(at);
     show();
 }
@@ -117,8 +123,7 @@ void TMainForm::StopBranch() {
     Timer->stop();
     Cam_->StopRecording();
     SetFullSize();
-    Record_Image->setToolTip(QString::fromStdString(Text(102)));
-    Record_Image->SetPicture(107);
+    SetRecordButton(Text(102), 107);
     setWindowTitle("Korvex!");
     setWindowIconText("Korvex!");
     if (ViewPort_Form) ViewPort_Form->Programs_ComboBox->setVisible(true);
@@ -142,8 +147,7 @@ void TMainForm::StartBranch() {
         DialogOpen = true;
         ShowAlert(Text(2), Text(15), mb::MB_ICONINFORMATION);
         DialogOpen = false;
-        Record_Image->setToolTip(QString::fromStdString(Text(114)));
-        Record_Image->SetPicture(105);
+        SetRecordButton(Text(114), 105);
         Video_ComboBox->setFocus();
         return;
     }
@@ -155,14 +159,12 @@ void TMainForm::StartBranch() {
         const int answer = mb::Show(Text(4), CurrentVideoName + Text(13),
                                     mb::MB_OKCANCEL | mb::MB_ICONINFORMATION);
         if (answer == mb::IDCANCEL) {
-            Record_Image->setToolTip(QString::fromStdString(Text(114)));
-            Record_Image->SetPicture(105);
+            SetRecordButton(Text(114), 105);
             DialogOpen = false;
             return;
         }
         if (files::IsOpenByAnyProcess(CurrentVideoPath)) {
-            Record_Image->setToolTip(QString::fromStdString(Text(114)));
-            Record_Image->SetPicture(105);
+            SetRecordButton(Text(114), 105);
             DialogOpen = false;
             ShowAlert(Text(3), CurrentVideoPath + Text(23), mb::MB_ICONERROR);
             return;
@@ -171,10 +173,9 @@ void TMainForm::StartBranch() {
     }
     SetCompactSize();
     setWindowTitle("00:00");
-    Record_Image->setToolTip(QString::fromStdString(Text(109) + "\r\n" + Text(110) + "\r\n" +
-                                                    Text(111) + "\r\n" + Text(112) + "\r\n" +
-                                                    Text(113)));
-    Record_Image->SetPicture(109);
+    SetRecordButton(Text(109) + "\r\n" + Text(110) + "\r\n" + Text(111) + "\r\n" + Text(112) +
+                        "\r\n" + Text(113),
+                    109);
     setWindowIconText("Korvex!");
     RecordingActive = false;
     StartPending = true;
@@ -188,8 +189,7 @@ void TMainForm::StartBranch() {
 }
 
 void TMainForm::ShowRegionBranch() {
-    Record_Image->setToolTip(QString::fromStdString(Text(114)));
-    Record_Image->SetPicture(105);
+    SetRecordButton(Text(114), 105);
     RecordingActive = false;
     StartPending = false;
     Timer->stop();
@@ -203,8 +203,7 @@ void TMainForm::ShowRegionBranch() {
 }
 
 void TMainForm::RegionWindowClosed() {
-    Record_Image->setToolTip(QString::fromStdString(Text(102)));
-    Record_Image->SetPicture(107);
+    SetRecordButton(Text(102), 107);
     Record_Image->repaint();
     Video_ComboBox->SetListStyle();
     EnableVideoCommands(true);
@@ -227,12 +226,12 @@ void TMainForm::TimerTick() {
         ++ElapsedSeconds;
         setWindowTitle(QString::fromStdString(ElapsedCaption(ElapsedSeconds)));
         if (ElapsedSeconds % 60 == 30 && !HasFreeSpace(100)) {
-            AutomaticStop(3, 12, mb::MB_ICONERROR, Text(12) + Drive() + "!");
+            AutomaticStop(3, mb::MB_ICONERROR, Text(12) + Drive() + "!");
             // One stop is enough: the maximum time is not looked at once stopped.
             return;
         }
         if (Settings.MaxRecordingSeconds > 0 && ElapsedSeconds >= Settings.MaxRecordingSeconds) {
-            AutomaticStop(2, 18, mb::MB_ICONINFORMATION, Text(18));
+            AutomaticStop(2, mb::MB_ICONINFORMATION, Text(18));
         }
     }
 }
@@ -244,17 +243,19 @@ void TMainForm::BeginRecording() {
     if (HookKeyboard) HookKeyboard(target);
 }
 
-void TMainForm::AutomaticStop(int captionId, int, unsigned style, const std::string& text) {
+void TMainForm::AutomaticStop(int captionId, unsigned style, const std::string& text) {
     RecordingActive = false;
     StartPending = false;
     Timer->stop();
     Cam_->StopRecording();
     raise();
     activateWindow();
+    // Win+S waits while the box is open, so the toolbar is never left half way.
+    DialogOpen = true;
     ShowAlert(Text(captionId), text, style);
+    DialogOpen = false;
     SetFullSize();
-    Record_Image->setToolTip(QString::fromStdString(Text(102)));
-    Record_Image->SetPicture(107);
+    SetRecordButton(Text(102), 107);
     Record_Image->repaint();
     setWindowTitle("Korvex!");
     setWindowIconText("Korvex!");
