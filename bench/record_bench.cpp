@@ -13,12 +13,12 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
-#include <mutex>
 #include <string>
 #include <thread>
 
 #include "engine/Korvex_ScrCam_Unit.h"
 #include "engine/RecordTiming.h"
+#include "tests/support/engine_host.h"
 #include "tests/support/media_probe.h"
 #include "tests/support/moving_pattern.h"
 
@@ -161,18 +161,8 @@ int main(int argc, char** argv) {
     const pid_t pattern = StartPattern(o.width, o.height);
     if (pattern < 0) Usage("could not put the moving pattern on the display");
 
-    std::mutex mutex;
-    std::vector<std::function<void()>> posted;
-    engine::EngineServices services;
-    services.Alert = [](const std::string& caption, const std::string& text, unsigned) {
-        std::printf("message box \"%s\": %s\n", caption.c_str(), text.c_str());
-        return 7;
-    };
-    services.PostToMain = [&](std::function<void()> fn) {
-        std::lock_guard lock(mutex);
-        posted.push_back(std::move(fn));
-    };
-    engine::TScreenCam cam(services);
+    korvex::test::EngineHost host;
+    engine::TScreenCam cam(host.Services());
     cam.MsPerFrame = static_cast<int>(engine::RoundHalfEven(1000.0 / o.fps));
     cam.FramesPerSecond = engine::FramesPerSecondFor(cam.MsPerFrame);
     cam.KeyFrameEvery = cam.FramesPerSecond;
@@ -200,15 +190,7 @@ int main(int argc, char** argv) {
     cam.StartRecording(region, ours.string());
     std::this_thread::sleep_for(duration<double>(o.seconds));
     cam.StopRecording();
-    while (cam.Thread != nullptr) {
-        std::vector<std::function<void()>> run;
-        {
-            std::lock_guard lock(mutex);
-            run.swap(posted);
-        }
-        for (auto& fn : run) fn();
-        std::this_thread::sleep_for(milliseconds(5));
-    }
+    host.WaitFor([&] { return cam.Thread == nullptr; });
     const double recorded = duration<double>(steady_clock::now() - start).count();
     const double cpu = CpuSeconds(RUSAGE_SELF) - cpuBefore;
 
@@ -219,6 +201,9 @@ int main(int argc, char** argv) {
     const double writeMs = cam.Costs.writeUs / written / 1000.0;
     const double ourCpu = cpu / recorded;
 
+    for (const auto& alert : host.Alerts()) {
+        std::printf("message box \"%s\": %s\n", alert.caption.c_str(), alert.text.c_str());
+    }
     std::printf("region %dx%d at %d fps, codec %s (frames %dx%d), %.1f s\n", o.width, o.height,
                 o.fps, o.codec.c_str(), static_cast<int>(cam.FrameWidth),
                 static_cast<int>(cam.FrameHeight), recorded);

@@ -19,4 +19,4 @@ korvex_test(vfw_avi_test LABEL unit TIMEOUT 300
 # Every codec recorded through the engine on the display.
 korvex_test(vfw_codecs_record_test LABEL x11 TIMEOUT 300
   SOURCES x11/vfw_codecs_record_test.cpp
-  LIBS korvex_engine korvex_test_media)
+  LIBS korvex_test_engine korvex_test_media)

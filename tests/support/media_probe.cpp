@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <sstream>
 
@@ -62,6 +63,14 @@ std::vector<std::uint8_t> DecodeFrameRgb(const std::string& path, int index) {
                                        " -vframes 1 -f rawvideo -pix_fmt rgb24 -");
     if (r.exitCode != 0) return {};
     return {r.output.begin(), r.output.end()};
+}
+
+bool NearRgb(const std::uint8_t* rgb, std::uint32_t expected, int tolerance) {
+    for (int i = 0; i < 3; ++i) {
+        const int wanted = static_cast<int>((expected >> (16 - 8 * i)) & 0xFF);
+        if (std::abs(rgb[i] - wanted) > tolerance) return false;
+    }
+    return true;
 }
 
 }  // namespace korvex::test

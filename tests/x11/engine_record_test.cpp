@@ -16,6 +16,7 @@
 #include "engine/Korvex_ScrCam_Unit.h"
 #include "platform/msgbox/msgbox.h"
 #include "platform/vfw/vfw.h"
+#include "tests/support/engine_host.h"
 #include "tests/support/media_probe.h"
 #include "tests/support/moving_pattern.h"
 #include "tests/support/virtual_display.h"
@@ -27,74 +28,13 @@ namespace mb = platform::msgbox;
 using korvex::test::DecodeErrors;
 using korvex::test::DecodeFrameRgb;
 using korvex::test::MovingPattern;
+using korvex::test::NearRgb;
 using korvex::test::ProbeVideo;
 
 namespace {
 
-struct Alert {
-    std::string caption, text;
-    unsigned style;
-};
-
-// The program around the engine: message boxes are recorded and answered, completions are
-// queued until the test thread (standing in for the GUI thread) runs them.
-class Host {
-public:
-    EngineServices Services() {
-        EngineServices s;
-        s.Alert = [this](const std::string& caption, const std::string& text, unsigned style) {
-            std::lock_guard lock(mutex_);
-            alerts_.push_back({caption, text, style});
-            return answer_.load();
-        };
-        s.PostToMain = [this](std::function<void()> fn) {
-            std::lock_guard lock(mutex_);
-            posted_.push_back(std::move(fn));
-        };
-        return s;
-    }
-    void Answer(int answer) { answer_ = answer; }
-    std::vector<Alert> Alerts() {
-        std::lock_guard lock(mutex_);
-        return alerts_;
-    }
-    // Runs what the workers posted; true when something ran.
-    bool Drain() {
-        std::vector<std::function<void()>> run;
-        {
-            std::lock_guard lock(mutex_);
-            run.swap(posted_);
-        }
-        for (auto& fn : run) fn();
-        return !run.empty();
-    }
-    // Serves posted calls until cond holds; false after the timeout.
-    bool WaitFor(const std::function<bool()>& cond, int timeoutMs = 20000) {
-        const auto deadline =
-            std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-        while (!cond()) {
-            Drain();
-            if (std::chrono::steady_clock::now() > deadline) return false;
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return true;
-    }
-
-private:
-    std::mutex mutex_;
-    std::vector<Alert> alerts_;
-    std::vector<std::function<void()>> posted_;
-    std::atomic<int> answer_{mb::IDNO};
-};
-
-void WarpPointer(int x, int y) {
-    std::unique_ptr<xcb_connection_t, decltype(&xcb_disconnect)> c(xcb_connect(nullptr, nullptr),
-                                                                   &xcb_disconnect);
-    xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c.get())).data;
-    xcb_warp_pointer(c.get(), XCB_NONE, screen->root, 0, 0, 0, 0, static_cast<std::int16_t>(x),
-                     static_cast<std::int16_t>(y));
-    free(xcb_get_input_focus_reply(c.get(), xcb_get_input_focus(c.get()), nullptr));
-}
+using Host = korvex::test::EngineHost;
+using korvex::test::WarpPointer;
 
 fs::path TempFile(const std::string& name) {
     fs::path dir = fs::temp_directory_path() / ("korvex-engine-" + std::to_string(getpid()));
@@ -109,12 +49,6 @@ void RecordFrames(Host& host, TScreenCam& cam, RecordingRegion& region, const fs
     ASSERT_TRUE(host.WaitFor([&] { return cam.FramesWritten >= frames || cam.Thread == nullptr; }));
     cam.StopRecording();
     ASSERT_TRUE(host.WaitFor([&] { return cam.Thread == nullptr && cam.WorkersFinished(); }));
-}
-
-bool Near(const std::uint8_t* rgb, std::uint32_t expected, int tolerance) {
-    return std::abs(rgb[0] - static_cast<int>((expected >> 16) & 0xFF)) <= tolerance &&
-           std::abs(rgb[1] - static_cast<int>((expected >> 8) & 0xFF)) <= tolerance &&
-           std::abs(rgb[2] - static_cast<int>(expected & 0xFF)) <= tolerance;
 }
 
 // A codec of the test's own: refuses every frame, or takes them and fails when asked to begin.
@@ -214,7 +148,7 @@ TEST_F(EngineRecording, ThreeSecondsOfAMovingPatternAsMicrosoftVideo1) {
         ASSERT_EQ(rgb.size(), 320u * 240u * 3u) << index;
         for (auto [x, y] : {std::pair{60, 40}, {260, 40}, {60, 200}, {260, 200}}) {
             const std::uint8_t* px = &rgb[(static_cast<std::size_t>(y) * 320 + x) * 3];
-            EXPECT_TRUE(Near(px, MovingPattern::QuadrantColor(x, y, 320, 240), 24))
+            EXPECT_TRUE(NearRgb(px, MovingPattern::QuadrantColor(x, y, 320, 240), 24))
                 << "frame " << index << " at " << x << "," << y << ": " << int(px[0]) << " "
                 << int(px[1]) << " " << int(px[2]);
         }
@@ -281,8 +215,8 @@ TEST_F(EngineRecording, RegionPartlyOffTheScreen) {
     ASSERT_EQ(rgb.size(), 200u * 152u * 3u);
     // On screen: the pattern's bottom-right quadrant; off screen: black.
     EXPECT_TRUE(
-        Near(&rgb[(20 * 200 + 20) * 3], MovingPattern::QuadrantColor(150, 150, 200, 200), 24));
-    EXPECT_TRUE(Near(&rgb[(140 * 200 + 190) * 3], 0x000000, 8));
+        NearRgb(&rgb[(20 * 200 + 20) * 3], MovingPattern::QuadrantColor(150, 150, 200, 200), 24));
+    EXPECT_TRUE(NearRgb(&rgb[(140 * 200 + 190) * 3], 0x000000, 8));
     fs::remove(path);
 }
 
@@ -405,7 +339,7 @@ TEST(EngineRecordingDepths, RecordsAt16And8BitsPerPixel) {
         const auto rgb = DecodeFrameRgb(path.string(), 1);
         ASSERT_EQ(rgb.size(), 320u * 240u * 3u);
         EXPECT_TRUE(
-            Near(&rgb[(40 * 320 + 60) * 3], MovingPattern::QuadrantColor(60, 40, 320, 240), 40))
+            NearRgb(&rgb[(40 * 320 + 60) * 3], MovingPattern::QuadrantColor(60, 40, 320, 240), 40))
             << depth;
         fs::remove(path);
     }

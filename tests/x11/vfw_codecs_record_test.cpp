@@ -16,6 +16,7 @@
 #include "engine/Korvex_ScrCam_Unit.h"
 #include "platform/msgbox/msgbox.h"
 #include "platform/vfw/vfw.h"
+#include "tests/support/engine_host.h"
 #include "tests/support/media_probe.h"
 #include "tests/support/moving_pattern.h"
 
@@ -25,6 +26,7 @@ namespace vfw = platform::vfw;
 using korvex::test::DecodeErrors;
 using korvex::test::DecodeFrameRgb;
 using korvex::test::MovingPattern;
+using korvex::test::NearRgb;
 using korvex::test::ProbeVideo;
 
 namespace {
@@ -47,70 +49,13 @@ const RecordedCodec kCodecs[] = {
     {"cvid", vfw::mmioFOURCC('c', 'v', 'i', 'd'), 6, "cinepak", 104, 76, 16},
 };
 
-// The program around the engine: message boxes are recorded, completions are queued until the
-// test thread (standing in for the GUI thread) runs them.
-class Host {
-public:
-    EngineServices Services() {
-        EngineServices s;
-        s.Alert = [this](const std::string& caption, const std::string& text, unsigned) {
-            std::lock_guard lock(mutex_);
-            alerts_.push_back(caption + ": " + text);
-            return platform::msgbox::IDNO;
-        };
-        s.PostToMain = [this](std::function<void()> fn) {
-            std::lock_guard lock(mutex_);
-            posted_.push_back(std::move(fn));
-        };
-        return s;
-    }
-    std::vector<std::string> Alerts() {
-        std::lock_guard lock(mutex_);
-        return alerts_;
-    }
-    // Serves posted calls until cond holds; false after the timeout.
-    bool WaitFor(const std::function<bool()>& cond, int timeoutMs = 30000) {
-        const auto deadline =
-            std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-        while (!cond()) {
-            std::vector<std::function<void()>> run;
-            {
-                std::lock_guard lock(mutex_);
-                run.swap(posted_);
-            }
-            for (auto& fn : run) fn();
-            if (std::chrono::steady_clock::now() > deadline) return false;
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return true;
-    }
-
-private:
-    std::mutex mutex_;
-    std::vector<std::string> alerts_;
-    std::vector<std::function<void()>> posted_;
-};
-
-// Keeps the pointer (and the cursor image drawn beside it) off the recorded rectangles.
-void WarpPointer(int x, int y) {
-    std::unique_ptr<xcb_connection_t, decltype(&xcb_disconnect)> c(xcb_connect(nullptr, nullptr),
-                                                                   &xcb_disconnect);
-    xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c.get())).data;
-    xcb_warp_pointer(c.get(), XCB_NONE, screen->root, 0, 0, 0, 0, static_cast<std::int16_t>(x),
-                     static_cast<std::int16_t>(y));
-    free(xcb_get_input_focus_reply(c.get(), xcb_get_input_focus(c.get()), nullptr));
-}
+using Host = korvex::test::EngineHost;
+using korvex::test::WarpPointer;
 
 fs::path TempFile(const std::string& name) {
     const fs::path dir = fs::temp_directory_path() / ("korvex-codecs-" + std::to_string(getpid()));
     fs::create_directories(dir);
     return dir / name;
-}
-
-bool Near(const std::uint8_t* rgb, std::uint32_t expected, int tolerance) {
-    return std::abs(rgb[0] - static_cast<int>((expected >> 16) & 0xFF)) <= tolerance &&
-           std::abs(rgb[1] - static_cast<int>((expected >> 8) & 0xFF)) <= tolerance &&
-           std::abs(rgb[2] - static_cast<int>(expected & 0xFF)) <= tolerance;
 }
 
 class CodecRecording : public ::testing::TestWithParam<RecordedCodec> {
@@ -141,7 +86,7 @@ protected:
             [&] { return cam_->FramesWritten >= frames || cam_->Thread == nullptr; }));
         cam_->StopRecording();
         ASSERT_TRUE(host_.WaitFor([&] { return cam_->Thread == nullptr; }));
-        EXPECT_EQ(host_.Alerts(), std::vector<std::string>{});
+        EXPECT_TRUE(host_.Alerts().empty());
         EXPECT_EQ(cam_->CompressorFourCC, GetParam().handler);  // no fall-back to the default
     }
 
@@ -174,7 +119,7 @@ TEST_P(CodecRecording, TwoSecondsOfAMovingPattern) {
         ASSERT_EQ(rgb.size(), 320u * 240u * 3u) << index;
         for (auto [x, y] : {std::pair{60, 40}, {260, 40}, {60, 200}, {260, 200}}) {
             const std::uint8_t* px = &rgb[(static_cast<std::size_t>(y) * 320 + x) * 3];
-            EXPECT_TRUE(Near(px, MovingPattern::QuadrantColor(x, y, 320, 240), c.tolerance))
+            EXPECT_TRUE(NearRgb(px, MovingPattern::QuadrantColor(x, y, 320, 240), c.tolerance))
                 << "frame " << index << " at " << x << "," << y << ": " << int(px[0]) << " "
                 << int(px[1]) << " " << int(px[2]);
         }

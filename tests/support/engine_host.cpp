@@ -1,0 +1,61 @@
+#include "tests/support/engine_host.h"
+
+#include <xcb/xcb.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <memory>
+#include <thread>
+
+namespace korvex::test {
+
+engine::EngineServices EngineHost::Services() {
+    engine::EngineServices s;
+    s.Alert = [this](const std::string& caption, const std::string& text, unsigned style) {
+        std::lock_guard lock(mutex_);
+        alerts_.push_back({caption, text, style});
+        return answer_.load();
+    };
+    s.PostToMain = [this](std::function<void()> fn) {
+        std::lock_guard lock(mutex_);
+        posted_.push_back(std::move(fn));
+    };
+    return s;
+}
+
+std::vector<Alert> EngineHost::Alerts() {
+    std::lock_guard lock(mutex_);
+    return alerts_;
+}
+
+bool EngineHost::Drain() {
+    std::vector<std::function<void()>> run;
+    {
+        std::lock_guard lock(mutex_);
+        run.swap(posted_);
+    }
+    for (auto& fn : run) fn();
+    return !run.empty();
+}
+
+bool EngineHost::WaitFor(const std::function<bool()>& cond, int timeoutMs) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!cond()) {
+        Drain();
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+}
+
+void WarpPointer(int x, int y) {
+    std::unique_ptr<xcb_connection_t, decltype(&xcb_disconnect)> c(xcb_connect(nullptr, nullptr),
+                                                                   &xcb_disconnect);
+    if (xcb_connection_has_error(c.get())) return;
+    xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c.get())).data;
+    xcb_warp_pointer(c.get(), XCB_NONE, screen->root, 0, 0, 0, 0, static_cast<std::int16_t>(x),
+                     static_cast<std::int16_t>(y));
+    std::free(xcb_get_input_focus_reply(c.get(), xcb_get_input_focus(c.get()), nullptr));
+}
+
+}  // namespace korvex::test
