@@ -3,6 +3,8 @@
 #include <cstring>
 #include <limits>
 
+#include "platform/vfw/dib_convert.h"
+
 namespace platform::avifile {
 
 namespace {
@@ -33,9 +35,8 @@ std::uint64_t FrameBytes(std::span<const std::byte> format) {
     if (header.biCompression != vfw::BI_RGB) {
         return header.biSizeImage <= kMaxFrameBytes ? header.biSizeImage : 0;
     }
-    // DIB rows are padded to whole 32-bit words.
-    const std::uint64_t stride =
-        (static_cast<std::uint64_t>(header.biWidth) * header.biBitCount + 31) / 32 * 4;
+    const auto stride =
+        static_cast<std::uint64_t>(vfw::DibStride(header.biWidth, header.biBitCount));
     const std::uint64_t rows = static_cast<std::uint64_t>(
         header.biHeight < 0 ? -static_cast<std::int64_t>(header.biHeight) : header.biHeight);
     const std::uint64_t size = stride * rows;
