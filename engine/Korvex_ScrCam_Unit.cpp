@@ -59,7 +59,7 @@ TScreenCam::TScreenCam(EngineServices services)
         ScreenHeight = screen_->Height();
     }
     FramesPerSecond = FramesPerSecondFor(MsPerFrame);
-    KeyFrameEvery = 10 * FramesPerSecond;
+    KeyFrameEvery = app::settings::kKeyFrameSeconds * FramesPerSecond;
 }
 
 TScreenCam::~TScreenCam() {

@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/SettingsTable.h"
 #include "engine/CursorImages.h"
 #include "engine/CursorState.h"
 #include "engine/FrameBlock.h"
@@ -96,11 +97,11 @@ public:
     Notification OnStatus, OnStart, OnStop, OnError;
     // The worker of the current recording; null when idle.
     TRecordAVIThread* Thread = nullptr;
-    int FramesPerSecond = 5;
-    int MsPerFrame = 200;
-    int KeyFrameEvery = 50;
-    int CompressorIndex = -1;
-    int Quality = 7500;
+    int FramesPerSecond = app::settings::kDefaultFramesPerSecond;
+    int MsPerFrame = app::settings::kMsPerFrame.Default();
+    int KeyFrameEvery = app::settings::kDefaultKeyFrameEvery;
+    int CompressorIndex = app::settings::kCompressor.Default();
+    int Quality = app::settings::kCompression.Default();
     int CodecCount = 0;
     std::array<platform::vfw::ICINFO, kMaxCodecs> Codecs{};
     CursorState Cursor;

@@ -3,11 +3,9 @@
 #include <cfenv>
 #include <cmath>
 
-namespace engine {
+#include "app/SettingsTable.h"
 
-namespace {
-constexpr int kDefaultMsPerFrame = 200;
-}
+namespace engine {
 
 std::int64_t RoundHalfEven(double value) {
     // nearbyint follows the current rounding mode; the default mode rounds ties to even.
@@ -15,7 +13,7 @@ std::int64_t RoundHalfEven(double value) {
 }
 
 int SaneMsPerFrame(int msPerFrame) {
-    return msPerFrame > 0 ? msPerFrame : kDefaultMsPerFrame;
+    return msPerFrame > 0 ? msPerFrame : app::settings::kMsPerFrame.Default();
 }
 
 int FramesPerSecondFor(int msPerFrame) {
