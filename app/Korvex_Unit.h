@@ -11,9 +11,11 @@
 #include <memory>
 #include <string>
 
+#include "app/MessageCatalogue.h"
 #include "app/ProgramPaths.h"
 #include "app/Settings.h"
 #include "app/ToolbarWidgets.h"
+#include "app/VideoNames.h"
 #include "engine/Korvex_ScrCam_Unit.h"
 #include "platform/hotkey/hotkey.h"
 #include "platform/library/library.h"
@@ -42,7 +44,7 @@ public:
     // Beep, then a message box owned by the active window, modal to the program's windows.
     void ShowAlert(const std::string& caption, const std::string& text, unsigned flags);
     // Text id of the catalogue in the program's language.
-    std::string Text(int id) const;
+    std::string Text(Msg id) const;
     int Language() const { return LanguageOffset; }
     bool IsStartPending() const { return StartPending; }
 
@@ -73,11 +75,11 @@ private:
     // Recording control.
     void TimerTick();
     void BeginRecording();
-    void AutomaticStop(int captionId, unsigned style, const std::string& text);
+    void AutomaticStop(Msg caption, unsigned style, const std::string& text);
     void StopBranch();
     void StartBranch();
     void ShowRegionBranch();
-    void SetRecordButton(const std::string& hint, int picture);
+    void SetRecordButton(const std::string& hint, Bitmap picture);
     void ShowToolbarControls(bool shown);
     void SetFullSize();
     void SetCompactSize();
@@ -94,7 +96,8 @@ private:
     void RefreshVideos(bool selectCurrent);
     void EnableVideoCommands(bool enabled);
     void UpdateComboHint();
-    std::optional<std::string> ResolveSelectedVideo();
+    RecordingFiles SelectedRecording(const std::string& name) const;
+    std::optional<RecordingFiles> ResolveSelectedVideo();
     void PlayVideo();
     void DeleteVideoClick();
     void OpenExplorerClick();

@@ -29,32 +29,38 @@ constexpr Qt::WindowFlags kToolbarFlags =
 void TMainForm::WireButtons() {
     const auto regionShown = [this] { return ViewPort_Form && ViewPort_Form->isVisible(); };
     Record_Image->OnPress = [this, regionShown] {
-        Record_Image->SetPicture(RecordingActive ? 110 : regionShown() ? 106 : 108);
+        Record_Image->SetPicture(RecordingActive ? Bitmap::StopPressed
+                                 : regionShown() ? Bitmap::StartPressed
+                                                 : Bitmap::RegionPressed);
     };
     Record_Image->OnRelease = [this, regionShown] {
         if (Record_Image->IsCursorOver()) {
-            Record_Image->SetPicture(RecordingActive ? 107 : regionShown() ? 109 : 105);
+            Record_Image->SetPicture(RecordingActive ? Bitmap::RegionReleased
+                                     : regionShown() ? Bitmap::StopReleased
+                                                     : Bitmap::StartReleased);
             ToggleRecording();
         } else {
-            Record_Image->SetPicture(RecordingActive ? 109 : regionShown() ? 105 : 107);
+            Record_Image->SetPicture(RecordingActive ? Bitmap::StopReleased
+                                     : regionShown() ? Bitmap::StartReleased
+                                                     : Bitmap::RegionReleased);
         }
     };
-    Play_Image->OnPress = [this] { Play_Image->SetPicture(104); };
+    Play_Image->OnPress = [this] { Play_Image->SetPicture(Bitmap::PlayPressed); };
     Play_Image->OnRelease = [this] {
-        Play_Image->SetPicture(103);
+        Play_Image->SetPicture(Bitmap::PlayReleased);
         if (Play_Image->IsCursorOver()) PlayVideo();
     };
-    Mail_Image->OnPress = [this] { Mail_Image->SetPicture(102); };
-    Mail_Image->OnRelease = [this] { Mail_Image->SetPicture(101); };
-    Tools_Image->OnPress = [this] { Tools_Image->SetPicture(113); };
+    Mail_Image->OnPress = [this] { Mail_Image->SetPicture(Bitmap::MailPressed); };
+    Mail_Image->OnRelease = [this] { Mail_Image->SetPicture(Bitmap::MailReleased); };
+    Tools_Image->OnPress = [this] { Tools_Image->SetPicture(Bitmap::ToolsPressed); };
     Tools_Image->OnRelease = [this] {
-        Tools_Image->SetPicture(112);
+        Tools_Image->SetPicture(Bitmap::ToolsReleased);
         // The catalogue is brought up to date even when the click is taken back.
         Cam_->EnumerateCodecs();
     };
 }
 
-void TMainForm::SetRecordButton(const std::string& hint, int picture) {
+void TMainForm::SetRecordButton(const std::string& hint, Bitmap picture) {
     Record_Image->setToolTip(QString::fromStdString(hint));
     Record_Image->SetPicture(picture);
 }
@@ -112,7 +118,7 @@ void TMainForm::ToggleRecording() {
         ShowRegionBranch();
     } else {
         DialogOpen = true;
-        ShowAlert(Text(3), Text(14), mb::MB_ICONERROR);
+        ShowAlert(Text(Msg::Error), Text(Msg::InvalidTemp), mb::MB_ICONERROR);
         DialogOpen = false;
     }
 }
@@ -123,7 +129,7 @@ void TMainForm::StopBranch() {
     Timer->stop();
     Cam_->StopRecording();
     SetFullSize();
-    SetRecordButton(Text(102), 107);
+    SetRecordButton(Text(Msg::SetRegionHint), Bitmap::RegionReleased);
     setWindowTitle("Korvex!");
     setWindowIconText("Korvex!");
     if (ViewPort_Form) ViewPort_Form->Programs_ComboBox->setVisible(true);
@@ -136,7 +142,8 @@ void TMainForm::StopBranch() {
 void TMainForm::StartBranch() {
     if (!HasFreeSpace(200)) {
         DialogOpen = true;
-        ShowAlert(Text(3), Text(12) + Drive() + "!", mb::MB_ICONERROR);
+        ShowAlert(Text(Msg::Error), Text(Msg::NotEnoughSpaceOnDrive) + Drive() + "!",
+                  mb::MB_ICONERROR);
         DialogOpen = false;
         return;
     }
@@ -145,37 +152,40 @@ void TMainForm::StartBranch() {
     if (name.empty()) {
         mb::Beep();
         DialogOpen = true;
-        ShowAlert(Text(2), Text(15), mb::MB_ICONINFORMATION);
+        ShowAlert(Text(Msg::Information), Text(Msg::EnterVideoName), mb::MB_ICONINFORMATION);
         DialogOpen = false;
-        SetRecordButton(Text(114), 105);
+        SetRecordButton(Text(Msg::StartRecordingHint), Bitmap::StartReleased);
         Video_ComboBox->setFocus();
         return;
     }
-    CurrentVideoPath = VideoPathFor(paths_.VideoFolder, name);
+    CurrentVideoPath = RecordingFilesFor(paths_.VideoFolder, name).video;
     CurrentVideoName = name;
     if (files::FileExists(CurrentVideoPath)) {
         mb::Beep();
         DialogOpen = true;
-        const int answer = mb::Show(Text(4), CurrentVideoName + Text(13),
-                                    mb::MB_OKCANCEL | mb::MB_ICONINFORMATION);
+        const int answer =
+            mb::Show(Text(Msg::Warning), CurrentVideoName + Text(Msg::WillBeOverwritten),
+                     mb::MB_OKCANCEL | mb::MB_ICONINFORMATION);
         if (answer == mb::IDCANCEL) {
-            SetRecordButton(Text(114), 105);
+            SetRecordButton(Text(Msg::StartRecordingHint), Bitmap::StartReleased);
             DialogOpen = false;
             return;
         }
         if (files::IsOpenByAnyProcess(CurrentVideoPath)) {
-            SetRecordButton(Text(114), 105);
+            SetRecordButton(Text(Msg::StartRecordingHint), Bitmap::StartReleased);
             DialogOpen = false;
-            ShowAlert(Text(3), CurrentVideoPath + Text(23), mb::MB_ICONERROR);
+            ShowAlert(Text(Msg::Error), CurrentVideoPath + Text(Msg::InUseByOtherProgram),
+                      mb::MB_ICONERROR);
             return;
         }
         DialogOpen = false;
     }
     SetCompactSize();
     setWindowTitle("00:00");
-    SetRecordButton(Text(109) + "\r\n" + Text(110) + "\r\n" + Text(111) + "\r\n" + Text(112) +
-                        "\r\n" + Text(113),
-                    109);
+    SetRecordButton(Text(Msg::StopRecordingHint) + "\r\n" + Text(Msg::F9Hint) + "\r\n" +
+                        Text(Msg::F10Hint) + "\r\n" + Text(Msg::F11Hint) + "\r\n" +
+                        Text(Msg::F12Hint),
+                    Bitmap::StopReleased);
     setWindowIconText("Korvex!");
     RecordingActive = false;
     StartPending = true;
@@ -189,11 +199,11 @@ void TMainForm::StartBranch() {
 }
 
 void TMainForm::ShowRegionBranch() {
-    SetRecordButton(Text(114), 105);
+    SetRecordButton(Text(Msg::StartRecordingHint), Bitmap::StartReleased);
     RecordingActive = false;
     StartPending = false;
     Timer->stop();
-    setWindowIconText(QString::fromStdString(Text(115)));
+    setWindowIconText(QString::fromStdString(Text(Msg::ReadyTitle)));
     ViewPort_Form->Programs_ComboBox->setVisible(true);
     ViewPort_Form->update();
     ViewPort_Form->ShowRegion();
@@ -203,7 +213,7 @@ void TMainForm::ShowRegionBranch() {
 }
 
 void TMainForm::RegionWindowClosed() {
-    SetRecordButton(Text(102), 107);
+    SetRecordButton(Text(Msg::SetRegionHint), Bitmap::RegionReleased);
     Record_Image->repaint();
     Video_ComboBox->SetListStyle();
     EnableVideoCommands(true);
@@ -220,18 +230,20 @@ void TMainForm::TimerTick() {
         BeginRecording();
     } else if (RecordingActive) {
         BlinkPhase = !BlinkPhase;
-        Record_Image->SetPicture(BlinkPhase ? 111 : 110);
+        Record_Image->SetPicture(BlinkPhase ? Bitmap::StopRed : Bitmap::StopPressed);
         if (Cam_->Cursor.HighlightCursor) Cam_->UpdateCursor();
         Record_Image->repaint();
         ++ElapsedSeconds;
         setWindowTitle(QString::fromStdString(ElapsedCaption(ElapsedSeconds)));
         if (ElapsedSeconds % 60 == 30 && !HasFreeSpace(100)) {
-            AutomaticStop(3, mb::MB_ICONERROR, Text(12) + Drive() + "!");
+            AutomaticStop(Msg::Error, mb::MB_ICONERROR,
+                          Text(Msg::NotEnoughSpaceOnDrive) + Drive() + "!");
             // One stop is enough: the maximum time is not looked at once stopped.
             return;
         }
         if (Settings.MaxRecordingSeconds > 0 && ElapsedSeconds >= Settings.MaxRecordingSeconds) {
-            AutomaticStop(2, mb::MB_ICONINFORMATION, Text(18));
+            AutomaticStop(Msg::Information, mb::MB_ICONINFORMATION,
+                          Text(Msg::MaxRecordingTimeReached));
         }
     }
 }
@@ -243,7 +255,7 @@ void TMainForm::BeginRecording() {
     if (HookKeyboard) HookKeyboard(target);
 }
 
-void TMainForm::AutomaticStop(int captionId, unsigned style, const std::string& text) {
+void TMainForm::AutomaticStop(Msg caption, unsigned style, const std::string& text) {
     RecordingActive = false;
     StartPending = false;
     Timer->stop();
@@ -252,10 +264,10 @@ void TMainForm::AutomaticStop(int captionId, unsigned style, const std::string& 
     activateWindow();
     // Win+S waits while the box is open, so the toolbar is never left half way.
     DialogOpen = true;
-    ShowAlert(Text(captionId), text, style);
+    ShowAlert(Text(caption), text, style);
     DialogOpen = false;
     SetFullSize();
-    SetRecordButton(Text(102), 107);
+    SetRecordButton(Text(Msg::SetRegionHint), Bitmap::RegionReleased);
     Record_Image->repaint();
     setWindowTitle("Korvex!");
     setWindowIconText("Korvex!");

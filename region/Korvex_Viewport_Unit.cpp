@@ -78,7 +78,7 @@ QToolButton* MakeGlyphButton(QWidget* parent) {
 
 }  // namespace
 
-TViewPort_Form::TViewPort_Form(int languageOffset, std::function<std::string(int)> text,
+TViewPort_Form::TViewPort_Form(int languageOffset, std::function<std::string(app::Msg)> text,
                                std::function<bool()> startPending)
     : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint),
       text_(std::move(text)),
@@ -132,13 +132,13 @@ TViewPort_Form::TViewPort_Form(int languageOffset, std::function<std::string(int
 
     // Creation: the placeholder heads the picker and its handle list; the title follows the
     // language only for English, German being the built-in one.
-    placeholder_ = text_(303);
-    startNotice_ = text_(304);
-    ownTitle_ = text_(305);
+    placeholder_ = text_(app::Msg::ChooseTargetWindow);
+    startNotice_ = text_(app::Msg::StartingRecording);
+    ownTitle_ = text_(app::Msg::SetRegionTitle);
     Programs_ComboBox->addItem(QString::fromStdString(placeholder_));
     Programs_ComboBox->setCurrentIndex(0);
     WHandles.assign(1, 0);
-    if (languageOffset > 0) setWindowTitle(QString::fromStdString(text_(301)));
+    if (languageOffset > 0) setWindowTitle(QString::fromStdString(text_(app::Msg::RegionCaption)));
     PlaceButtons();
     StoreRectangle();
 }
