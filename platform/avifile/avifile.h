@@ -37,7 +37,7 @@ constexpr std::uint32_t AVICOMPRESSF_DATARATE = 0x02;
 constexpr std::uint32_t AVICOMPRESSF_KEYFRAMES = 0x04;
 constexpr std::uint32_t AVICOMPRESSF_VALID = 0x08;
 
-constexpr std::uint32_t AVIIF_KEYFRAME = platform::vfw::AVIIF_KEYFRAME;
+using multimedia::AVIIF_KEYFRAME;
 
 struct RECT {
     std::int32_t left, top, right, bottom;
