@@ -8,7 +8,6 @@
 #include "app/MessageCatalogue.h"
 #include "app/VideoNames.h"
 #include "platform/files/files.h"
-#include "platform/keys/keys.h"
 #include "platform/msgbox/msgbox.h"
 #include "resources/Resources.h"
 
@@ -73,13 +72,12 @@ TMainForm::TMainForm(const ProgramPaths& paths, int languageOffset, const Window
     connect(Timer, &QTimer::timeout, this, &TMainForm::TimerTick);
     WireButtons();
     hotKeys_.OnHotKey = [this](std::uint32_t id) { OnHotKey(id); };
-    qApp->installNativeEventFilter(this);
+    hookEvents_.OnHookEvent = [this](const platform::hookevents::HookEvent& e) { HookMessage(e); };
 
     created_ = FormCreate();
 }
 
 TMainForm::~TMainForm() {
-    qApp->removeNativeEventFilter(this);
     FormDestroy();
 }
 
@@ -98,19 +96,15 @@ void TMainForm::ShowAlert(const std::string& caption, const std::string& text, u
 
 bool TMainForm::FormCreate() {
     SetFullSize();
-    DialogOpen = false;
 
     HotKeyId = platform::hotkey::GlobalAddAtom("Hotkey1");
     // Another program may hold Win+S; then only the buttons start and stop recording.
     hotKeys_.Register(HotKeyId, platform::hotkey::MOD_WIN, 'S');
-    hookMessageAtom_ = platform::hotkey::GlobalAddAtom(platform::keys::kHookMessageAtom);
 
     LoadHookLibrary();
     ApplyLanguage();
 
-    RecordingActive = false;
     BlinkPhase = false;
-    StartPending = false;
     Cam_ = std::make_unique<engine::TScreenCam>(Services());
 
     LoadSettings();
@@ -169,7 +163,7 @@ void TMainForm::ApplyLanguage() {
 }
 
 bool TMainForm::FormCloseQuery() const {
-    return !RecordingActive;
+    return State != RecordState::Recording;
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {

@@ -9,6 +9,7 @@
 #include "app/MiniReg.h"
 #include "app/ProgramPaths.h"
 #include "app/Settings.h"
+#include "platform/aboutbox/aboutbox.h"
 #include "platform/files/files.h"
 #include "platform/instance/instance.h"
 #include "platform/msgbox/msgbox.h"
@@ -73,6 +74,7 @@ int main(int argc, char** argv) {
 
     QApplication application(argc, argv);
     application.setQuitOnLastWindowClosed(true);
+    platform::aboutbox::InstallAboutBox();
 
     const app::ProgramPaths paths = app::PathsFor(files::TempFolder());
     const int languageOffset = DecideLanguage();

@@ -1,10 +1,14 @@
-#include "platform/vfw/about_box.h"
+#include "platform/aboutbox/aboutbox.h"
 
 #include <QApplication>
 #include <QMessageBox>
 #include <QThread>
 
-namespace platform::vfw {
+#include "platform/vfw/about_box.h"
+
+namespace platform::aboutbox {
+
+namespace {
 
 bool ShowAboutBox(std::intptr_t parent, std::u16string_view description, std::string_view details) {
     auto* app = qobject_cast<QApplication*>(QCoreApplication::instance());
@@ -17,4 +21,10 @@ bool ShowAboutBox(std::intptr_t parent, std::u16string_view description, std::st
     return true;
 }
 
-}  // namespace platform::vfw
+}  // namespace
+
+void InstallAboutBox() {
+    vfw::SetAboutBox(&ShowAboutBox);
+}
+
+}  // namespace platform::aboutbox
