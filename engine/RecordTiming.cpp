@@ -7,6 +7,12 @@
 
 namespace engine {
 
+std::uint64_t MicrosSince(std::chrono::steady_clock::time_point start) {
+    return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(
+                                          std::chrono::steady_clock::now() - start)
+                                          .count());
+}
+
 std::int64_t RoundHalfEven(double value) {
     // nearbyint follows the current rounding mode; the default mode rounds ties to even.
     return static_cast<std::int64_t>(std::nearbyint(value));
