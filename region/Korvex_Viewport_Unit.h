@@ -55,6 +55,8 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    // The maximize and close buttons with their drawn glyphs.
+    void CreateTitleButtons();
     void FormPaint();
     void Maximize_BitBtnClick();
     void Close_BitBtnClick();
