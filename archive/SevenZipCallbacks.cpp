@@ -101,22 +101,34 @@ HRESULT TMyArchiveUpdateCallback::GetUpdateItemInfo(std::uint32_t, std::int32_t*
     return kOk;
 }
 
-HRESULT TMyArchiveUpdateCallback::GetProperty(std::uint32_t index, PROPID id,
-                                              PROPVARIANT* value) {
+HRESULT TMyArchiveUpdateCallback::GetProperty(std::uint32_t index, PROPID id, PROPVARIANT* value) {
     if (value == nullptr || index >= items_.size()) return kFail;
     const AddItem& item = items_[index];
     switch (id) {
         case kpidPath:
             *value = TextProp(StoredItemName(owner_, index, item.name, root_));
             return kOk;
-        case kpidIsDir: *value = BoolProp((item.attributes & kAttributeFolder) != 0); return kOk;
-        case kpidSize: *value = UInt64Prop(item.size); return kOk;
-        case kpidAttrib: *value = UInt32Prop(item.attributes); return kOk;
+        case kpidIsDir:
+            *value = BoolProp((item.attributes & kAttributeFolder) != 0);
+            return kOk;
+        case kpidSize:
+            *value = UInt64Prop(item.size);
+            return kOk;
+        case kpidAttrib:
+            *value = UInt32Prop(item.attributes);
+            return kOk;
         case kpidCTime:
-        case kpidATime: *value = FileTimeProp(0); return kOk;
-        case kpidMTime: *value = FileTimeProp(item.fileTime); return kOk;
-        case kpidIsAnti: *value = BoolProp(false); return kOk;
-        default: return kFalse;
+        case kpidATime:
+            *value = FileTimeProp(0);
+            return kOk;
+        case kpidMTime:
+            *value = FileTimeProp(item.fileTime);
+            return kOk;
+        case kpidIsAnti:
+            *value = BoolProp(false);
+            return kOk;
+        default:
+            return kFalse;
     }
 }
 

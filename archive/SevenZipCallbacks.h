@@ -73,8 +73,7 @@ public:
     com::HRESULT GetUpdateItemInfo(std::uint32_t index, std::int32_t* newData,
                                    std::int32_t* newProperties,
                                    std::uint32_t* indexInArchive) override;
-    com::HRESULT GetProperty(std::uint32_t index, com::PROPID id,
-                             com::PROPVARIANT* value) override;
+    com::HRESULT GetProperty(std::uint32_t index, com::PROPID id, com::PROPVARIANT* value) override;
     com::HRESULT GetStream(std::uint32_t index, com::ISequentialInStream** stream) override;
     com::HRESULT SetOperationResult(std::int32_t result) override;
     com::HRESULT CryptoGetTextPassword2(std::int32_t* defined, com::BSTR* password) override;

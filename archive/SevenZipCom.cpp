@@ -70,10 +70,14 @@ PROPVARIANT TextProp(std::wstring_view text) {
 
 std::uint64_t PropVariant::Number() const {
     switch (value_.vt) {
-        case VT_BOOL: return value_.boolVal != 0 ? 1 : 0;
-        case VT_UI4: return value_.ulVal;
-        case VT_UI8: return value_.uhVal;
-        default: return 0;
+        case VT_BOOL:
+            return value_.boolVal != 0 ? 1 : 0;
+        case VT_UI4:
+            return value_.ulVal;
+        case VT_UI8:
+            return value_.uhVal;
+        default:
+            return 0;
     }
 }
 
@@ -117,7 +121,11 @@ constexpr wchar_t kEscapedByte = 0xDC00;
 // Length of the UTF-8 sequence at text[i] and its code point; 0 when it is not valid UTF-8.
 std::size_t DecodeUtf8(std::string_view text, std::size_t i, char32_t& code) {
     const auto lead = static_cast<unsigned char>(text[i]);
-    std::size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 0;
+    std::size_t length = lead < 0x80    ? 1
+                         : lead >= 0xF0 ? 4
+                         : lead >= 0xE0 ? 3
+                         : lead >= 0xC2 ? 2
+                                        : 0;
     if (length == 0 || lead > 0xF4 || i + length > text.size()) return 0;
     code = length == 1 ? lead : lead & (0x7F >> length);
     for (std::size_t k = 1; k < length; ++k) {

@@ -16,10 +16,14 @@ enum AskMode : std::int32_t { kExtract = 0, kTest = 1, kSkip = 2 };
 // data after the end, ...) all mean damaged data.
 SevenZipError ErrorForResult(std::int32_t result) {
     switch (result) {
-        case 0: return SevenZipError::Success;
-        case 1: return SevenZipError::UnsupportedMethod;
-        case 3: return SevenZipError::CrcError;
-        default: return SevenZipError::DataError;
+        case 0:
+            return SevenZipError::Success;
+        case 1:
+            return SevenZipError::UnsupportedMethod;
+        case 3:
+            return SevenZipError::CrcError;
+        default:
+            return SevenZipError::DataError;
     }
 }
 
@@ -77,7 +81,8 @@ bool TMyArchiveExtractCallback::MayWrite(const std::filesystem::path& target) {
     if (!std::filesystem::exists(std::filesystem::symlink_status(target, error))) return true;
     if (owner_.ExtractOptions.Has(ExtractOptsEnum::ExtractOverwrite)) return true;
     bool overwrite = false;
-    if (owner_.OnExtractOverwrite) owner_.OnExtractOverwrite(owner_, Widen(target.string()), overwrite);
+    if (owner_.OnExtractOverwrite)
+        owner_.OnExtractOverwrite(owner_, Widen(target.string()), overwrite);
     return overwrite;
 }
 

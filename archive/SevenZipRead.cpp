@@ -163,8 +163,8 @@ int TSevenZip::ExtractItems(bool test) {
     if (total > 0 && OnPreProgress) OnPreProgress(*this, total);
     std::sort(indices.begin(), indices.end());
 
-    auto callback = MakeCom<TMyArchiveExtractCallback>(
-        *this, in, Narrow(ExtrBaseDir), static_cast<std::int64_t>(FileList.size()));
+    auto callback = MakeCom<TMyArchiveExtractCallback>(*this, in, Narrow(ExtrBaseDir),
+                                                       static_cast<std::int64_t>(FileList.size()));
     const HRESULT result =
         in.Extract(indices.empty() ? nullptr : indices.data(),
                    FileList.empty() ? 0xFFFFFFFF : static_cast<std::uint32_t>(indices.size()),

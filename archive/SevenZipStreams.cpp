@@ -38,7 +38,8 @@ TMyStreamReader::~TMyStreamReader() {
 }
 
 void* TMyStreamReader::Find(const GUID& iid) {
-    if (iid == IID_ISequentialInStream || iid == IID_IInStream) return static_cast<IInStream*>(this);
+    if (iid == IID_ISequentialInStream || iid == IID_IInStream)
+        return static_cast<IInStream*>(this);
     if (iid == IID_IStreamGetSize) return static_cast<IStreamGetSize*>(this);
     return nullptr;
 }

@@ -61,7 +61,8 @@ ComPtr<T> CreateHandler(CreateObjectFn createObject, const GUID& iid) {
 
 }  // namespace
 
-TSevenZip::TSevenZip(const std::filesystem::path& enginePath) : engine_(std::make_unique<Engine>()) {
+TSevenZip::TSevenZip(const std::filesystem::path& enginePath)
+    : engine_(std::make_unique<Engine>()) {
     if (platform::files::FileExists(enginePath)) {
         engine_->library = platform::library::Library::Load(enginePath);
     }
@@ -112,11 +113,16 @@ std::vector<AddItem> CollectItems(const std::vector<std::wstring>& fileList, std
 
 std::uint32_t Level(TCompressStrength strength) {
     switch (strength) {
-        case TCompressStrength::SAVE: return 0;
-        case TCompressStrength::FAST: return 3;
-        case TCompressStrength::MAXIMUM: return 7;
-        case TCompressStrength::ULTRA: return 9;
-        default: return 5;
+        case TCompressStrength::SAVE:
+            return 0;
+        case TCompressStrength::FAST:
+            return 3;
+        case TCompressStrength::MAXIMUM:
+            return 7;
+        case TCompressStrength::ULTRA:
+            return 9;
+        default:
+            return 5;
     }
 }
 
@@ -145,7 +151,8 @@ void TSevenZip::SetCompressionProperties() {
     if (!Password.empty() && AddOptions.Has(AddOptsEnum::AddEncryptFilename)) {
         add(L"he", TextProp(L"on"));
     }
-    properties->SetProperties(names.data(), values.data(), static_cast<std::uint32_t>(names.size()));
+    properties->SetProperties(names.data(), values.data(),
+                              static_cast<std::uint32_t>(names.size()));
     for (PROPVARIANT& value : values) ClearProp(value);
 }
 

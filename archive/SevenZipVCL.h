@@ -63,18 +63,16 @@ class TSevenZip;
 
 using T7zListfileEvent = std::function<void(
     TSevenZip& Sender, const std::wstring& Filename, std::int64_t Fileindex,
-    std::uint64_t FileSizeU, std::uint64_t FileSizeP, std::uint64_t Fileattr,
-    std::uint64_t Filecrc, const std::wstring& Filemethod,
-    std::chrono::system_clock::time_point FileTime)>;
+    std::uint64_t FileSizeU, std::uint64_t FileSizeP, std::uint64_t Fileattr, std::uint64_t Filecrc,
+    const std::wstring& Filemethod, std::chrono::system_clock::time_point FileTime)>;
 using T7zAddFileEvent =
     std::function<void(TSevenZip& Sender, const std::wstring& Filename, std::uint64_t Filesize)>;
 using T7zExtractfileEvent = T7zAddFileEvent;
 using T7zPreProgressEvent = std::function<void(TSevenZip& Sender, std::uint64_t MaxProgress)>;
 using T7zProgressEvent = std::function<void(TSevenZip& Sender, const std::wstring& Filename,
                                             std::uint64_t FilePosArc, std::uint64_t FilePosFile)>;
-using T7zMessageEvent = std::function<void(TSevenZip& Sender, int ErrCode,
-                                           const std::string& Message,
-                                           const std::wstring& Filename)>;
+using T7zMessageEvent = std::function<void(
+    TSevenZip& Sender, int ErrCode, const std::string& Message, const std::wstring& Filename)>;
 using T7zSetNewNameEvent =
     std::function<void(TSevenZip& Sender, std::uint32_t FileIndex, std::wstring& OldFileName)>;
 using T7zExtractOverwrite =
