@@ -35,6 +35,11 @@ const char* SevenZipErrorText(SevenZipError error) {
     return index < std::size(kTexts) ? kTexts[index] : "";
 }
 
+bool IsTopLevelRecording(const std::wstring& Filename) {
+    return Filename.size() >= 4 && UpperCase(Filename.substr(Filename.size() - 4)) == L".AVI" &&
+           Filename.find_first_of(L"/\\:") == std::wstring::npos;
+}
+
 std::filesystem::path DefaultArchiveEnginePath() {
     return std::filesystem::path(platform::files::TempFolder()) / "7za.dll";
 }

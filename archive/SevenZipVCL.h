@@ -78,6 +78,11 @@ using T7zSetNewNameEvent =
 using T7zExtractOverwrite =
     std::function<void(TSevenZip& Sender, const std::wstring& FileName, bool& DoOverwrite)>;
 
+// Whether an archive item, by its stored path, is a recording at the archive's top level: the
+// name ends in ".avi" in any case and holds no "/", "\" or ":", so extracting it without
+// paths writes it under exactly that name.
+bool IsTopLevelRecording(const std::wstring& Filename);
+
 // The engine file start-up writes: TEMP + "/7za.dll".
 std::filesystem::path DefaultArchiveEnginePath();
 
@@ -100,8 +105,9 @@ public:
     int ListItems();
     // Writes the items FileList names (decimal indices or stored paths; all when empty) into
     // ExtrBaseDir, or only checks them when test is true. Nothing is ever written outside
-    // ExtrBaseDir; an item whose name is empty, "." or ".." there is skipped. The engine's
-    // result, or -1 (LastErrCode 1, 5 or 7).
+    // ExtrBaseDir; an item whose name is empty, "." or ".." there is skipped, and an item whose
+    // data proves damaged is removed again. The engine's result (S_FALSE, 1, when it was stopped
+    // after the last requested item), or -1 (LastErrCode 1, 5 or 7).
     int ExtractItems(bool test);
 
     std::wstring SZFileName;

@@ -217,3 +217,21 @@ TEST(SevenZip, FileNamesSurviveTheWideBoundary) {
     }
     EXPECT_EQ(archive::Widen("\xC3\xA9"), L"\u00E9");
 }
+
+TEST(SevenZip, TopLevelRecordingsAreThoseExtractedUnderTheirOwnNames) {
+    for (const auto& [name, expected] :
+         std::initializer_list<std::pair<const wchar_t*, bool>>{{L"Demo.avi", true},
+                                                                {L"Demo.AVI", true},
+                                                                {L".avi", true},
+                                                                {L"sub/Demo.avi", false},
+                                                                {L"sub\\Demo.avi", false},
+                                                                {L"C:Demo.avi", false},
+                                                                {L"notes.txt", false},
+                                                                {L"Demo.avi.txt", false},
+                                                                {L"avi", false}}) {
+        EXPECT_EQ(archive::IsTopLevelRecording(name), expected) << archive::Narrow(name);
+        if (expected) {
+            EXPECT_EQ(archive::SafeExtractName(name, true), name);
+        }
+    }
+}
