@@ -9,16 +9,6 @@ namespace archive {
 
 using namespace com;
 
-namespace {
-
-HRESULT PasswordCopy(const std::wstring& password, BSTR* out) {
-    if (out == nullptr) return kFail;
-    *out = AllocBstr(password);
-    return *out == nullptr ? kFail : kOk;
-}
-
-}  // namespace
-
 std::wstring StoredItemName(TSevenZip& owner, std::uint32_t index, std::wstring name,
                             const std::wstring& root) {
     if (!root.empty() && UpperCase(name).starts_with(UpperCase(root))) name.erase(0, root.size());
@@ -149,7 +139,7 @@ HRESULT TMyArchiveUpdateCallback::CryptoGetTextPassword2(std::int32_t* defined, 
     if (defined == nullptr || password == nullptr) return kFail;
     *password = nullptr;
     *defined = password_.empty() ? 0 : VARIANT_TRUE;
-    return password_.empty() ? kOk : PasswordCopy(password_, password);
+    return password_.empty() ? kOk : CopyToBstr(password_, password);
 }
 
 // ---- open ----
@@ -173,7 +163,7 @@ HRESULT TMyArchiveOpenCallback::SetCompleted(const std::uint64_t*, const std::ui
 
 HRESULT TMyArchiveOpenCallback::CryptoGetTextPassword(BSTR* password) {
     if (password_.empty()) return kFalse;
-    return PasswordCopy(password_, password);
+    return CopyToBstr(password_, password);
 }
 
 }  // namespace archive

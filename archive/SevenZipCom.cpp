@@ -22,6 +22,12 @@ void FreeBstr(BSTR text) {
     if (text != nullptr) std::free(reinterpret_cast<char*>(text) - sizeof(std::uint32_t));
 }
 
+HRESULT CopyToBstr(std::wstring_view text, BSTR* out) {
+    if (out == nullptr) return kFail;
+    *out = AllocBstr(text);
+    return *out == nullptr ? kFail : kOk;
+}
+
 void ClearProp(PROPVARIANT& value) {
     if (value.vt == VT_BSTR) FreeBstr(value.bstrVal);
     value = PROPVARIANT{};

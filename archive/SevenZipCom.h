@@ -61,6 +61,8 @@ constexpr GUID IID_IOutArchive = EngineInterface(0x06, 0xA0);
 
 BSTR AllocBstr(std::wstring_view text);
 void FreeBstr(BSTR text);
+// Hands the engine a new copy of text through out: S_OK, or E_FAIL when none can be made.
+HRESULT CopyToBstr(std::wstring_view text, BSTR* out);
 
 // ---- PROPVARIANT ----
 

@@ -143,9 +143,8 @@ HRESULT TMyArchiveExtractCallback::SetOperationResult(std::int32_t result) {
 }
 
 HRESULT TMyArchiveExtractCallback::CryptoGetTextPassword(BSTR* password) {
-    if (password_.empty() || password == nullptr) return kFalse;
-    *password = AllocBstr(password_);
-    return *password == nullptr ? kFail : kOk;
+    if (password_.empty()) return kFalse;
+    return CopyToBstr(password_, password);
 }
 
 }  // namespace archive

@@ -235,3 +235,17 @@ TEST(SevenZip, TopLevelRecordingsAreThoseExtractedUnderTheirOwnNames) {
         }
     }
 }
+
+TEST(SevenZip, AnItemWithDamagedDataIsNotLeftOnDisk) {
+    Sandbox box;
+    WriteBytes(box / "a.avi", RecordingBytes(200000, 3));
+    Component c;
+    ASSERT_EQ(c.Pack(box / "a.7z", {box / "a.avi"}), 0);
+    std::string bytes = ReadBytes(box / "a.7z");
+    bytes[200] = static_cast<char>(bytes[200] ^ 0x10);  // inside the packed data
+    WriteBytes(box / "a.7z", bytes);
+    fs::create_directory(box / "out");
+    c.Extract(box / "a.7z", box / "out", {L"0"});
+    EXPECT_TRUE(c.zip.LastErrCode == 2 || c.zip.LastErrCode == 3) << c.zip.LastErrCode;
+    EXPECT_TRUE(fs::is_empty(box / "out"));
+}
