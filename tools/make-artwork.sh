@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Draws the artwork into resources/ (cursors/<id>.png, bitmaps/<id>.bmp). The files are
-# committed: run this after changing tools/make-artwork and commit what it wrote.
+# Draws the artwork into resources/ (cursors/<id>.png, bitmaps/<id>.bmp, pictures/501.jpg). The
+# files are committed: run this after changing tools/make-artwork and commit what it wrote.
 # Usage: tools/make-artwork.sh [--sheet <file.png>]   (build folder: $KORVEX_BUILD_DIR or build/)
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"

@@ -1,7 +1,8 @@
 // make-artwork <resources folder> [--sheet <file.png>]
 // Draws the cursor images and toolbar pictures into <resources folder>/cursors/<id>.png and
-// <resources folder>/bitmaps/<id>.bmp. With --sheet it also writes an enlarged contact sheet of
-// everything, the cursors over light and dark ground, for reviewing the artwork.
+// <resources folder>/bitmaps/<id>.bmp, and the splash picture into pictures/501.jpg. With
+// --sheet it also writes an enlarged contact sheet of the cursors and toolbar pictures, the
+// cursors over light and dark ground, for reviewing the artwork.
 #include <QDir>
 #include <QGuiApplication>
 #include <QPainter>
@@ -10,6 +11,7 @@
 #include <cstdio>
 
 #include "tools/make-artwork/CursorArt.h"
+#include "tools/make-artwork/SplashArt.h"
 #include "tools/make-artwork/ToolbarArt.h"
 
 namespace {
@@ -85,7 +87,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     const QDir root(args.front());
-    if (!root.mkpath("cursors") || !root.mkpath("bitmaps")) {
+    if (!root.mkpath("cursors") || !root.mkpath("bitmaps") || !root.mkpath("pictures")) {
         std::fprintf(stderr, "make-artwork: cannot create folders in %s\n",
                      qPrintable(root.path()));
         return 1;
@@ -102,6 +104,8 @@ int main(int argc, char** argv) {
         bitmaps.append(artwork::DrawToolbarBitmap(id));
         ok &= Save(bitmaps.back(), root.filePath(QString("bitmaps/%1.bmp").arg(id)), "BMP");
     }
+    ok &= Save(artwork::DrawSplashPicture(),
+               root.filePath(QString("pictures/%1.jpg").arg(artwork::kSplashPictureId)), "JPG");
     if (!sheetPath.isEmpty()) {
         ok &= Save(ContactSheet(cursors, bitmaps), sheetPath, "PNG");
     }
