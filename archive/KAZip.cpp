@@ -267,7 +267,7 @@ const TKAZipEntriesEntry* TKAZip::Append(const std::string& name, std::uint32_t 
     TKAZipFile& file = OpenFile();
     const std::string stored = ConvertToZipName(StoreRelativePath ? name : BareFileName(name));
     if (StoreFolders && StoreRelativePath) {
-        for (auto slash = stored.find('/'); slash + 1 < stored.size();
+        for (auto slash = stored.find('/'); slash != std::string::npos && slash + 1 < stored.size();
              slash = stored.find('/', slash + 1)) {
             const std::string folder = stored.substr(0, slash + 1);
             if (!FindEntry(folder)) {
