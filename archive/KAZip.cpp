@@ -48,11 +48,12 @@ TZipCompressionType TypeFromFlags(std::uint16_t method, std::uint16_t flags) {
 }
 
 void Derive(TKAZipEntriesEntry& entry) {
-    const auto& c = entry.Central;
-    entry.DateTime = FromDosTimeDate({c.LastModFileTimeDate[0], c.LastModFileTimeDate[1]});
-    entry.Encrypted = (c.GeneralPurposeBitFlag & 1) != 0;
-    entry.IsFolder = (c.ExternalFileAttributes & platform::files::FILE_ATTRIBUTE_DIRECTORY) != 0;
-    entry.CompressionType = TypeFromFlags(c.CompressionMethod, c.GeneralPurposeBitFlag);
+    const auto& info = entry.Central.Info;
+    entry.DateTime = FromDosTimeDate({info.LastModFileTime, info.LastModFileDate});
+    entry.Encrypted = (info.GeneralPurposeBitFlag & 1) != 0;
+    entry.IsFolder =
+        (entry.Central.ExternalFileAttributes & platform::files::FILE_ATTRIBUTE_DIRECTORY) != 0;
+    entry.CompressionType = TypeFromFlags(info.CompressionMethod, info.GeneralPurposeBitFlag);
 }
 
 // Reads length bytes at offset as text; false when the file ends first.
@@ -77,25 +78,20 @@ std::vector<std::byte> ReadRest(std::istream& source) {
 TKAZipEntriesEntry MakeEntry(const std::string& name, std::uint32_t attributes, std::uint32_t crc,
                              std::uint64_t size, std::uint64_t stored, std::time_t modified) {
     const DosTimeDate stamp = ToDosTimeDate(modified);
+    TZipFileInfo info;
+    info.CompressionMethod = size > 0 ? 8 : 0;
+    info.LastModFileTime = stamp.time;
+    info.LastModFileDate = stamp.date;
+    info.Crc32 = crc;
+    info.CompressedSize = static_cast<std::uint32_t>(stored);
+    info.UncompressedSize = static_cast<std::uint32_t>(size);
+    info.FilenameLength = static_cast<std::uint16_t>(name.size());
     TKAZipEntriesEntry entry;
-    auto& l = entry.Local;
-    l.CompressionMethod = size > 0 ? 8 : 0;
-    l.LastModFileTimeDate[0] = stamp.time;
-    l.LastModFileTimeDate[1] = stamp.date;
-    l.Crc32 = crc;
-    l.CompressedSize = static_cast<std::uint32_t>(stored);
-    l.UncompressedSize = static_cast<std::uint32_t>(size);
-    l.FilenameLength = static_cast<std::uint16_t>(name.size());
-    l.FileName = name;
-    auto& c = entry.Central;
-    c.CompressionMethod = l.CompressionMethod;
-    std::copy_n(l.LastModFileTimeDate, 2, c.LastModFileTimeDate);
-    c.Crc32 = crc;
-    c.CompressedSize = l.CompressedSize;
-    c.UncompressedSize = l.UncompressedSize;
-    c.FilenameLength = l.FilenameLength;
-    c.ExternalFileAttributes = attributes & 0xFFFF;
-    c.FileName = name;
+    entry.Local.Info = info;
+    entry.Local.FileName = name;
+    entry.Central.Info = info;
+    entry.Central.ExternalFileAttributes = attributes & 0xFFFF;
+    entry.Central.FileName = name;
     return entry;
 }
 
@@ -203,13 +199,14 @@ bool TKAZip::ReadCentralDirectory() {
         auto& c = entry.Central;
         c = CentralFileFrom(fixed);
         pos += kCentralFileSize;
-        if (!ReadText(*file_, pos, c.FilenameLength, c.FileName) ||
-            !ReadText(*file_, pos + c.FilenameLength, c.ExtraFieldLength, c.ExtraField) ||
-            !ReadText(*file_, pos + c.FilenameLength + c.ExtraFieldLength, c.FileCommentLength,
-                      c.FileComment)) {
+        const auto& info = c.Info;
+        if (!ReadText(*file_, pos, info.FilenameLength, c.FileName) ||
+            !ReadText(*file_, pos + info.FilenameLength, info.ExtraFieldLength, c.ExtraField) ||
+            !ReadText(*file_, pos + info.FilenameLength + info.ExtraFieldLength,
+                      c.FileCommentLength, c.FileComment)) {
             return false;
         }
-        pos += c.FilenameLength + c.ExtraFieldLength + c.FileCommentLength;
+        pos += info.FilenameLength + info.ExtraFieldLength + c.FileCommentLength;
         Derive(entry);
         entries_.push_back(std::move(entry));
     }
@@ -224,8 +221,8 @@ void TKAZip::CheckLocalHeaders() {
         const bool read = file_->ReadAt(pos, fixed);
         if (read) {
             l = LocalFileFrom(fixed);
-            ReadText(*file_, pos + kLocalFileSize, l.FilenameLength, l.FileName);
-            ReadText(*file_, pos + kLocalFileSize + l.FilenameLength, l.ExtraFieldLength,
+            ReadText(*file_, pos + kLocalFileSize, l.Info.FilenameLength, l.FileName);
+            ReadText(*file_, pos + kLocalFileSize + l.Info.FilenameLength, l.Info.ExtraFieldLength,
                      l.ExtraField);
         }
         if (!read || l.LocalFileHeaderSignature != kLocalFileSignature) badEntries_ = true;

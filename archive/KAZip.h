@@ -26,7 +26,6 @@ struct TKAZipEntriesEntry {
     bool Encrypted = false;
     bool IsFolder = false;
     TZipCompressionType CompressionType = TZipCompressionType::ctUnknown;
-    bool Selected = false;
 
     const std::string& FileName() const { return Central.FileName; }
 };

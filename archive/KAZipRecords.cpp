@@ -17,6 +17,11 @@ public:
         Put(v, 4);
         return *this;
     }
+    Writer& Info(const TZipFileInfo& i) {
+        U16(i.VersionNeededToExtract).U16(i.GeneralPurposeBitFlag).U16(i.CompressionMethod);
+        U16(i.LastModFileTime).U16(i.LastModFileDate).U32(i.Crc32).U32(i.CompressedSize);
+        return U32(i.UncompressedSize).U16(i.FilenameLength).U16(i.ExtraFieldLength);
+    }
     Writer& Text(const std::string& text) {
         for (char c : text) bytes_.push_back(static_cast<std::byte>(c));
         return *this;
@@ -35,6 +40,20 @@ public:
     explicit Reader(std::span<const std::byte> bytes) : bytes_(bytes) {}
     std::uint16_t U16() { return static_cast<std::uint16_t>(Get(2)); }
     std::uint32_t U32() { return Get(4); }
+    TZipFileInfo Info() {
+        TZipFileInfo i;
+        i.VersionNeededToExtract = U16();
+        i.GeneralPurposeBitFlag = U16();
+        i.CompressionMethod = U16();
+        i.LastModFileTime = U16();
+        i.LastModFileDate = U16();
+        i.Crc32 = U32();
+        i.CompressedSize = U32();
+        i.UncompressedSize = U32();
+        i.FilenameLength = U16();
+        i.ExtraFieldLength = U16();
+        return i;
+    }
 
 private:
     std::uint32_t Get(int size) {
@@ -64,22 +83,15 @@ bool DropThrough(std::string& name, const std::string& mark) {
 
 std::vector<std::byte> ToBytes(const TLocalFile& r) {
     Writer w(kLocalFileSize + r.FileName.size() + r.ExtraField.size());
-    w.U32(r.LocalFileHeaderSignature).U16(r.VersionNeededToExtract).U16(r.GeneralPurposeBitFlag);
-    w.U16(r.CompressionMethod).U16(r.LastModFileTimeDate[0]).U16(r.LastModFileTimeDate[1]);
-    w.U32(r.Crc32).U32(r.CompressedSize).U32(r.UncompressedSize);
-    w.U16(r.FilenameLength).U16(r.ExtraFieldLength).Text(r.FileName).Text(r.ExtraField);
+    w.U32(r.LocalFileHeaderSignature).Info(r.Info).Text(r.FileName).Text(r.ExtraField);
     return w.Take();
 }
 
 std::vector<std::byte> ToBytes(const TCentralDirectoryFile& r) {
     Writer w(kCentralFileSize + r.FileName.size() + r.ExtraField.size() + r.FileComment.size());
-    w.U32(r.CentralFileHeaderSignature).U16(r.VersionMadeBy).U16(r.VersionNeededToExtract);
-    w.U16(r.GeneralPurposeBitFlag).U16(r.CompressionMethod);
-    w.U16(r.LastModFileTimeDate[0]).U16(r.LastModFileTimeDate[1]);
-    w.U32(r.Crc32).U32(r.CompressedSize).U32(r.UncompressedSize);
-    w.U16(r.FilenameLength).U16(r.ExtraFieldLength).U16(r.FileCommentLength);
-    w.U16(r.DiskNumberStart).U16(r.InternalFileAttributes).U32(r.ExternalFileAttributes);
-    w.U32(r.RelativeOffsetOfLocalHeader);
+    w.U32(r.CentralFileHeaderSignature).U16(r.VersionMadeBy).Info(r.Info);
+    w.U16(r.FileCommentLength).U16(r.DiskNumberStart).U16(r.InternalFileAttributes);
+    w.U32(r.ExternalFileAttributes).U32(r.RelativeOffsetOfLocalHeader);
     w.Text(r.FileName).Text(r.ExtraField).Text(r.FileComment);
     return w.Take();
 }
@@ -97,16 +109,7 @@ TLocalFile LocalFileFrom(std::span<const std::byte, kLocalFileSize> fixed) {
     Reader r(fixed);
     TLocalFile l;
     l.LocalFileHeaderSignature = r.U32();
-    l.VersionNeededToExtract = r.U16();
-    l.GeneralPurposeBitFlag = r.U16();
-    l.CompressionMethod = r.U16();
-    l.LastModFileTimeDate[0] = r.U16();
-    l.LastModFileTimeDate[1] = r.U16();
-    l.Crc32 = r.U32();
-    l.CompressedSize = r.U32();
-    l.UncompressedSize = r.U32();
-    l.FilenameLength = r.U16();
-    l.ExtraFieldLength = r.U16();
+    l.Info = r.Info();
     return l;
 }
 
@@ -115,16 +118,7 @@ TCentralDirectoryFile CentralFileFrom(std::span<const std::byte, kCentralFileSiz
     TCentralDirectoryFile c;
     c.CentralFileHeaderSignature = r.U32();
     c.VersionMadeBy = r.U16();
-    c.VersionNeededToExtract = r.U16();
-    c.GeneralPurposeBitFlag = r.U16();
-    c.CompressionMethod = r.U16();
-    c.LastModFileTimeDate[0] = r.U16();
-    c.LastModFileTimeDate[1] = r.U16();
-    c.Crc32 = r.U32();
-    c.CompressedSize = r.U32();
-    c.UncompressedSize = r.U32();
-    c.FilenameLength = r.U16();
-    c.ExtraFieldLength = r.U16();
+    c.Info = r.Info();
     c.FileCommentLength = r.U16();
     c.DiskNumberStart = r.U16();
     c.InternalFileAttributes = r.U16();

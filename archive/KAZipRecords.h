@@ -16,18 +16,24 @@ constexpr std::size_t kLocalFileSize = 30;
 constexpr std::size_t kCentralFileSize = 46;
 constexpr std::size_t kEndOfCentralDirSize = 22;
 
-// Local file header; the texts follow the fixed 30 bytes in the file.
-struct TLocalFile {
-    std::uint32_t LocalFileHeaderSignature = kLocalFileSignature;
+// Fields that the local header and the central record share, in the same order in both.
+struct TZipFileInfo {
     std::uint16_t VersionNeededToExtract = 20;
     std::uint16_t GeneralPurposeBitFlag = 0;
     std::uint16_t CompressionMethod = 0;
-    std::uint16_t LastModFileTimeDate[2] = {0, 0};  // time, date
+    std::uint16_t LastModFileTime = 0;
+    std::uint16_t LastModFileDate = 0;
     std::uint32_t Crc32 = 0;
     std::uint32_t CompressedSize = 0;
     std::uint32_t UncompressedSize = 0;
     std::uint16_t FilenameLength = 0;
     std::uint16_t ExtraFieldLength = 0;
+};
+
+// Local file header; the texts follow the fixed 30 bytes in the file.
+struct TLocalFile {
+    std::uint32_t LocalFileHeaderSignature = kLocalFileSignature;
+    TZipFileInfo Info;
     std::string FileName;
     std::string ExtraField;
 };
@@ -36,15 +42,7 @@ struct TLocalFile {
 struct TCentralDirectoryFile {
     std::uint32_t CentralFileHeaderSignature = kCentralFileSignature;
     std::uint16_t VersionMadeBy = 20;
-    std::uint16_t VersionNeededToExtract = 20;
-    std::uint16_t GeneralPurposeBitFlag = 0;
-    std::uint16_t CompressionMethod = 0;
-    std::uint16_t LastModFileTimeDate[2] = {0, 0};  // time, date
-    std::uint32_t Crc32 = 0;
-    std::uint32_t CompressedSize = 0;
-    std::uint32_t UncompressedSize = 0;
-    std::uint16_t FilenameLength = 0;
-    std::uint16_t ExtraFieldLength = 0;
+    TZipFileInfo Info;
     std::uint16_t FileCommentLength = 0;
     std::uint16_t DiskNumberStart = 0;
     std::uint16_t InternalFileAttributes = 0;

@@ -86,13 +86,13 @@ std::vector<Entry> ReadEntries(const TKAZipFile& zip) {
     while (pos + kCentralFileSize <= directory.size()) {
         Entry entry{CentralFileFrom(std::span(directory).subspan(pos).first<kCentralFileSize>())};
         const auto& c = entry.central;
-        const std::size_t next =
-            pos + kCentralFileSize + c.FilenameLength + c.ExtraFieldLength + c.FileCommentLength;
+        const std::size_t next = pos + kCentralFileSize + c.Info.FilenameLength +
+                                 c.Info.ExtraFieldLength + c.FileCommentLength;
         if (c.CentralFileHeaderSignature != kCentralFileSignature || next > directory.size()) {
             break;
         }
         const auto* name = reinterpret_cast<const char*>(directory.data() + pos + kCentralFileSize);
-        entry.central.FileName.assign(name, c.FilenameLength);
+        entry.central.FileName.assign(name, c.Info.FilenameLength);
         entry.wanted = IsTopLevelVideo(entry.central.FileName);
         entries.push_back(std::move(entry));
         pos = next;
@@ -106,8 +106,8 @@ std::optional<std::uint64_t> DataOffset(const TKAZipFile& zip, const TCentralDir
     if (!zip.ReadAt(c.RelativeOffsetOfLocalHeader, fixed)) return std::nullopt;
     const TLocalFile local = LocalFileFrom(fixed);
     if (local.LocalFileHeaderSignature != kLocalFileSignature) return std::nullopt;
-    return std::uint64_t{c.RelativeOffsetOfLocalHeader} + kLocalFileSize + local.FilenameLength +
-           local.ExtraFieldLength;
+    return std::uint64_t{c.RelativeOffsetOfLocalHeader} + kLocalFileSize +
+           local.Info.FilenameLength + local.Info.ExtraFieldLength;
 }
 
 bool WriteAll(int fd, std::span<const std::byte> bytes) {
@@ -124,30 +124,31 @@ bool WriteAll(int fd, std::span<const std::byte> bytes) {
 // CRC-32 are the ones the directory gives.
 class EntryWriter {
 public:
-    EntryWriter(const TKAZipFile& zip, const TCentralDirectoryFile& c, int out)
-        : zip_(zip), c_(c), out_(out) {}
+    EntryWriter(const TKAZipFile& zip, const TZipFileInfo& info, int out)
+        : zip_(zip), info_(info), out_(out) {}
 
     bool Run(std::uint64_t offset) {
-        if (c_.CompressionMethod == 0) {
-            return Copy(offset) && written_ == c_.UncompressedSize && crc_ == c_.Crc32;
+        if (info_.CompressionMethod == 0) {
+            return Copy(offset) && written_ == info_.UncompressedSize && crc_ == info_.Crc32;
         }
-        return Inflate(offset) && written_ == c_.UncompressedSize && crc_ == c_.Crc32;
+        return Inflate(offset) && written_ == info_.UncompressedSize && crc_ == info_.Crc32;
     }
 
 private:
     bool Emit(std::span<const std::byte> bytes) {
         written_ += bytes.size();
-        if (written_ > c_.UncompressedSize) return false;
-        crc_ = static_cast<std::uint32_t>(::crc32(
-            crc_, reinterpret_cast<const Bytef*>(bytes.data()), static_cast<uInt>(bytes.size())));
+        if (written_ > info_.UncompressedSize) return false;
+        crc_ = static_cast<std::uint32_t>(
+            ::crc32(crc_, reinterpret_cast<const Bytef*>(bytes.data()),
+                    static_cast<uInt>(bytes.size())));
         return WriteAll(out_, bytes);
     }
 
     bool Copy(std::uint64_t offset) {
         std::vector<std::byte> buffer(kChunk);
-        for (std::uint64_t done = 0; done < c_.CompressedSize;) {
-            const auto piece =
-                std::span(buffer).first(std::min<std::uint64_t>(kChunk, c_.CompressedSize - done));
+        for (std::uint64_t done = 0; done < info_.CompressedSize;) {
+            const auto piece = std::span(buffer).first(
+                std::min<std::uint64_t>(kChunk, info_.CompressedSize - done));
             if (!zip_.ReadAt(offset + done, piece) || !Emit(piece)) return false;
             done += piece.size();
         }
@@ -157,7 +158,7 @@ private:
     bool Inflate(std::uint64_t offset);
 
     const TKAZipFile& zip_;
-    const TCentralDirectoryFile& c_;
+    const TZipFileInfo& info_;
     int out_;
     std::uint64_t written_ = 0;
     std::uint32_t crc_ = 0;
@@ -172,7 +173,7 @@ bool EntryWriter::Inflate(std::uint64_t offset) {
     while (result == Z_OK) {
         if (stream.avail_in == 0) {
             const auto piece =
-                std::span(in).first(std::min<std::uint64_t>(kChunk, c_.CompressedSize - read));
+                std::span(in).first(std::min<std::uint64_t>(kChunk, info_.CompressedSize - read));
             if (piece.empty() || !zip_.ReadAt(offset + read, piece)) break;
             read += piece.size();
             stream.next_in = reinterpret_cast<Bytef*>(piece.data());
@@ -204,15 +205,15 @@ std::optional<std::pair<Descriptor, std::string>> CreateTemporary(int folder) {
 }
 
 bool ExtractEntry(const TKAZipFile& zip, const TCentralDirectoryFile& c, int folder) {
-    if (IsLink(c) || (c.GeneralPurposeBitFlag & 1) != 0) return false;
-    if (c.CompressionMethod != 0 && c.CompressionMethod != 8) return false;
+    if (IsLink(c) || (c.Info.GeneralPurposeBitFlag & 1) != 0) return false;
+    if (c.Info.CompressionMethod != 0 && c.Info.CompressionMethod != 8) return false;
     const auto offset = DataOffset(zip, c);
     if (!offset) return false;
     auto temporary = CreateTemporary(folder);
     if (!temporary) return false;
     auto& [out, name] = *temporary;
     // The finished file replaces whatever has the entry's name; rename never follows a link.
-    const bool done = EntryWriter(zip, c, out.get()).Run(*offset) && out.Close() &&
+    const bool done = EntryWriter(zip, c.Info, out.get()).Run(*offset) && out.Close() &&
                       ::renameat(folder, name.c_str(), folder, c.FileName.c_str()) == 0;
     if (!done) ::unlinkat(folder, name.c_str(), 0);
     return done;
