@@ -276,10 +276,12 @@ const TKAZipEntriesEntry* TKAZip::Append(const std::string& name, std::uint32_t 
 
     const DeflatedData deflated =
         data.empty() ? DeflatedData{} : DeflateRaw(data, DeflateLevel(compressionType_));
-    if (deflated.size > kZipLimit) RaiseSystemError(EFBIG);
+    const std::uint64_t offset = endOfCentralDir_.OffsetOfStartOfCentralDirectory;
+    // The directory's 32-bit offsets must reach past the new entry.
+    if (offset + kLocalFileSize + stored.size() + deflated.size > kZipLimit)
+        RaiseSystemError(EFBIG);
     TKAZipEntriesEntry entry =
         MakeEntry(stored, attributes, Crc32(data), data.size(), deflated.size, modified);
-    const std::uint64_t offset = endOfCentralDir_.OffsetOfStartOfCentralDirectory;
     entry.Central.RelativeOffsetOfLocalHeader = static_cast<std::uint32_t>(offset);
 
     // Reserving the final length first makes a lack of space show before anything is written.

@@ -9,7 +9,7 @@
 
 namespace {
 
-constexpr std::size_t kPieceSize = 64 * 1024;
+constexpr std::size_t kPieceSize = std::size_t{64} * 1024;
 
 class DeflateStream {
 public:

@@ -20,7 +20,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::size_t kChunk = 256 * 1024;
+constexpr std::size_t kChunk = std::size_t{256} * 1024;
 constexpr std::uint64_t kLongestComment = 65535;
 
 class Descriptor {
@@ -138,9 +138,8 @@ private:
     bool Emit(std::span<const std::byte> bytes) {
         written_ += bytes.size();
         if (written_ > info_.UncompressedSize) return false;
-        crc_ = static_cast<std::uint32_t>(
-            ::crc32(crc_, reinterpret_cast<const Bytef*>(bytes.data()),
-                    static_cast<uInt>(bytes.size())));
+        crc_ = static_cast<std::uint32_t>(::crc32(
+            crc_, reinterpret_cast<const Bytef*>(bytes.data()), static_cast<uInt>(bytes.size())));
         return WriteAll(out_, bytes);
     }
 
@@ -222,12 +221,15 @@ bool ExtractEntry(const TKAZipFile& zip, const TCentralDirectoryFile& c, int fol
 }  // namespace
 
 std::vector<ExtractedVideo> ExtractTopLevelVideos(const fs::path& zipPath, const fs::path& folder) {
+    // The chosen archive may be reached through a link; only reading goes through it.
+    std::error_code error;
+    const fs::path real = fs::canonical(zipPath, error);
     std::optional<TKAZipFile> zip;
     try {
-        zip = TKAZipFile::Open(zipPath, TKAZipFile::Access::Read);
+        if (!error) zip = TKAZipFile::Open(real, TKAZipFile::Access::Read);
     } catch (const EKAZipError&) {
-        return {};
     }
+    if (!zip) return {};
     const Descriptor directory(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     std::vector<ExtractedVideo> videos;
     for (const auto& entry : ReadEntries(*zip)) {
