@@ -75,10 +75,37 @@ std::vector<std::byte> ReadRest(std::istream& source) {
     return data;
 }
 
+bool IsValidUtf8(const std::string& text) {
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        const std::size_t length = lead < 0x80                   ? 1
+                                   : lead >= 0xC2 && lead < 0xE0 ? 2
+                                   : lead >= 0xE0 && lead < 0xF0 ? 3
+                                   : lead >= 0xF0 && lead < 0xF5 ? 4
+                                                                 : 0;
+        if (length == 0 || i + length > text.size()) return false;
+        for (std::size_t k = 1; k < length; ++k) {
+            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
+        }
+        i += length;
+    }
+    return true;
+}
+
+// Names are the file system's bytes, UTF-8 on this desktop. Bit 11 tells other readers so; an
+// ASCII name reads the same either way and keeps the flag clear.
+std::uint16_t NameFlags(const std::string& name) {
+    const bool ascii = std::all_of(name.begin(), name.end(),
+                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    return ascii || !IsValidUtf8(name) ? 0 : 0x0800;
+}
+
 TKAZipEntriesEntry MakeEntry(const std::string& name, std::uint32_t attributes, std::uint32_t crc,
                              std::uint64_t size, std::uint64_t stored, std::time_t modified) {
     const DosTimeDate stamp = ToDosTimeDate(modified);
     TZipFileInfo info;
+    info.GeneralPurposeBitFlag = NameFlags(name);
     info.CompressionMethod = size > 0 ? 8 : 0;
     info.LastModFileTime = stamp.time;
     info.LastModFileDate = stamp.date;

@@ -16,7 +16,7 @@ std::string Quoted(const std::filesystem::path& path) {
 
 // Opens a regular file only: O_NONBLOCK keeps a FIFO at path from hanging the open.
 int OpenRegular(const std::filesystem::path& path, int flags) {
-    const int fd = ::open(path.c_str(), flags | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0644);
+    const int fd = ::open(path.c_str(), flags | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0600);
     if (fd < 0) return -1;
     struct stat info {};
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {

@@ -184,13 +184,19 @@ TEST_F(KAZipTest, StoredNames) {
     }
     EXPECT_TRUE(SameNameIgnoringCase("Übung.avi", "üBUNG.AVI"));
     EXPECT_FALSE(SameNameIgnoringCase("Übung.avi", "Ubung.avi"));
-    // Non-ASCII names keep their bytes, with flag bit 11 clear.
+    // Non-ASCII names keep their bytes and set flag bit 11, so that readers which honour it
+    // (Python, 7-Zip) show them right; the archive is the user's alone.
     const auto archive = dir_ / "n.zip";
     PackIntoZipArchive(zip_, archive, Source("Grüße.avi", "abc"));
     const std::string bytes = ReadText(archive);
     EXPECT_EQ(bytes.substr(30, 11), "Grüße.avi");
-    EXPECT_EQ(LittleEndian(bytes, 6, 2), 0u);
+    EXPECT_EQ(LittleEndian(bytes, 6, 2), 0x0800u);
     EXPECT_EQ(UnzipTest(archive).exitCode, 0);
+    const auto extracted = PythonExtract(archive, dir_ / "python");
+    EXPECT_EQ(extracted.output, "Grüße.avi\n");
+    EXPECT_EQ(ReadText(dir_ / "python" / "Grüße.avi"), "abc");
+    EXPECT_EQ(fs::status(archive).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
 }
 
 TEST_F(KAZipTest, FolderEntriesWithRelativePaths) {
