@@ -27,9 +27,9 @@ Arguments XdgEmailArguments(const MapiMessage& message);
 // The Simple MAPI result for xdg-email's exit status.
 ULONG ResultOfExit(int status);
 
-// How a started program ended: its exit status, or none when it still runs after the wait (it is
-// then left to run and reaped in the background). MAPI_E_FAILURE-worthy outcomes (it could not
-// be started, it died from a signal) read as -1.
+// Runs program with args, its input from /dev/null, and waits at most wait for it: its exit
+// status, -1 when it could not be started or died from a signal, or none when it still runs (it
+// is then left to run and reaped in the background). Any thread.
 std::optional<int> RunProgram(const std::filesystem::path& program,
                               const std::vector<std::string>& args, std::chrono::milliseconds wait);
 

@@ -4,16 +4,15 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "mail/SendMail.h"
+#include "tests/support/program.h"
 #include "tests/unit/mail_test_support.h"
 
 using namespace platform::mapi;
@@ -21,15 +20,6 @@ using mail::TMAPIMail;
 namespace fs = std::filesystem;
 
 namespace {
-
-bool WaitFor(const fs::path& path) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (!fs::exists(path)) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
-}
 
 void WriteFile(const fs::path& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;
@@ -100,7 +90,8 @@ protected:
 
     // The arguments the mail program was started with.
     std::vector<std::string> Recorded() const {
-        EXPECT_TRUE(WaitFor(Record())) << "the mail program was not started";
+        EXPECT_TRUE(korvex::test::WaitUntil([&] { return fs::exists(Record()); }))
+            << "the mail program was not started";
         std::ifstream in(Record(), std::ios::binary);
         std::vector<std::string> args;
         std::string arg;
