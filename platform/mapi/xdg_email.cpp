@@ -127,9 +127,11 @@ std::optional<int> RunProgram(const std::filesystem::path& program,
     for (std::string& arg : copies) argv.push_back(arg.data());
     argv.push_back(nullptr);
 
-    // Nothing to read: a text-mode handler must not take over the program's terminal.
+    // Nothing to read: a text-mode handler must not take over the program's terminal. The mail
+    // program may outlive us; it must not hold our files (an archive, the instance lock) open.
     SpawnActions actions;
     ::posix_spawn_file_actions_addopen(actions.get(), STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    ::posix_spawn_file_actions_addclosefrom_np(actions.get(), STDERR_FILENO + 1);
     pid_t pid = -1;
     if (::posix_spawn(&pid, name.c_str(), actions.get(), nullptr, argv.data(), environ) != 0) {
         return -1;
