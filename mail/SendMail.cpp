@@ -1,7 +1,6 @@
 #include "mail/SendMail.h"
 
 #include <array>
-#include <cctype>
 #include <cstddef>
 #include <deque>
 
@@ -33,10 +32,13 @@ private:
     LHANDLE handle_;
 };
 
+// Whether text begins with prefix (upper case) in any case of its ASCII letters; the user's
+// locale has no say in it.
 bool StartsWithUpper(const std::string& text, std::string_view prefix) {
     if (text.size() < prefix.size()) return false;
     for (std::size_t i = 0; i < prefix.size(); ++i) {
-        if (std::toupper(static_cast<unsigned char>(text[i])) != prefix[i]) return false;
+        const char c = text[i];
+        if ((c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c) != prefix[i]) return false;
     }
     return true;
 }
