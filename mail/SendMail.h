@@ -1,17 +1,22 @@
 // TMAPIMail: hands a message with file attachments to the user's mail program, which opens its
 // compose window for the user to address and send it.
 //
-// How the program mails a file (on the GUI thread):
+// How the program mails a packed recording (on the GUI thread, only when packing left a file):
 //
-//     mail::TMAPIMail mail;
-//     mail.Subject = name;
-//     mail.Attachments.push_back(archivePath);   // full path of an existing file
-//     mail.Send();                               // may throw mail::EMapiError
+//     try {
+//         mail::TMAPIMail mail;                    // freed on every way out
+//         mail.Subject = CurrentVideoName;         // may be empty
+//         mail.Attachments.push_back(archivePath); // full path of the archive
+//         mail.Send();                             // result not needed: a failure is silent
+//     } catch (const mail::EMapiError& error) {
+//         // show error.what() as the application's error report does
+//     }
 //
-// Send returns once the mail program has the message (it does not wait for the user to send
-// it); false with LastError set when it could not be handed over, silently. It throws
-// EMapiError, whose what() is the text to show, only when a default mail profile exists and the
-// logon to it fails.
+// Send returns once the mail program has the message, not when the user has sent it; it blocks
+// for as long as xdg-email takes to start the mail program, at most platform::mapi::kLaunchWait. It
+// returns false with LastError set when the message could not be handed over, and throws EMapiError
+// only when a default mail profile exists and the logon to it fails. Texts are UTF-8. Neither Qt
+// nor X11.
 #pragma once
 
 #include <optional>
