@@ -1,5 +1,5 @@
 korvex_test(app_videonames_test LABEL unit
-  SOURCES unit/app_videonames_test.cpp LIBS korvex_app_core)
+  SOURCES unit/app_videonames_test.cpp LIBS korvex_app_core korvex_videolist)
 korvex_test(app_hookmessages_test LABEL unit
   SOURCES unit/app_hookmessages_test.cpp LIBS korvex_app_core)
 korvex_test(app_catalogue_test LABEL unit

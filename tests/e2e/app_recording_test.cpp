@@ -269,6 +269,30 @@ TEST_F(Recording, ClosingWithVideosAsksAndNoKeepsThem) {
     EXPECT_TRUE(fs::exists(home / "Video" / "lonely.zip"));
 }
 
+// Delete acts on the file the chosen entry stands for, whatever its name holds: " Rand .avi" is
+// listed as " Rand " and is not "Rand.avi"; "zz.avi.avi" is listed as "zz".
+TEST_F(Recording, DeleteRemovesExactlyTheListedFile) {
+    const fs::path folder = home / "Video";
+    fs::create_directories(folder);
+    for (const char* name : {" Rand .avi", "Rand.avi", "zz.avi.avi", "zz.avi.zip"}) {
+        std::ofstream(folder / name) << "x";
+    }
+    Start();
+    auto deleteEntry = [&](const std::string& keys) {
+        ClickAt(main, 60, 50);
+        Key(keys);
+        ClickAt(main, 60, 50, 3);
+        Key("Down Return");
+    };
+    deleteEntry("Home Return");
+    EXPECT_TRUE(WaitUntil([&] { return !fs::exists(folder / " Rand .avi"); }));
+    EXPECT_TRUE(fs::exists(folder / "Rand.avi"));
+    deleteEntry("End Return");
+    EXPECT_TRUE(WaitUntil([&] { return !fs::exists(folder / "zz.avi.avi"); }));
+    EXPECT_FALSE(fs::exists(folder / "zz.avi.zip"));
+    EXPECT_TRUE(fs::exists(folder / "Rand.avi"));
+}
+
 TEST_F(Recording, RegionFrameMaximisesAndRestoresExactly) {
     Start();
     PressRecord();
