@@ -4,6 +4,7 @@
 #include <cstring>
 #include <new>
 
+#include "platform/mapi/thunderbird.h"
 #include "platform/mapi/xdg_email.h"
 
 namespace platform::mapi {
@@ -36,6 +37,8 @@ ULONG XdgEmail::MAPISendMail(LHANDLE, ULONG, const MapiMessage* message, FLAGS f
     if (!Available()) return MAPI_USER_ABORT;
     if (message == nullptr) return MAPI_E_INVALID_MESSAGE;
     if ((flags & MAPI_DIALOG) == 0) return MAPI_E_NOT_SUPPORTED;
+    if (const auto thunderbird = MailtoThunderbird(launchWait_))
+        return ComposeInThunderbird(*thunderbird, *message, launchWait_);
     const Arguments arguments = XdgEmailArguments(*message);
     if (arguments.refusal != SUCCESS_SUCCESS) return arguments.refusal;
     const std::optional<int> status = RunProgram(*program_, arguments.args, launchWait_);

@@ -129,7 +129,9 @@ inline constexpr std::chrono::milliseconds kLaunchWait{5000};
 // MAPI_E_ATTACHMENT_NOT_FOUND, 3 (no mail program) MAPI_E_LOGIN_FAILURE, 5 (a file cannot be
 // read) MAPI_E_ATTACHMENT_OPEN_FAILURE, anything else MAPI_E_FAILURE. A recipient of class
 // MAPI_ORIG gives MAPI_E_BAD_RECIPTYPE; one without name and address is left for the user to
-// fill in.
+// fill in. When the mailto handler is Thunderbird, it is started directly instead, with the same
+// outcomes (thunderbird.h): xdg-email would hand it attachment paths that it splits at commas.
+// The wait then bounds the query for the handler and the start of Thunderbird each.
 class XdgEmail final : public EntryPoints {
 public:
     explicit XdgEmail(std::chrono::milliseconds launchWait = kLaunchWait)

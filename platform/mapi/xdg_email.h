@@ -4,8 +4,10 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/mapi/mapi.h"
@@ -24,6 +26,16 @@ struct Arguments {
 };
 Arguments XdgEmailArguments(const MapiMessage& message);
 
+// Passes each recipient's class and text (its address, else its name) to add, skipping those
+// without either. MAPI_E_BAD_RECIPTYPE for a class other than To, Cc and Bcc.
+ULONG ForEachRecipient(const MapiMessage& message,
+                       const std::function<void(ULONG recipClass, const char* text)>& add);
+
+// Passes each attachment's path, made absolute, to add and stops at the first result add
+// returns other than SUCCESS_SUCCESS. MAPI_E_ATTACHMENT_NOT_FOUND for an empty path.
+ULONG ForEachAttachment(const MapiMessage& message,
+                        const std::function<ULONG(const std::filesystem::path&)>& add);
+
 // The Simple MAPI result for xdg-email's exit status.
 ULONG ResultOfExit(int status);
 
@@ -33,7 +45,20 @@ ULONG ResultOfExit(int status);
 std::optional<int> RunProgram(const std::filesystem::path& program,
                               const std::vector<std::string>& args, std::chrono::milliseconds wait);
 
+// Runs program with args as RunProgram does and returns what it wrote to its output, or none
+// when it could not be started, failed or did not finish within the wait. Any thread.
+std::optional<std::string> ReadOutput(const std::filesystem::path& program,
+                                      const std::vector<std::string>& args,
+                                      std::chrono::milliseconds wait);
+
 // The first absolute directory of PATH that holds an executable file of that name.
 std::optional<std::filesystem::path> FindInPath(const std::string& name);
+
+// True for a regular file that we may run.
+bool Executable(const std::filesystem::path& file);
+
+// The absolute entries of a colon-separated list of folders, in order; relative ones would
+// depend on the current folder and are left out.
+std::vector<std::filesystem::path> AbsoluteFolders(std::string_view list);
 
 }  // namespace platform::mapi
