@@ -193,12 +193,24 @@ void TMainForm::FormClose() {
     platform::hotkey::GlobalDeleteAtom(HotKeyId);
 }
 
+void TMainForm::EndWithoutQuestions() {
+    if (endWithoutQuestions_) return;
+    endWithoutQuestions_ = true;
+    if (RecordingActive) StopBranch();
+    close();
+    // Also ends the loop of a question that is open, such as that of a close under way.
+    QCoreApplication::quit();
+}
+
 void TMainForm::DeleteRecordingsOnClose() {
+    if (endWithoutQuestions_) return;
     const std::vector<std::string> videos = files::FindFiles(paths_.VideoFolder, ".avi");
     if (videos.empty() || !Settings.DeleteFilesOnClose) return;
     if (Settings.WarnBeforeDelete) {
         mb::Beep();
-        if (mb::Show(Text(1), Text(16), mb::MB_YESNO | mb::MB_ICONQUESTION) == mb::IDNO) return;
+        const int answer = mb::Show(Text(1), Text(16), mb::MB_YESNO | mb::MB_ICONQUESTION);
+        // A signal that came while the question was open ends the program all the same.
+        if (answer == mb::IDNO || endWithoutQuestions_) return;
     }
     const fs::path folder = paths_.VideoFolder;
     for (const std::string& name : videos) {

@@ -12,6 +12,7 @@
 #include "platform/files/files.h"
 #include "platform/instance/instance.h"
 #include "platform/msgbox/msgbox.h"
+#include "platform/termination/termination.h"
 #include "platform/windows/windows.h"
 #include "region/Korvex_Viewport_Unit.h"
 #include "resources/Resources.h"
@@ -25,6 +26,14 @@ std::string Text(int languageOffset, int id) {
     return std::string(app::CatalogueText(id + languageOffset));
 }
 
+// The box that ends the start: path cannot be created (or used).
+void CannotStart(const std::string& path, int languageOffset) {
+    mb::Beep();
+    mb::Show(Text(languageOffset, 3),
+             Text(languageOffset, 24) + "\r\n" + path + ".\r\n" + Text(languageOffset, 25),
+             mb::MB_ICONERROR);
+}
+
 // The 7z engine is always written afresh, replacing whatever file is there.
 bool WriteArchiveEngine(const app::ProgramPaths& paths, int languageOffset) {
     if (files::FileExists(paths.ArchiveEnginePath)) files::DeleteFile(paths.ArchiveEnginePath);
@@ -32,11 +41,7 @@ bool WriteArchiveEngine(const app::ProgramPaths& paths, int languageOffset) {
     files::WriteWholeFile(paths.ArchiveEnginePath, engine.constData(),
                           static_cast<std::size_t>(engine.size()));
     if (files::FileExists(paths.ArchiveEnginePath)) return true;
-    mb::Beep();
-    mb::Show(Text(languageOffset, 3),
-             Text(languageOffset, 24) + "\r\n" + paths.ArchiveEnginePath + ".\r\n" +
-                 Text(languageOffset, 25),
-             mb::MB_ICONERROR);
+    CannotStart(paths.ArchiveEnginePath, languageOffset);
     return false;
 }
 
@@ -65,9 +70,12 @@ app::WindowPosition StoredPosition() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Nothing is written, not even the instance lock, into a folder that is not the user's own.
+    const std::string temp = files::TempFolder();
+    const bool tempUsable = files::PrepareTempFolder(temp);
     std::unique_ptr<platform::instance::InstanceLock> lock;
-    if (platform::instance::InstanceLock::Acquire("KORVEX", &lock) ==
-        platform::instance::LockResult::AlreadyHeld) {
+    if (tempUsable && platform::instance::InstanceLock::Acquire("KORVEX", &lock) ==
+                          platform::instance::LockResult::AlreadyHeld) {
         if (auto first = platform::windows::FindWindowByTitle("Korvex!")) {
             platform::windows::RestoreAndActivate(*first);
         }
@@ -76,9 +84,14 @@ int main(int argc, char** argv) {
 
     QApplication application(argc, argv);
     application.setQuitOnLastWindowClosed(true);
+    platform::termination::TerminationSignals terminationSignals;
 
-    const app::ProgramPaths paths = app::PathsFor(files::TempFolder());
     const int languageOffset = DecideLanguage();
+    if (!tempUsable) {
+        CannotStart(temp, languageOffset);
+        return 1;
+    }
+    const app::ProgramPaths paths = app::PathsFor(temp);
     if (!WriteArchiveEngine(paths, languageOffset)) return 1;
 
     app::TMainForm mainForm(paths, languageOffset, StoredPosition());
@@ -89,7 +102,9 @@ int main(int argc, char** argv) {
         [&mainForm] { return mainForm.IsStartPending(); });
     viewPort.OnClosedByUser = [&mainForm] { mainForm.RegionWindowClosed(); };
     mainForm.SetRegionWindow(&viewPort);
+    terminationSignals.OnSignal = [&mainForm](int) { mainForm.EndWithoutQuestions(); };
     const int result = application.exec();
+    terminationSignals.OnSignal = nullptr;
     mainForm.SetRegionWindow(nullptr);
     return result;
 }

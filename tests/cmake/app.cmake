@@ -12,3 +12,5 @@ add_dependencies(app_start_test korvex)
 korvex_test(app_recording_test LABEL e2e TIMEOUT 600
   SOURCES e2e/app_recording_test.cpp LIBS korvex_test_program korvex_minireg)
 add_dependencies(app_recording_test korvex)
+target_compile_definitions(app_start_test PRIVATE
+  KORVEX_HOOKLIB_FILE="$<TARGET_FILE:korvex_hooklib>")

@@ -57,7 +57,7 @@ std::filesystem::path ProgramBinary() {
 }
 
 Program::Program(const std::filesystem::path& binary, const std::filesystem::path& home,
-                 const std::string& locale) {
+                 const std::string& locale, const Environment& environment) {
     std::filesystem::create_directories(home);
     pid_ = fork();
     if (pid_ == 0) {
@@ -65,6 +65,13 @@ Program::Program(const std::filesystem::path& binary, const std::filesystem::pat
         setenv("XDG_RUNTIME_DIR", home.c_str(), 1);
         setenv("XDG_CONFIG_HOME", (home / "config").c_str(), 1);
         setenv("LC_ALL", locale.c_str(), 1);
+        for (const auto& [name, value] : environment) {
+            if (value.empty()) {
+                unsetenv(name.c_str());
+            } else {
+                setenv(name.c_str(), value.c_str(), 1);
+            }
+        }
         execl(binary.c_str(), binary.c_str(), static_cast<char*>(nullptr));
         _exit(127);
     }
@@ -75,6 +82,10 @@ Program::~Program() {
         kill(pid_, SIGKILL);
         WaitForExit();
     }
+}
+
+void Program::Signal(int signal) {
+    if (Running()) kill(pid_, signal);
 }
 
 bool Program::Running() {

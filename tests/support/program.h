@@ -9,6 +9,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace korvex::test {
@@ -27,12 +28,15 @@ bool FileHeldOpen(const std::filesystem::path& path);
 bool WaitUntilWritten(const std::filesystem::path& path,
                       std::chrono::milliseconds timeout = std::chrono::seconds(20));
 
+// Environment variables set (or, with an empty value, unset) after the program's defaults.
+using Environment = std::vector<std::pair<std::string, std::string>>;
+
 class Program {
 public:
     // Starts the program binary with TEMP, XDG_RUNTIME_DIR and XDG_CONFIG_HOME under home
     // (created if needed) and the locale given, German unless a test asks for another.
     Program(const std::filesystem::path& binary, const std::filesystem::path& home,
-            const std::string& locale = "de_DE.UTF-8");
+            const std::string& locale = "de_DE.UTF-8", const Environment& environment = {});
     ~Program();  // kills the program if it still runs
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
@@ -40,6 +44,8 @@ public:
     // The exit status once the program has ended within the timeout.
     std::optional<int> WaitForExit(std::chrono::milliseconds timeout = std::chrono::seconds(20));
     bool Running();
+    pid_t Pid() const { return pid_; }
+    void Signal(int signal);
 
 private:
     pid_t pid_ = -1;
