@@ -67,6 +67,17 @@ app::WindowPosition StoredPosition() {
     return {settings.WindowLeft, settings.WindowTop};
 }
 
+// The toolbar, the region frame and the screen capture all count device pixels, whatever
+// Xft.dpi says: no scaling of windows, and fonts sized as at 96 dots per inch, so that texts
+// fit the controls' fixed sizes. Set before the QApplication reads them.
+void UseDevicePixels() {
+    qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
+    qunsetenv("QT_SCALE_FACTOR");
+    qunsetenv("QT_SCREEN_SCALE_FACTORS");
+    qunsetenv("QT_AUTO_SCREEN_SCALE_FACTOR");
+    qputenv("QT_FONT_DPI", "96");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -82,6 +93,7 @@ int main(int argc, char** argv) {
         return 0;
     }
 
+    UseDevicePixels();
     QApplication application(argc, argv);
     application.setQuitOnLastWindowClosed(true);
     platform::termination::TerminationSignals terminationSignals;

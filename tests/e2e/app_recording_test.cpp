@@ -7,7 +7,6 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <regex>
 
 #include "app/MiniReg.h"
 #include "tests/support/media_probe.h"
@@ -20,30 +19,6 @@ using namespace korvex::test;
 namespace {
 
 const char kRegionTitle[] = "^Aufnahmebereich einstellen und Aufnahme starten\\.\\.\\.$";
-
-struct Geometry {
-    int x = 0, y = 0, width = 0, height = 0;
-};
-
-Geometry WindowGeometry(const std::string& window) {
-    const auto r = RunCommand("xdotool getwindowgeometry --shell " + window);
-    Geometry g;
-    std::smatch m;
-    auto value = [&](const char* key) {
-        std::regex re(std::string(key) + "=(-?[0-9]+)");
-        return std::regex_search(r.output, m, re) ? std::stoi(m[1]) : -1;
-    };
-    g.x = value("X");
-    g.y = value("Y");
-    g.width = value("WIDTH");
-    g.height = value("HEIGHT");
-    return g;
-}
-
-void ClickAt(const std::string& window, int x, int y, int button = 1) {
-    RunCommand("xdotool mousemove --window " + window + " " + std::to_string(x) + " " +
-               std::to_string(y) + " click " + std::to_string(button));
-}
 
 // The chunk tree of an AVI file with the frames of each 'movi' left out (their number depends
 // on the length), and whether the main header claims an index.

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <regex>
 #include <sstream>
 #include <thread>
 
@@ -49,6 +50,21 @@ bool FileHeldOpen(const std::filesystem::path& path) {
 
 bool WaitUntilWritten(const std::filesystem::path& path, std::chrono::milliseconds timeout) {
     return WaitUntil([&] { return std::filesystem::exists(path) && !FileHeldOpen(path); }, timeout);
+}
+
+Geometry WindowGeometry(const std::string& window) {
+    const auto r = RunCommand("xdotool getwindowgeometry --shell " + window);
+    auto value = [&](const char* key) {
+        std::smatch m;
+        const std::regex re(std::string(key) + "=(-?[0-9]+)");
+        return std::regex_search(r.output, m, re) ? std::stoi(m[1]) : -1;
+    };
+    return {value("X"), value("Y"), value("WIDTH"), value("HEIGHT")};
+}
+
+void ClickAt(const std::string& window, int x, int y, int button) {
+    RunCommand("xdotool mousemove --window " + window + " " + std::to_string(x) + " " +
+               std::to_string(y) + " click " + std::to_string(button));
 }
 
 std::filesystem::path ProgramBinary() {

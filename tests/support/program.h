@@ -31,6 +31,14 @@ bool WaitUntilWritten(const std::filesystem::path& path,
 // Environment variables set (or, with an empty value, unset) after the program's defaults.
 using Environment = std::vector<std::pair<std::string, std::string>>;
 
+struct Geometry {
+    int x = 0, y = 0, width = 0, height = 0;
+};
+// Where a window is and how large, as xdotool reports it; -1 for what it cannot tell.
+Geometry WindowGeometry(const std::string& window);
+// A click with the given mouse button at (x, y) of the window.
+void ClickAt(const std::string& window, int x, int y, int button = 1);
+
 class Program {
 public:
     // Starts the program binary with TEMP, XDG_RUNTIME_DIR and XDG_CONFIG_HOME under home
