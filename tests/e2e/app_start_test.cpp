@@ -43,6 +43,16 @@ bool IsActive(const std::string& window) {
     return r.exitCode == 0 && r.output.substr(0, r.output.find('\n')) == window;
 }
 
+// Waits for the start-up error box of that title and closes it.
+void CloseErrorBox(const std::string& title) {
+    std::vector<std::string> boxes;
+    ASSERT_TRUE(WaitUntil([&] {
+        boxes = FindWindows(title);
+        return !boxes.empty();
+    })) << title;
+    RunCommand("xdotool windowactivate --sync " + boxes.front() + " key Return");
+}
+
 void CloseWithAltF4(const std::string& window) {
     RunCommand("xdotool windowactivate --sync " + window + " key --clearmodifiers alt+F4");
 }
@@ -169,12 +179,7 @@ TEST_F(ProgramStart, AFolderOthersCouldWriteEndsTheStartTouchingNothing) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         Program korvex(ProgramBinary(), home, "de_DE.UTF-8", c.environment);
-        std::vector<std::string> boxes;
-        ASSERT_TRUE(WaitUntil([&] {
-            boxes = FindWindows("^FEHLER$");
-            return !boxes.empty();
-        }));
-        RunCommand("xdotool windowactivate --sync " + boxes.front() + " key Return");
+        CloseErrorBox("^FEHLER$");
         EXPECT_EQ(korvex.WaitForExit(), 1);
         EXPECT_TRUE(fs::is_empty(c.folder));
     }
@@ -187,12 +192,7 @@ TEST_F(ProgramStart, AnUncreatableWorkingFolderEndsTheStartWithItsMessage) {
         blocker << "x";
     }
     Program korvex(ProgramBinary(), home);
-    std::vector<std::string> boxes;
-    ASSERT_TRUE(WaitUntil([&] {
-        boxes = FindWindows("^FEHLER$");
-        return !boxes.empty();
-    }));
-    RunCommand("xdotool windowactivate --sync " + boxes.front() + " key Return");
+    CloseErrorBox("^FEHLER$");
     EXPECT_EQ(korvex.WaitForExit(), 1);
     EXPECT_FALSE(fs::exists(home / "Korvex.dll"));
     EXPECT_FALSE(fs::exists(home / "7za.dll"));
@@ -204,11 +204,6 @@ TEST_F(ProgramStart, AnEnglishLocaleSpeaksEnglish) {
         blocker << "x";
     }
     Program korvex(ProgramBinary(), home, "en_GB.UTF-8");
-    std::vector<std::string> boxes;
-    ASSERT_TRUE(WaitUntil([&] {
-        boxes = FindWindows("^ERROR$");
-        return !boxes.empty();
-    }));
-    RunCommand("xdotool windowactivate --sync " + boxes.front() + " key Return");
+    CloseErrorBox("^ERROR$");
     EXPECT_EQ(korvex.WaitForExit(), 1);
 }
