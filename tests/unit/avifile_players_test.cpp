@@ -174,8 +174,8 @@ protected:
     // Checks that readers find the frames written, of which the last second (5 frames) may be
     // missing from the headers and the index where not even the index of that second fitted;
     // returns the frames that the headers claim.
-    int ExpectPlaysUpTo(const std::filesystem::path& path, int written,
-                        const std::string& expected, int mayMiss) {
+    int ExpectPlaysUpTo(const std::filesystem::path& path, int written, const std::string& expected,
+                        int mayMiss) {
         const auto probe = ProbeVideo(path);
         EXPECT_EQ(probe.count("errors"), 0u) << probe.at("errors");
         const int claimed = std::stoi(probe.at("nb_frames"));
