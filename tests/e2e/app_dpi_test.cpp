@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "tests/support/media_probe.h"
-#include "tests/support/moving_pattern.h"
+#include "harness/media_probe.h"
+#include "harness/moving_pattern.h"
 #include "tests/support/program.h"
 
 namespace fs = std::filesystem;

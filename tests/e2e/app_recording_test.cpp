@@ -9,7 +9,7 @@
 #include <functional>
 
 #include "app/MiniReg.h"
-#include "tests/support/media_probe.h"
+#include "harness/media_probe.h"
 #include "tests/support/program.h"
 #include "tests/unit/avifile_test_support.h"
 

@@ -9,7 +9,7 @@
 #include <sstream>
 #include <thread>
 
-#include "tests/support/media_probe.h"
+#include "harness/media_probe.h"
 
 namespace korvex::test {
 
