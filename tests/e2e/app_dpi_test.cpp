@@ -22,16 +22,6 @@ void SetDpi(int dpi) {
     RunCommand("printf 'Xft.dpi: " + std::to_string(dpi) + "\\n' | xrdb -merge");
 }
 
-std::string WaitForWindow(const std::string& title) {
-    std::string found;
-    WaitUntil([&] {
-        const auto ids = FindWindows(title);
-        if (!ids.empty()) found = ids.front();
-        return !ids.empty();
-    });
-    return found;
-}
-
 // What the screen shows in the middle 200 x 80 pixels of the rectangle, where the frame draws
 // its rings and its size, as packed RGB24 rows.
 std::string MiddleOf(const Geometry& g) {

@@ -66,16 +66,6 @@ protected:
         }));
     }
 
-    std::string WaitForWindow(const std::string& title) {
-        std::string found;
-        WaitUntil([&] {
-            auto ids = FindWindows(title);
-            if (!ids.empty()) found = ids.front();
-            return !ids.empty();
-        });
-        return found;
-    }
-
     bool WaitGone(const std::string& title) {
         return WaitUntil([&] { return FindWindows(title).empty(); });
     }

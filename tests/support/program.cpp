@@ -34,6 +34,16 @@ std::vector<std::string> FindWindows(const std::string& titlePattern) {
     return ids;
 }
 
+std::string WaitForWindow(const std::string& titlePattern) {
+    std::string found;
+    WaitUntil([&] {
+        const auto ids = FindWindows(titlePattern);
+        if (!ids.empty()) found = ids.front();
+        return !ids.empty();
+    });
+    return found;
+}
+
 bool FileHeldOpen(const std::filesystem::path& path) {
     namespace fs = std::filesystem;
     std::error_code ec;

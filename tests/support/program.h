@@ -21,6 +21,9 @@ bool WaitUntil(const std::function<bool()>& cond,
 // Visible windows whose title matches the regular expression, as xdotool finds them.
 std::vector<std::string> FindWindows(const std::string& titlePattern);
 
+// The first visible window whose title matches, once there is one; empty after the timeout.
+std::string WaitForWindow(const std::string& titlePattern);
+
 // Whether some process holds the file open (a recording still being finished).
 bool FileHeldOpen(const std::filesystem::path& path);
 
