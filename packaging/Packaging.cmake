@@ -64,9 +64,15 @@ set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 set(CPACK_DEBIAN_PACKAGE_SECTION video)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE ${KORVEX_HOMEPAGE})
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# Files and folders are opened and shown, and mail composed, through the desktop's own tools.
+# Files and folders are opened and shown, and mail composed, through the desktop's own tools;
+# the libraries are added when cpack runs, once the binaries exist.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS xdg-utils)
+file(GENERATE OUTPUT ${korvex_pkg_out}/CPackProjectConfig.cmake CONTENT "\
+set(korvex_binaries $<TARGET_FILE:korvex> $<TARGET_FILE:korvex_hooklib> ${KORVEX_7Z_ENGINE})
+set(korvex_shlibdeps_dir ${korvex_pkg_out}/shlibdeps)
+include(${korvex_pkg}/ShlibDeps.cmake)
+")
+set(CPACK_PROJECT_CONFIG_FILE ${korvex_pkg_out}/CPackProjectConfig.cmake)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION [[small screen recorder for the X11 desktop
 Korvex marks a region of the screen with a semi-transparent frame and records
