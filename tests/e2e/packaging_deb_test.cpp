@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <sstream>
 
+#include "harness/media_probe.h"
 #include "tests/support/installed_files.h"
-#include "tests/support/media_probe.h"
 #include "tests/support/program.h"
 
 namespace fs = std::filesystem;

@@ -8,8 +8,8 @@
 #include <regex>
 #include <sstream>
 
+#include "harness/media_probe.h"
 #include "tests/support/installed_files.h"
-#include "tests/support/media_probe.h"
 
 namespace fs = std::filesystem;
 using namespace korvex::test;
