@@ -1,5 +1,6 @@
 // Program entry: one copy at a time, the splash (which writes out the embedded 7z engine), the
-// main window and the dialogs, the message loop, and every file the start wrote removed again at the end.
+// main window and the dialogs, the message loop, and every file the start wrote removed again at
+// the end.
 #include <QApplication>
 #include <memory>
 
@@ -12,6 +13,7 @@
 #include "platform/files/files.h"
 #include "platform/instance/instance.h"
 #include "platform/msgbox/msgbox.h"
+#include "platform/termination/termination.h"
 #include "platform/windows/windows.h"
 #include "region/Korvex_Viewport_Unit.h"
 
@@ -20,7 +22,7 @@ namespace {
 namespace files = platform::files;
 namespace mb = platform::msgbox;
 
-// The box that ends the start: path cannot be created.
+// The box that ends the start: path cannot be created (or used).
 void CannotStart(const std::string& path, int languageOffset) {
     using app::Msg;
     mb::Beep();
@@ -30,23 +32,43 @@ void CannotStart(const std::string& path, int languageOffset) {
              mb::MB_ICONERROR);
 }
 
+// The toolbar, the region frame and the screen capture all count device pixels, whatever
+// Xft.dpi says: no scaling of windows, and fonts sized as at 96 dots per inch, so that texts
+// fit the controls' fixed sizes. Set before the QApplication reads them.
+void UseDevicePixels() {
+    qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
+    qunsetenv("QT_SCALE_FACTOR");
+    qunsetenv("QT_SCREEN_SCALE_FACTORS");
+    qunsetenv("QT_AUTO_SCREEN_SCALE_FACTOR");
+    qputenv("QT_FONT_DPI", "96");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Nothing is written, not even the instance lock, into a folder that is not the user's own.
+    const std::string temp = files::TempFolder();
+    const bool tempUsable = files::PrepareTempFolder(temp);
     std::unique_ptr<platform::instance::InstanceLock> lock;
-    if (platform::instance::InstanceLock::Acquire("KORVEX", &lock) ==
-        platform::instance::LockResult::AlreadyHeld) {
+    if (tempUsable && platform::instance::InstanceLock::Acquire("KORVEX", &lock) ==
+                          platform::instance::LockResult::AlreadyHeld) {
         if (auto first = platform::windows::FindWindowByTitle("Korvex!")) {
             platform::windows::RestoreAndActivate(*first);
         }
         return 0;
     }
 
+    UseDevicePixels();
     QApplication application(argc, argv);
     application.setQuitOnLastWindowClosed(true);
     platform::aboutbox::InstallAboutBox();
+    platform::termination::TerminationSignals terminationSignals;
 
-    const app::ProgramPaths paths = app::PathsFor(files::TempFolder());
+    if (!tempUsable) {
+        CannotStart(temp, dialogs::DecideLanguage());
+        return 1;
+    }
+    const app::ProgramPaths paths = app::PathsFor(temp);
     // The splash decides the language and writes the 7z engine; start-up waits for its course.
     dialogs::TInfo_Form infoForm(paths.ArchiveEnginePath);
     if (!infoForm.Created()) {
@@ -65,7 +87,9 @@ int main(int argc, char** argv) {
     mainForm.SetRegionWindow(&viewPort);
     dialogs::TOptions_Form optionsForm(mainForm.Language());
     mainForm.SetOptionsDialog(&optionsForm);
+    terminationSignals.OnSignal = [&mainForm](int) { mainForm.EndWithoutQuestions(); };
     const int result = application.exec();
+    terminationSignals.OnSignal = nullptr;
     mainForm.SetOptionsDialog(nullptr);
     mainForm.SetRegionWindow(nullptr);
     return result;
