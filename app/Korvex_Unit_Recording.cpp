@@ -44,8 +44,8 @@ RecordPictures RecordPicturesIn(RecordState state) {
 
 }  // namespace
 
-// Marks a message box of the recording control, or the options dialog, as open for its lifetime: ToggleRecording
-// ignores the button and Win+S meanwhile.
+// Marks a message box of the recording control, or the options dialog, as open for its lifetime:
+// ToggleRecording ignores the button and Win+S meanwhile.
 class TMainForm::DialogScope {
 public:
     explicit DialogScope(bool& open) : open_(open) { open_ = true; }

@@ -1,11 +1,11 @@
 #include "dialogs/JpegPicture.h"
 
 // jpeglib.h needs FILE and size_t declared before it.
-#include <cstddef>
-#include <cstdio>
 #include <jpeglib.h>
 
 #include <csetjmp>
+#include <cstddef>
+#include <cstdio>
 #include <memory>
 
 namespace dialogs {
@@ -49,8 +49,7 @@ private:
 };
 
 // Reads header and scan lines into picture; every libjpeg call that may fail is in here.
-bool Decode(jpeg_decompress_struct* info, std::span<const std::uint8_t> data,
-            RgbPicture& picture) {
+bool Decode(jpeg_decompress_struct* info, std::span<const std::uint8_t> data, RgbPicture& picture) {
     jpeg_mem_src(info, data.data(), static_cast<unsigned long>(data.size()));
     if (jpeg_read_header(info, TRUE) != JPEG_HEADER_OK) return false;
     info->out_color_space = JCS_RGB;

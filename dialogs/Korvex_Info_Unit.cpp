@@ -26,8 +26,9 @@ const QColor kBlue(0x00, 0x00, 0xFF);
 // The splash picture, or a null image when it cannot be decoded (the white ground shows).
 QImage SplashPicture() {
     const QByteArray jpeg = resources::PictureData(resources::Picture::Splash);
-    const auto picture = DecodeJpeg(std::span(reinterpret_cast<const std::uint8_t*>(jpeg.constData()),
-                                              static_cast<std::size_t>(jpeg.size())));
+    const auto picture =
+        DecodeJpeg(std::span(reinterpret_cast<const std::uint8_t*>(jpeg.constData()),
+                             static_cast<std::size_t>(jpeg.size())));
     if (!picture) return {};
     return QImage(picture->rgb.data(), picture->width, picture->height, picture->width * 3,
                   QImage::Format_RGB888)
@@ -184,8 +185,8 @@ void TInfo_Form::WWW_LabelClick() {
 void TInfo_Form::ShowFade() {
     setWindowOpacity(fade_.blending ? fade_.opacity / static_cast<double>(kFullOpacity) : 1.0);
     if (Fade_In->interval() != fade_.fadeInIntervalMs) Fade_In->setInterval(fade_.fadeInIntervalMs);
-    for (auto [timer, running] : {std::pair{Fade_In, fade_.fadeInRunning},
-                                  std::pair{Fade_Out, fade_.fadeOutRunning}}) {
+    for (auto [timer, running] :
+         {std::pair{Fade_In, fade_.fadeInRunning}, std::pair{Fade_Out, fade_.fadeOutRunning}}) {
         if (running && !timer->isActive()) timer->start();
         if (!running && timer->isActive()) timer->stop();
     }

@@ -69,11 +69,13 @@ CodecChoice CodecChoiceOf(engine::TScreenCam& cam) {
     return choice;
 }
 
-TOptions_Form::TOptions_Form(int languageOffset) : QDialog(nullptr), LanguageOffset(languageOffset) {
+TOptions_Form::TOptions_Form(int languageOffset)
+    : QDialog(nullptr), LanguageOffset(languageOffset) {
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
     setWindowTitle("Optionen");
-    setWindowIcon(QIcon(QPixmap::fromImage(resources::ToolbarBitmap(resources::Bitmap::ToolsReleased))));
+    setWindowIcon(
+        QIcon(QPixmap::fromImage(resources::ToolbarBitmap(resources::Bitmap::ToolsReleased))));
     setFixedSize(kClientWidth, kClientHeight);
     QPalette white = palette();
     white.setColor(QPalette::Window, Qt::white);
@@ -100,9 +102,9 @@ void TOptions_Form::CreateRecordGroup() {
     Compression_TrackBar->setToolTip(Q(QualityHint(75)));
     Compression_TrackBar->setFocusPolicy(Qt::NoFocus);
     C100_Label = Place<QLabel>(group, "C100_Label", At(395, 68), "1.00");
-    for (QWidget* quality : {static_cast<QWidget*>(C25_Label),
-                             static_cast<QWidget*>(Compression_TrackBar),
-                             static_cast<QWidget*>(C100_Label)}) {
+    for (QWidget* quality :
+         {static_cast<QWidget*>(C25_Label), static_cast<QWidget*>(Compression_TrackBar),
+          static_cast<QWidget*>(C100_Label)}) {
         quality->hide();
     }
     Record_TrackBar =
@@ -114,13 +116,13 @@ void TOptions_Form::CreateRecordGroup() {
     fpsValue_Label = Place<QLabel>(group, "fpsValue_Label", At(182, 108, 53, 16), "");
     fpsValue_Label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     Place<QLabel>(group, "fps15_Label", At(374, 108), "15 fps");
-    HighlightCursor_CheckBox = Place<QCheckBox>(group, "HighlightCursor_CheckBox", At(18, 129),
-                                                "Mauszeiger hervorheben");
+    HighlightCursor_CheckBox =
+        Place<QCheckBox>(group, "HighlightCursor_CheckBox", At(18, 129), "Mauszeiger hervorheben");
     HighlightCursor_CheckBox->setChecked(true);
     MaxLength_SpinEdit = Place<StepOnlySpinEdit>(group, "MaxLength_SpinEdit", At(249, 128, 41, 22));
     MaxLength_SpinEdit->setRange(0, kMaxMinutes);
-    MaxLength_SpinEdit->setToolTip(QString::fromUtf8(
-        "Maximale Aufnahmedauer in Minuten (0 = Autostop deaktiviert)..."));
+    MaxLength_SpinEdit->setToolTip(
+        QString::fromUtf8("Maximale Aufnahmedauer in Minuten (0 = Autostop deaktiviert)..."));
     MaxLength_Label =
         Place<QLabel>(group, "MaxLength_Label", At(296, 132, 128, 16), "Aufnahmedauer (max.)");
 }
@@ -137,8 +139,8 @@ void TOptions_Form::CreateAviFilesGroup() {
     WarningDelete_CheckBox =
         Place<QCheckBox>(group, "WarningDelete_CheckBox", At(249, 22), "Warnung anzeigen");
     WarningDelete_CheckBox->setChecked(true);
-    WarningDelete_CheckBox->setToolTip(QString::fromUtf8(
-        "Vor dem Löschen der Video Dateien wird eine Warnung angezeigt..."));
+    WarningDelete_CheckBox->setToolTip(
+        QString::fromUtf8("Vor dem Löschen der Video Dateien wird eine Warnung angezeigt..."));
     SevenZip_RadioButton = Place<QRadioButton>(group, "SevenZip_RadioButton", At(17, 50),
                                                "Hohe Komprimierung im 7-ZIP Format");
     Zip_RadioButton =
@@ -161,10 +163,11 @@ void TOptions_Form::CreateAviFilesGroup() {
 void TOptions_Form::CreateButtons() {
     Save_Button = Place<QPushButton>(this, "Save_Button", At(26, 328, 75, 25), "&Speichern");
     Save_Button->setDefault(true);
-    ClearSettings_Button = Place<QPushButton>(this, "ClearSettings_Button", At(129, 328, 185, 25),
-                                              QString::fromUtf8("Gespeicherte Einstellungen &löschen"));
-    ClearSettings_Button->setToolTip(QString::fromUtf8(
-        "Korvex! Einstellungen aus der Windows Registry löschen..."));
+    ClearSettings_Button =
+        Place<QPushButton>(this, "ClearSettings_Button", At(129, 328, 185, 25),
+                           QString::fromUtf8("Gespeicherte Einstellungen &löschen"));
+    ClearSettings_Button->setToolTip(
+        QString::fromUtf8("Korvex! Einstellungen aus der Windows Registry löschen..."));
     Cancel_Button = Place<QPushButton>(this, "Cancel_Button", At(341, 328, 75, 25), "&Abbrechen");
     Save_Button->setAutoDefault(true);
     ClearSettings_Button->setAutoDefault(false);
@@ -286,9 +289,9 @@ void TOptions_Form::Compression_TrackBarChange() {
 }
 
 void TOptions_Form::Compressor_LabelDblClick() {
-    for (QWidget* control : {static_cast<QWidget*>(C25_Label),
-                             static_cast<QWidget*>(Compression_TrackBar),
-                             static_cast<QWidget*>(C100_Label)}) {
+    for (QWidget* control :
+         {static_cast<QWidget*>(C25_Label), static_cast<QWidget*>(Compression_TrackBar),
+          static_cast<QWidget*>(C100_Label)}) {
         control->setVisible(control->isHidden());
     }
 }

@@ -45,8 +45,8 @@ std::uint16_t SecondsFromMinutesText(const std::string& text) {
 OptionsControls ControlsFor(const app::SettingsRecord& settings, int codecCount) {
     OptionsControls controls;
     controls.codecSelection = CodecSelection(settings.CompressorIndex, codecCount);
-    controls.frameRate = std::clamp(engine::FramesPerSecondFor(settings.MsPerFrame),
-                                    kMinFrameRate, kMaxFrameRate);
+    controls.frameRate =
+        std::clamp(engine::FramesPerSecondFor(settings.MsPerFrame), kMinFrameRate, kMaxFrameRate);
     controls.quality = std::clamp(settings.Quality / 100, kMinQuality, kMaxQuality);
     controls.highlightCursor = settings.HighlightCursor;
     controls.deleteFiles = settings.DeleteFilesOnClose;
@@ -57,7 +57,8 @@ OptionsControls ControlsFor(const app::SettingsRecord& settings, int codecCount)
 
 void AdoptControls(const OptionsControls& controls, app::SettingsRecord& settings) {
     settings.CompressorIndex = controls.codecSelection;
-    settings.MsPerFrame = static_cast<std::int32_t>(engine::RoundHalfEven(1000.0 / controls.frameRate));
+    settings.MsPerFrame =
+        static_cast<std::int32_t>(engine::RoundHalfEven(1000.0 / controls.frameRate));
     settings.FramesPerSecond = engine::FramesPerSecondFor(settings.MsPerFrame);
     settings.KeyFrameEvery = settings.FramesPerSecond;
     settings.Quality = controls.quality * 100;
