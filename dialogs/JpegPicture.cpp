@@ -1,12 +1,12 @@
 #include "dialogs/JpegPicture.h"
 
-// jpeglib.h needs FILE and size_t declared before it.
-#include <jpeglib.h>
-
 #include <csetjmp>
 #include <cstddef>
 #include <cstdio>
 #include <memory>
+
+// After <cstdio> and <cstddef>: jpeglib.h needs FILE and size_t declared before it.
+#include <jpeglib.h>
 
 namespace dialogs {
 
