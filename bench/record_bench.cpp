@@ -109,7 +109,7 @@ std::string EncoderFor(const std::string& fourcc) {
     static const std::map<std::string, std::string> encoders = {
         {"MSVC", "msvideo1"}, {"CRAM", "msvideo1"}, {"MJPG", "mjpeg"}, {"ZMBV", "zmbv"},
         {"H264", "libx264"},  {"X264", "libx264"},  {"XVID", "mpeg4"}, {"FMP4", "mpeg4"},
-        {"HFYU", "huffyuv"},  {"cvid", "cinepak"}};
+        {"HFYU", "huffyuv"}};
     auto it = encoders.find(fourcc);
     return it == encoders.end() ? std::string() : it->second;
 }
@@ -134,7 +134,7 @@ Figures RecordWithFfmpeg(const Options& o, int width, int height, const fs::path
         " -video_size " + std::to_string(width) + "x" + std::to_string(height) + " -i " +
         korvex::test::Quote(std::string(display) + "+0,0") + " -t " + std::to_string(o.seconds) +
         " -c:v " + encoder +
-        (encoder == "msvideo1" || encoder == "cinepak" || encoder == "huffyuv" || encoder == "zmbv"
+        (encoder == "msvideo1" || encoder == "huffyuv" || encoder == "zmbv"
              ? ""
              : " -pix_fmt yuv420p") +
         " " + korvex::test::Quote(path.string());
