@@ -322,7 +322,8 @@ int TScreenCam::RecordAVI(RecordingRegion& region, const std::string& fileName) 
                 Notify(OnStatus);
             }
 
-            const std::uint32_t spent = (platform::clock::TickMs() - StartTick) - elapsed;
+            const std::uint32_t spent =
+                SpentInPeriod(platform::clock::TickMs() - StartTick, FrameIndex, MsPerFrame);
             const SleepPlan plan = PlanSleep(spent, MsPerFrame);
             for (std::uint32_t i = 0; i < plan.slices && Recording; ++i) {
                 platform::clock::SleepMs(slice);
