@@ -11,8 +11,9 @@
 
 namespace platform::vfw {
 
-// The deflate level: the fastest. Screen content leaves long runs of zeros to XOR, which every
-// level finds; higher levels cost several times the time for a few per cent.
+// The deflate level: the fastest, so that a full-screen key frame stays well inside a frame
+// period. On a full HD desktop level 4 makes key frames about a third as large for twice the
+// deflate time (and the whole recording about half as large for 1.5 times the processor).
 constexpr int kZmbvDeflateLevel = 1;
 
 // Null for a depth other than 8, 16, 24 and 32, or when zlib cannot start.
