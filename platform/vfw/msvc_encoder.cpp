@@ -15,6 +15,9 @@ constexpr std::uint16_t kEightColours = 0x8000;  // set in a block's first colou
 constexpr int kSkipCode = 0x84;                  // the high byte of a skip run starts at this
 constexpr int kLongestSkip = 0x3FF;
 constexpr std::size_t kLongestBlock = 18;  // a flag word and eight colours
+constexpr std::int64_t kOneColourBytes = 2;
+constexpr std::int64_t kTwoColourBytes = 6;
+constexpr std::int64_t kEightColourBytes = kLongestBlock;
 
 // A block's pixels in the order the format codes them: its bottom row first, left to right.
 using BlockPixels = std::array<std::uint16_t, 16>;
@@ -109,11 +112,38 @@ TwoColours SplitInTwo(const BlockPixels& pixels, const std::array<int, N>& set) 
     return fit;
 }
 
+// Two colours for each quarter; the quarters' colour pairs go bottom left, bottom right, top
+// left, top right.
+struct EightColours {
+    std::uint16_t flags = 0;
+    std::array<std::uint16_t, 8> colours{};
+    std::int64_t error = 0;
+};
+
+EightColours FitEight(const BlockPixels& pixels) {
+    static constexpr std::array<std::array<int, 4>, 4> kQuarters{{
+        {0, 1, 4, 5},
+        {2, 3, 6, 7},
+        {8, 9, 12, 13},
+        {10, 11, 14, 15},
+    }};
+    EightColours fit;
+    for (std::size_t q = 0; q < kQuarters.size(); ++q) {
+        const TwoColours quarter = SplitInTwo(pixels, kQuarters[q]);
+        fit.flags = static_cast<std::uint16_t>(fit.flags | quarter.flags);
+        fit.colours[2 * q] = quarter.a;
+        fit.colours[2 * q + 1] = quarter.b;
+        fit.error += quarter.error;
+    }
+    fit.colours[0] |= kEightColours;
+    return fit;
+}
+
 class MsvcEncoder final : public FrameEncoder {
 public:
     explicit MsvcEncoder(const EncoderSettings& s)
         : settings_(s),
-          limit_(MsvcBlockErrorLimit(s.quality)),
+          weight_(MsvcByteWeight(s.quality)),
           blocksWide_(s.width / kBlock),
           blocksHigh_(s.height / kBlock),
           current_(static_cast<std::size_t>(s.width) * static_cast<std::size_t>(s.height)),
@@ -205,6 +235,7 @@ private:
         }
     }
 
+    // The code that costs least: its squared error plus the weight of its bytes.
     void CodeBlock(const BlockPixels& pixels) {
         if (std::all_of(pixels.begin(), pixels.end(),
                         [&](std::uint16_t p) { return p == pixels[0]; })) {
@@ -212,18 +243,21 @@ private:
         }
         static constexpr std::array<int, 16> kAll{0, 1, 2,  3,  4,  5,  6,  7,
                                                   8, 9, 10, 11, 12, 13, 14, 15};
-        if (limit_ > 0) {
-            const OneColour one = MeanOf(pixels, kAll, 16);
-            if (one.error <= limit_) return PutOneColour(one.colour);
-        }
+        const OneColour one = MeanOf(pixels, kAll, 16);
         const TwoColours two = SplitInTwo(pixels, kAll);
-        if (two.error <= limit_) {
+        const EightColours eight = FitEight(pixels);
+        const std::int64_t costOne = one.error + weight_ * kOneColourBytes;
+        const std::int64_t costTwo = two.error + weight_ * kTwoColourBytes;
+        const std::int64_t costEight = eight.error + weight_ * kEightColourBytes;
+        if (costOne <= costTwo && costOne <= costEight) return PutOneColour(one.colour);
+        if (costTwo <= costEight) {
             Put(two.flags);
             Put(two.a);
             Put(two.b);
             return;
         }
-        PutEightColours(pixels);
+        Put(eight.flags);
+        for (std::uint16_t c : eight.colours) Put(c);
     }
 
     // A one-colour code is the colour with its top bit set, unless that reads as a skip run;
@@ -236,30 +270,8 @@ private:
         Put(colour);
     }
 
-    // Two colours for each quarter; the quarters' colour pairs go bottom left, bottom right,
-    // top left, top right.
-    void PutEightColours(const BlockPixels& pixels) {
-        static constexpr std::array<std::array<int, 4>, 4> kQuarters{{
-            {0, 1, 4, 5},
-            {2, 3, 6, 7},
-            {8, 9, 12, 13},
-            {10, 11, 14, 15},
-        }};
-        std::uint16_t flags = 0;
-        std::array<std::uint16_t, 8> colours{};
-        for (std::size_t q = 0; q < kQuarters.size(); ++q) {
-            const TwoColours fit = SplitInTwo(pixels, kQuarters[q]);
-            flags = static_cast<std::uint16_t>(flags | fit.flags);
-            colours[2 * q] = fit.a;
-            colours[2 * q + 1] = fit.b;
-        }
-        colours[0] |= kEightColours;
-        Put(flags);
-        for (std::uint16_t c : colours) Put(c);
-    }
-
     EncoderSettings settings_;
-    std::int64_t limit_;
+    std::int64_t weight_;
     int blocksWide_, blocksHigh_;
     std::vector<std::uint16_t> current_;   // the picture as RGB555, top row first
     std::vector<std::uint16_t> previous_;  // the picture before it
@@ -276,9 +288,9 @@ std::string NoLibraries() {
 
 }  // namespace
 
-std::int64_t MsvcBlockErrorLimit(std::int32_t quality) {
+std::int64_t MsvcByteWeight(std::int32_t quality) {
     const double coarse = (10000 - std::clamp(quality, 0, 10000)) / 10000.0;
-    return std::llround(48.0 * 16.0 * coarse * coarse);
+    return std::llround(1000.0 * coarse * coarse);
 }
 
 std::unique_ptr<FrameEncoder> OpenMsvcEncoder(const EncoderSettings& settings) {

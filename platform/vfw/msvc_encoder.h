@@ -11,10 +11,11 @@
 
 namespace platform::vfw {
 
-// The largest squared error a block may carry as one or two colours at that quality (0..10000),
-// summed over its 16 pixels and three channels in steps of 5 bits; 0 at 10000. A block that no
-// one- or two-colour fit brings within it gets eight colours.
-std::int64_t MsvcBlockErrorLimit(std::int32_t quality);
+// What a byte of the frame is worth at that quality (0..10000), in squared error of a block
+// (over its pixels and three channels, in steps of 5 bits): each block gets the code whose error
+// plus this weight times its bytes is least. 1000 at quality 0, falling with the square of the
+// distance to 10000, where it is 0 and only the error counts.
+std::int64_t MsvcByteWeight(std::int32_t quality);
 
 // Null for a size that is not whole blocks or a depth other than 8, 16, 24 and 32.
 std::unique_ptr<FrameEncoder> OpenMsvcEncoder(const EncoderSettings& settings);
