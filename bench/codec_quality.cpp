@@ -10,7 +10,7 @@
 
 #include "platform/avifile/avifile.h"
 #include "platform/screen/screen.h"
-#include "tests/support/media_probe.h"
+#include "harness/media_probe.h"
 
 namespace avi = platform::avifile;
 namespace vfw = platform::vfw;

@@ -4,16 +4,13 @@
 #include <xcb/xcb_keysyms.h>
 
 #include <QGuiApplication>
-#include <cstdlib>
 #include <memory>
+
+#include "platform/xcb/xcb_handles.h"
 
 namespace platform::keys {
 
 namespace {
-
-struct Free {
-    void operator()(void* p) const { std::free(p); }
-};
 
 xcb_keysym_t KeysymFor(int vk) {
     switch (vk) {
@@ -41,8 +38,8 @@ bool DownNow(int vk) {
     if (c == nullptr || keysym == 0) return false;
     std::unique_ptr<xcb_key_symbols_t, decltype(&xcb_key_symbols_free)> symbols(
         xcb_key_symbols_alloc(c), &xcb_key_symbols_free);
-    std::unique_ptr<xcb_keycode_t, Free> codes(xcb_key_symbols_get_keycode(symbols.get(), keysym));
-    std::unique_ptr<xcb_query_keymap_reply_t, Free> keymap(
+    xcb::XcbReply<xcb_keycode_t> codes(xcb_key_symbols_get_keycode(symbols.get(), keysym));
+    xcb::XcbReply<xcb_query_keymap_reply_t> keymap(
         xcb_query_keymap_reply(c, xcb_query_keymap(c), nullptr));
     if (!codes || !keymap) return false;
     for (const xcb_keycode_t* code = codes.get(); *code != XCB_NO_SYMBOL; ++code) {

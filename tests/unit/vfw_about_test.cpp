@@ -9,6 +9,7 @@
 
 #include <zlib.h>
 
+#include "platform/aboutbox/aboutbox.h"
 #include "platform/vfw/vfw.h"
 
 extern "C" {
@@ -18,6 +19,9 @@ extern "C" {
 using namespace platform::vfw;
 
 namespace {
+
+// As the program does at start-up.
+const bool aboutBoxInstalled = (platform::aboutbox::InstallAboutBox(), true);
 
 struct Seen {
     QString title;
