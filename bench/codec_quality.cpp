@@ -8,9 +8,9 @@
 #include <sstream>
 #include <thread>
 
+#include "harness/media_probe.h"
 #include "platform/avifile/avifile.h"
 #include "platform/screen/screen.h"
-#include "harness/media_probe.h"
 
 namespace avi = platform::avifile;
 namespace vfw = platform::vfw;
