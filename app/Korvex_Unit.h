@@ -16,6 +16,7 @@
 #include "app/ToolbarWidgets.h"
 #include "engine/Korvex_ScrCam_Unit.h"
 #include "platform/hotkey/hotkey.h"
+#include "platform/keys/keys.h"
 #include "platform/library/library.h"
 
 namespace region {
@@ -109,6 +110,7 @@ private:
     std::uint32_t HotKeyId = 0;
     platform::hotkey::HotKeys hotKeys_;
     std::uint32_t hookMessageAtom_ = 0;
+    platform::keys::KeyState keyState_;
 
     using HookFn = void (*)(unsigned long);
     using UnhookMouseFn = void (*)();

@@ -16,7 +16,6 @@
 namespace app {
 
 namespace files = platform::files;
-namespace keys = platform::keys;
 namespace mb = platform::msgbox;
 
 namespace {
@@ -273,7 +272,7 @@ void TMainForm::OnHotKey(std::uint32_t id) {
 
 void TMainForm::HookMessage(std::uint32_t msg, std::uint32_t wParam) {
     const int kind = EventKindForHookMessage(
-        msg, wParam, [](int vk) { return keys::GetAsyncKeyState(vk) != 0; });
+        msg, wParam, [this](int vk) { return keyState_.GetAsyncKeyState(vk) != 0; });
     if (kind != 0) Cam_->TriggerEventCursor(kind);
 }
 
