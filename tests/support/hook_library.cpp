@@ -1,6 +1,5 @@
 #include "tests/support/hook_library.h"
 
-#include <dirent.h>
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -69,6 +68,17 @@ std::uint32_t HookBlockView::Field(std::size_t offset) const {
 
 void HookBlockView::SetField(std::size_t offset, std::uint32_t value) {
     std::memcpy(bytes_ + offset, &value, sizeof value);
+}
+
+HookScratch::HookScratch() {
+    shm_unlink(kHookBlockName);
+    std::string pattern = (fs::temp_directory_path() / "korvex_hook.XXXXXX").string();
+    if (mkdtemp(pattern.data()) != nullptr) dir_ = pattern;
+}
+
+HookScratch::~HookScratch() {
+    shm_unlink(kHookBlockName);
+    if (!dir_.empty()) fs::remove_all(dir_);
 }
 
 int ObserverThreads() {

@@ -56,6 +56,20 @@ private:
     unsigned char* bytes_ = nullptr;
 };
 
+// A fresh folder for library copies, with the block's name free at the start and the end (the
+// tests hold a resource lock on it). Removes both on destruction.
+class HookScratch {
+public:
+    HookScratch();
+    ~HookScratch();
+    HookScratch(const HookScratch&) = delete;
+    HookScratch& operator=(const HookScratch&) = delete;
+    const std::filesystem::path& Dir() const { return dir_; }
+
+private:
+    std::filesystem::path dir_;
+};
+
 // Threads of this process named "GlobalHook": the library's running observers.
 int ObserverThreads();
 

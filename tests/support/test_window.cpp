@@ -119,36 +119,30 @@ bool TestWindow::HasState(const char* state) {
     return std::find(states.begin(), states.end(), Atom(state)) != states.end();
 }
 
-void TestWindow::Minimise() {
+// A request to the window manager about this window, as EWMH and ICCCM send them.
+void TestWindow::AskWindowManager(const char* type, std::initializer_list<std::uint32_t> data) {
     xcb_connection_t* c = connection_.get();
     xcb_client_message_event_t event{};
     event.response_type = XCB_CLIENT_MESSAGE;
     event.format = 32;
     event.window = window_;
-    event.type = Atom("WM_CHANGE_STATE");
-    event.data.data32[0] = XCB_ICCCM_WM_STATE_ICONIC;
+    event.type = Atom(type);
+    std::copy(data.begin(), data.end(), event.data.data32);
     xcb_send_event(c, 0, DefaultScreen(c)->root,
                    XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
                    reinterpret_cast<const char*>(&event));
     xcb_flush(c);
+}
+
+void TestWindow::Minimise() {
+    AskWindowManager("WM_CHANGE_STATE", {XCB_ICCCM_WM_STATE_ICONIC});
     AwaitOrThrow([&] { return HasState("_NET_WM_STATE_HIDDEN"); }, "window not minimised");
 }
 
 void TestWindow::Maximise() {
-    xcb_connection_t* c = connection_.get();
-    xcb_client_message_event_t event{};
-    event.response_type = XCB_CLIENT_MESSAGE;
-    event.format = 32;
-    event.window = window_;
-    event.type = Atom("_NET_WM_STATE");
-    event.data.data32[0] = 1;  // add
-    event.data.data32[1] = Atom("_NET_WM_STATE_MAXIMIZED_VERT");
-    event.data.data32[2] = Atom("_NET_WM_STATE_MAXIMIZED_HORZ");
-    event.data.data32[3] = 2;  // a pager asks
-    xcb_send_event(c, 0, DefaultScreen(c)->root,
-                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
-                   reinterpret_cast<const char*>(&event));
-    xcb_flush(c);
+    // Add both states; source 2, a pager.
+    AskWindowManager("_NET_WM_STATE", {1, Atom("_NET_WM_STATE_MAXIMIZED_VERT"),
+                                       Atom("_NET_WM_STATE_MAXIMIZED_HORZ"), 2});
     AwaitOrThrow(
         [&] {
             return HasState("_NET_WM_STATE_MAXIMIZED_VERT") &&

@@ -4,6 +4,8 @@
 
 #include <xcb/xcb.h>
 
+#include <cstdint>
+#include <initializer_list>
 #include <string>
 
 #include "tests/support/virtual_display.h"
@@ -36,6 +38,7 @@ public:
 
 private:
     bool HasState(const char* state);
+    void AskWindowManager(const char* type, std::initializer_list<std::uint32_t> data);
     bool Listed();
     xcb_atom_t Atom(const char* name);
 

@@ -40,27 +40,16 @@ bool BlockMappedHere() {
 
 class HookLibraryTest : public testing::Test {
 protected:
-    // Under the test's resource lock the block's name is ours: start and end without it.
-    void SetUp() override {
-        shm_unlink(kHookBlockName);
-        char pattern[] = "/tmp/hooklib_test.XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override {
-        rmdir(kHookBlockFile);
-        shm_unlink(kHookBlockName);
-        fs::remove_all(dir_);
-    }
+    void TearDown() override { rmdir(kHookBlockFile); }
 
     // Loads a fresh copy of the built library, written under its own name as the program does.
     HookLibrary Load(const std::string& name = "Korvex.dll") {
-        HookLibrary library = LoadHookLibrary(KORVEX_HOOKLIB_FILE, dir_, name);
+        HookLibrary library = LoadHookLibrary(KORVEX_HOOKLIB_FILE, scratch_.Dir(), name);
         EXPECT_NE(library, nullptr) << dlerror();
         return library;
     }
 
-    fs::path dir_;
+    HookScratch scratch_;
 };
 
 TEST_F(HookLibraryTest, LoadingCreatesTheTwelveByteBlock) {

@@ -92,20 +92,12 @@ private:
 class HookObserverTest : public testing::Test {
 protected:
     void SetUp() override {
-        shm_unlink(kHookBlockName);
-        char pattern[] = "/tmp/hooklib_observer.XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-        library_ = LoadHookLibrary(KORVEX_HOOKLIB_FILE, dir_);
+        library_ = LoadHookLibrary(KORVEX_HOOKLIB_FILE, scratch_.Dir());
         ASSERT_NE(library_, nullptr);
         hooks_ = std::make_unique<HookExports>(library_);
         ASSERT_TRUE(hooks_->complete());
     }
-    void TearDown() override {
-        library_.reset();
-        shm_unlink(kHookBlockName);
-        fs::remove_all(dir_);
-    }
+    void TearDown() override { library_.reset(); }
 
     // Runs the xdotool actions followed by a left click as a fence, and expects exactly these
     // messages before the fence's. xdotool may add releases of keys that were never pressed
@@ -128,7 +120,7 @@ protected:
     }
 
     VirtualDisplay display_;
-    fs::path dir_;
+    HookScratch scratch_;
     HookLibrary library_;
     std::unique_ptr<HookExports> hooks_;
 };
@@ -219,11 +211,9 @@ TEST_F(HookObserverTest, UnhookingAndUnloadingEndEveryObserver) {
 TEST(HookObserverWithoutXInput2, InstallsNothing) {
     // Xvfb cannot do without XInput, but without generic events its XInput 2 is no use.
     VirtualDisplay display({.extraArguments = {"-extension", "Generic Event Extension"}});
-    shm_unlink(kHookBlockName);
-    const fs::path dir = fs::temp_directory_path() / ("hooklib_noxi2." + std::to_string(getpid()));
-    fs::create_directories(dir);
+    const HookScratch scratch;
     {
-        const HookLibrary library = LoadHookLibrary(KORVEX_HOOKLIB_FILE, dir);
+        const HookLibrary library = LoadHookLibrary(KORVEX_HOOKLIB_FILE, scratch.Dir());
         const HookExports hooks(library);
         const HookBlockView block;
         hooks.HookMouse(0x400001);
@@ -232,8 +222,6 @@ TEST(HookObserverWithoutXInput2, InstallsNothing) {
         EXPECT_EQ(block.Field(kKeyboardHook), 0u);
         EXPECT_EQ(ObserverThreads(), 0);
     }
-    shm_unlink(kHookBlockName);
-    fs::remove_all(dir);
 }
 
 }  // namespace

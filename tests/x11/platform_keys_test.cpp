@@ -64,10 +64,7 @@ private:
 class KeyStateTest : public testing::Test {
 protected:
     void SetUp() override {
-        shm_unlink(kHookBlockName);
-        dir_ = fs::temp_directory_path() / ("platform_keys." + std::to_string(getpid()));
-        fs::create_directories(dir_);
-        library_ = LoadHookLibrary(KORVEX_HOOKLIB_FILE, dir_);
+        library_ = LoadHookLibrary(KORVEX_HOOKLIB_FILE, scratch_.Dir());
         ASSERT_NE(library_, nullptr);
         hooks_ = std::make_unique<HookExports>(library_);
         window_.create();
@@ -76,8 +73,6 @@ protected:
     void TearDown() override {
         app_.removeNativeEventFilter(&handler_);
         library_.reset();
-        shm_unlink(kHookBlockName);
-        fs::remove_all(dir_);
     }
 
     // The keys are typed while the event loop stands still, as on a busy main thread: every
@@ -101,7 +96,7 @@ protected:
     keys::KeyState state_;
     KeyDownHandler handler_{state_};
     QWindow window_;
-    fs::path dir_;
+    HookScratch scratch_;
     HookLibrary library_;
     std::unique_ptr<HookExports> hooks_;
 };
