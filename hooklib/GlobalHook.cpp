@@ -21,9 +21,12 @@ struct Installed {
     std::uint32_t handle = 0;
 };
 
-// Declared in this order so that the observers end before the block they read goes.
+// Declared in this order so that the observers end before what they read goes. The observers
+// post to this process's latest target, not the block's: the block is shared by every process
+// of the machine (on other displays too), and a window id means nothing on another display.
 struct Library {
     std::optional<globalhook::HookShared> block = globalhook::HookShared::Open();
+    std::uint32_t target = 0;
     Installed mouse;
     Installed keyboard;
     std::uint32_t lastHandle = 0;
@@ -39,10 +42,11 @@ void Store(std::uint32_t& field, std::uint32_t value) {
 void Install(Installed& installed, std::uint32_t& field, Observed what, unsigned long target) {
     globalhook::HookSharedData& data = library.block->Data();
     installed.observer.reset();
-    installed.observer = InputObserver::Start(what, &data.TargetWindow);
+    installed.observer = InputObserver::Start(what, &library.target);
     installed.handle = installed.observer ? ++library.lastHandle : 0;
     Store(field, installed.handle);
-    Store(data.TargetWindow, static_cast<std::uint32_t>(target));
+    Store(library.target, static_cast<std::uint32_t>(target));
+    Store(data.TargetWindow, library.target);
 }
 
 bool Remove(Installed& installed, std::uint32_t& field) {
