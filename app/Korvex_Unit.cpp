@@ -4,17 +4,15 @@
 #include <QCloseEvent>
 #include <QPalette>
 #include <QThread>
-#include <filesystem>
 
 #include "app/MessageCatalogue.h"
+#include "app/VideoNames.h"
 #include "platform/files/files.h"
-#include "platform/keys/keys.h"
 #include "platform/msgbox/msgbox.h"
 #include "resources/Resources.h"
 
 namespace app {
 
-namespace fs = std::filesystem;
 namespace files = platform::files;
 namespace mb = platform::msgbox;
 
@@ -45,10 +43,10 @@ TMainForm::TMainForm(const ProgramPaths& paths, int languageOffset, const Window
     setPalette(palette);
     setAutoFillBackground(true);
 
-    Record_Image = new PictureButton(this, 2, 107);
-    Play_Image = new PictureButton(this, 40, 103);
-    Mail_Image = new PictureButton(this, 78, 101);
-    Tools_Image = new PictureButton(this, 116, 112);
+    Record_Image = new PictureButton(this, 2, Bitmap::RegionReleased);
+    Play_Image = new PictureButton(this, 40, Bitmap::PlayReleased);
+    Mail_Image = new PictureButton(this, 78, Bitmap::MailReleased);
+    Tools_Image = new PictureButton(this, 116, Bitmap::ToolsReleased);
     Video_ComboBox = new VideoComboBox(this);
     Video_ComboBox->setGeometry(1, 40, 153, 21);
     Video_ComboBox->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -74,13 +72,12 @@ TMainForm::TMainForm(const ProgramPaths& paths, int languageOffset, const Window
     connect(Timer, &QTimer::timeout, this, &TMainForm::TimerTick);
     WireButtons();
     hotKeys_.OnHotKey = [this](std::uint32_t id) { OnHotKey(id); };
-    qApp->installNativeEventFilter(this);
+    hookEvents_.OnHookEvent = [this](const platform::hookevents::HookEvent& e) { HookMessage(e); };
 
     created_ = FormCreate();
 }
 
 TMainForm::~TMainForm() {
-    qApp->removeNativeEventFilter(this);
     FormDestroy();
 }
 
@@ -88,8 +85,8 @@ void TMainForm::SetRegionWindow(region::TViewPort_Form* viewPort) {
     ViewPort_Form = viewPort;
 }
 
-std::string TMainForm::Text(int id) const {
-    return std::string(CatalogueText(id + LanguageOffset));
+std::string TMainForm::Text(Msg id) const {
+    return app::Text(id, LanguageOffset);
 }
 
 void TMainForm::ShowAlert(const std::string& caption, const std::string& text, unsigned flags) {
@@ -99,19 +96,15 @@ void TMainForm::ShowAlert(const std::string& caption, const std::string& text, u
 
 bool TMainForm::FormCreate() {
     SetFullSize();
-    DialogOpen = false;
 
     HotKeyId = platform::hotkey::GlobalAddAtom("Hotkey1");
     // Another program may hold Win+S; then only the buttons start and stop recording.
     hotKeys_.Register(HotKeyId, platform::hotkey::MOD_WIN, 'S');
-    hookMessageAtom_ = platform::hotkey::GlobalAddAtom(platform::keys::kHookMessageAtom);
 
     LoadHookLibrary();
     ApplyLanguage();
 
-    RecordingActive = false;
     BlinkPhase = false;
-    StartPending = false;
     Cam_ = std::make_unique<engine::TScreenCam>(Services());
 
     LoadSettings();
@@ -119,7 +112,7 @@ bool TMainForm::FormCreate() {
 
     if (!files::FolderExists(paths_.VideoFolder)) files::CreateFolders(paths_.VideoFolder);
     if (!files::FolderExists(paths_.VideoFolder)) {
-        ShowAlert(Text(3), paths_.VideoFolder + Text(22), mb::MB_ICONERROR);
+        ShowAlert(Text(Msg::Error), paths_.VideoFolder + Text(Msg::NotFound), mb::MB_ICONERROR);
         return false;
     }
     CurrentVideoPath.clear();
@@ -143,7 +136,7 @@ void TMainForm::LoadSettings() {
 void TMainForm::LoadHookLibrary() {
     // A library left by an earlier run is used as it is.
     if (!files::FileExists(paths_.HookLibraryPath)) {
-        const QByteArray library = resources::DataResource(901);
+        const QByteArray library = resources::DataResource(resources::Data::HookLibrary);
         files::WriteWholeFile(paths_.HookLibraryPath, library.constData(),
                               static_cast<std::size_t>(library.size()));
     }
@@ -157,20 +150,20 @@ void TMainForm::LoadHookLibrary() {
 }
 
 void TMainForm::ApplyLanguage() {
-    auto q = [this](int id) { return QString::fromStdString(Text(id)); };
-    Tools_Image->setToolTip(q(101));
-    Record_Image->setToolTip(q(102));
-    Play_Image->setToolTip(q(103));
-    Mail_Image->setToolTip(q(104));
-    Video_ComboBox->setToolTip(q(105));
-    DeleteVideo->setText(q(106));
-    CompressVideo->setText(q(107));
-    OpenExplorer->setText(q(108));
-    ShowCompressedVideo->setText(q(117));
+    auto q = [this](Msg id) { return QString::fromStdString(Text(id)); };
+    Tools_Image->setToolTip(q(Msg::ToolsHint));
+    Record_Image->setToolTip(q(Msg::SetRegionHint));
+    Play_Image->setToolTip(q(Msg::PlayHint));
+    Mail_Image->setToolTip(q(Msg::MailHint));
+    Video_ComboBox->setToolTip(q(Msg::SelectVideoHint));
+    DeleteVideo->setText(q(Msg::DeleteVideoItem));
+    CompressVideo->setText(q(Msg::CompressVideoItem));
+    OpenExplorer->setText(q(Msg::OpenExplorerItem));
+    ShowCompressedVideo->setText(q(Msg::ShowCompressedVideoItem));
 }
 
 bool TMainForm::FormCloseQuery() const {
-    return !RecordingActive;
+    return State != RecordState::Recording;
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
@@ -198,14 +191,15 @@ void TMainForm::DeleteRecordingsOnClose() {
     if (videos.empty() || !Settings.DeleteFilesOnClose) return;
     if (Settings.WarnBeforeDelete) {
         mb::Beep();
-        if (mb::Show(Text(1), Text(16), mb::MB_YESNO | mb::MB_ICONQUESTION) == mb::IDNO) return;
+        if (mb::Show(Text(Msg::Question), Text(Msg::DeleteAllVideos),
+                     mb::MB_YESNO | mb::MB_ICONQUESTION) == mb::IDNO)
+            return;
     }
-    const fs::path folder = paths_.VideoFolder;
     for (const std::string& name : videos) {
-        const fs::path video = folder / name;
-        files::DeleteFile(video);
-        files::DeleteFile(fs::path(video).replace_extension(".zip"));
-        files::DeleteFile(fs::path(video).replace_extension(".7z"));
+        const RecordingFiles recording = RecordingFilesFor(paths_.VideoFolder, name);
+        files::DeleteFile(recording.video);
+        files::DeleteFile(recording.zip);
+        files::DeleteFile(recording.sevenZip);
     }
 }
 

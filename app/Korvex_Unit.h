@@ -3,7 +3,6 @@
 // GUI thread only.
 #pragma once
 
-#include <QAbstractNativeEventFilter>
 #include <QMenu>
 #include <QTimer>
 #include <QWidget>
@@ -11,10 +10,13 @@
 #include <memory>
 #include <string>
 
+#include "app/MessageCatalogue.h"
 #include "app/ProgramPaths.h"
 #include "app/Settings.h"
 #include "app/ToolbarWidgets.h"
+#include "app/VideoNames.h"
 #include "engine/Korvex_ScrCam_Unit.h"
+#include "platform/hookevents/hookevents.h"
 #include "platform/hotkey/hotkey.h"
 #include "platform/keys/keys.h"
 #include "platform/library/library.h"
@@ -25,7 +27,11 @@ class TViewPort_Form;
 
 namespace app {
 
-class TMainForm : public QWidget, public QAbstractNativeEventFilter {
+// The recording control as the user sees it: Idle (region window hidden), Ready (region window
+// shown), Starting (start confirmed, the engine starts at the next tick), Recording.
+enum class RecordState { Idle, Ready, Starting, Recording };
+
+class TMainForm : public QWidget {
     Q_OBJECT
 
 public:
@@ -43,9 +49,9 @@ public:
     // Beep, then a message box owned by the active window, modal to the program's windows.
     void ShowAlert(const std::string& caption, const std::string& text, unsigned flags);
     // Text id of the catalogue in the program's language.
-    std::string Text(int id) const;
+    std::string Text(Msg id) const;
     int Language() const { return LanguageOffset; }
-    bool IsStartPending() const { return StartPending; }
+    bool IsStartPending() const { return State == RecordState::Starting; }
 
     // The return to the idle look when the user closes the region window.
     void RegionWindowClosed();
@@ -54,8 +60,6 @@ public:
     void ToggleRecording();
 
     engine::TScreenCam& Cam() { return *Cam_; }
-
-    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -74,11 +78,14 @@ private:
     // Recording control.
     void TimerTick();
     void BeginRecording();
-    void AutomaticStop(int captionId, unsigned style, const std::string& text);
+    void AutomaticStop(Msg caption, unsigned style, const std::string& text);
     void StopBranch();
     void StartBranch();
     void ShowRegionBranch();
-    void SetRecordButton(const std::string& hint, int picture);
+    bool ConfirmOverwrite();
+    // The toolbar's look in a state, and the Record button's hint and picture alone.
+    void ShowState(RecordState state);
+    void ShowRecordButton(RecordState state);
     void ShowToolbarControls(bool shown);
     void SetFullSize();
     void SetCompactSize();
@@ -88,14 +95,15 @@ private:
     void WireButtons();
     void OnHotKey(std::uint32_t id);
     // WM_HOOK_MOUSE and WM_HOOK_KEYBOARD, in every state: marks for the next frames.
-    void HookMessage(std::uint32_t msg, std::uint32_t wParam);
+    void HookMessage(const platform::hookevents::HookEvent& event);
 
     // The video library.
     void ScanVideos();
     void RefreshVideos(bool selectCurrent);
     void EnableVideoCommands(bool enabled);
     void UpdateComboHint();
-    std::optional<std::string> ResolveSelectedVideo();
+    RecordingFiles SelectedRecording(const std::string& name) const;
+    std::optional<RecordingFiles> ResolveSelectedVideo();
     void PlayVideo();
     void DeleteVideoClick();
     void OpenExplorerClick();
@@ -109,7 +117,7 @@ private:
 
     std::uint32_t HotKeyId = 0;
     platform::hotkey::HotKeys hotKeys_;
-    std::uint32_t hookMessageAtom_ = 0;
+    platform::hookevents::HookEvents hookEvents_;
     platform::keys::KeyState keyState_;
 
     using HookFn = void (*)(unsigned long);
@@ -123,9 +131,10 @@ private:
 
     std::string CurrentVideoPath;
     std::string CurrentVideoName;
-    bool RecordingActive = false;
-    bool StartPending = false;
+    class DialogScope;
+    RecordState State = RecordState::Idle;
     bool DialogOpen = false;
+    bool compact_ = false;
     bool BlinkPhase = false;
     std::uint16_t ElapsedSeconds = 0;
 

@@ -1,7 +1,5 @@
 // The main window's recording control: the picture buttons, ToggleRecording through its
 // states, the one-second tick, the hot key and the hook messages.
-#include <xcb/xcb.h>
-
 #include <QApplication>
 #include <QWindow>
 
@@ -23,39 +21,112 @@ namespace {
 constexpr Qt::WindowFlags kToolbarFlags =
     Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowStaysOnTopHint;
 
+// The Record button's pictures in a state: while pressed, after a click (the state it leads
+// to), and after a press taken back. The start-pending second looks like Ready here.
+struct RecordPictures {
+    Bitmap pressed, clicked, current;
+};
+
+RecordPictures RecordPicturesIn(RecordState state) {
+    switch (state) {
+        case RecordState::Recording:
+            return {Bitmap::StopPressed, Bitmap::RegionReleased, Bitmap::StopReleased};
+        case RecordState::Ready:
+        case RecordState::Starting:
+            return {Bitmap::StartPressed, Bitmap::StopReleased, Bitmap::StartReleased};
+        case RecordState::Idle:
+            break;
+    }
+    return {Bitmap::RegionPressed, Bitmap::StartReleased, Bitmap::RegionReleased};
+}
+
 }  // namespace
 
+// Marks a message box of the recording control as open for its lifetime: ToggleRecording
+// ignores the button and Win+S meanwhile.
+class TMainForm::DialogScope {
+public:
+    explicit DialogScope(bool& open) : open_(open) { open_ = true; }
+    ~DialogScope() { open_ = false; }
+    DialogScope(const DialogScope&) = delete;
+    DialogScope& operator=(const DialogScope&) = delete;
+
+private:
+    bool& open_;
+};
+
 void TMainForm::WireButtons() {
-    const auto regionShown = [this] { return ViewPort_Form && ViewPort_Form->isVisible(); };
-    Record_Image->OnPress = [this, regionShown] {
-        Record_Image->SetPicture(RecordingActive ? 110 : regionShown() ? 106 : 108);
-    };
-    Record_Image->OnRelease = [this, regionShown] {
+    Record_Image->OnPress = [this] { Record_Image->SetPicture(RecordPicturesIn(State).pressed); };
+    Record_Image->OnRelease = [this] {
+        const RecordPictures pictures = RecordPicturesIn(State);
         if (Record_Image->IsCursorOver()) {
-            Record_Image->SetPicture(RecordingActive ? 107 : regionShown() ? 109 : 105);
+            Record_Image->SetPicture(pictures.clicked);
             ToggleRecording();
         } else {
-            Record_Image->SetPicture(RecordingActive ? 109 : regionShown() ? 105 : 107);
+            Record_Image->SetPicture(pictures.current);
         }
     };
-    Play_Image->OnPress = [this] { Play_Image->SetPicture(104); };
+    Play_Image->OnPress = [this] { Play_Image->SetPicture(Bitmap::PlayPressed); };
     Play_Image->OnRelease = [this] {
-        Play_Image->SetPicture(103);
+        Play_Image->SetPicture(Bitmap::PlayReleased);
         if (Play_Image->IsCursorOver()) PlayVideo();
     };
-    Mail_Image->OnPress = [this] { Mail_Image->SetPicture(102); };
-    Mail_Image->OnRelease = [this] { Mail_Image->SetPicture(101); };
-    Tools_Image->OnPress = [this] { Tools_Image->SetPicture(113); };
+    Mail_Image->OnPress = [this] { Mail_Image->SetPicture(Bitmap::MailPressed); };
+    Mail_Image->OnRelease = [this] { Mail_Image->SetPicture(Bitmap::MailReleased); };
+    Tools_Image->OnPress = [this] { Tools_Image->SetPicture(Bitmap::ToolsPressed); };
     Tools_Image->OnRelease = [this] {
-        Tools_Image->SetPicture(112);
+        Tools_Image->SetPicture(Bitmap::ToolsReleased);
         // The catalogue is brought up to date even when the click is taken back.
         Cam_->EnumerateCodecs();
     };
 }
 
-void TMainForm::SetRecordButton(const std::string& hint, int picture) {
+void TMainForm::ShowRecordButton(RecordState state) {
+    std::string hint;
+    switch (state) {
+        case RecordState::Idle:
+            hint = Text(Msg::SetRegionHint);
+            break;
+        case RecordState::Ready:
+            hint = Text(Msg::StartRecordingHint);
+            break;
+        case RecordState::Starting:
+        case RecordState::Recording:
+            hint = Text(Msg::StopRecordingHint);
+            for (Msg key : {Msg::F9Hint, Msg::F10Hint, Msg::F11Hint, Msg::F12Hint}) {
+                hint += "\r\n" + Text(key);
+            }
+            break;
+    }
+    const Bitmap picture = state == RecordState::Idle    ? Bitmap::RegionReleased
+                           : state == RecordState::Ready ? Bitmap::StartReleased
+                                                         : Bitmap::StopReleased;
     Record_Image->setToolTip(QString::fromStdString(hint));
     Record_Image->SetPicture(picture);
+    Record_Image->repaint();
+}
+
+void TMainForm::ShowState(RecordState state) {
+    const bool recording = state == RecordState::Starting || state == RecordState::Recording;
+    if (recording != compact_) {
+        if (recording) {
+            SetCompactSize();
+        } else {
+            SetFullSize();
+        }
+    }
+    if (state == RecordState::Starting) setWindowTitle("00:00");
+    if (state == RecordState::Idle) setWindowTitle("Korvex!");
+    ShowRecordButton(state);
+    setWindowIconText(state == RecordState::Ready ? QString::fromStdString(Text(Msg::ReadyTitle))
+                                                  : QStringLiteral("Korvex!"));
+    if (ViewPort_Form) ViewPort_Form->Programs_ComboBox->setVisible(!recording);
+    // Only a change of style: setting the list style again would move the selection.
+    const bool editable = state == RecordState::Ready;
+    if (editable && !Video_ComboBox->isEditable()) Video_ComboBox->SetEditableStyle();
+    if (!editable && Video_ComboBox->isEditable()) Video_ComboBox->SetListStyle();
+    EnableVideoCommands(state != RecordState::Ready);
+    RenewHotKey();
 }
 
 void TMainForm::ShowToolbarControls(bool shown) {
@@ -66,6 +137,7 @@ void TMainForm::ShowToolbarControls(bool shown) {
 }
 
 void TMainForm::SetFullSize() {
+    compact_ = false;
     const QPoint at = pos();
     const bool shown = isVisible();
     setWindowFlags(kToolbarFlags | Qt::WindowCloseButtonHint);
@@ -78,6 +150,7 @@ void TMainForm::SetFullSize() {
 }
 
 void TMainForm::SetCompactSize() {
+    compact_ = true;
     const QPoint at = pos();
     setWindowFlags(kToolbarFlags);
     setFixedSize(36 + 4, 40);
@@ -101,136 +174,124 @@ bool TMainForm::HasFreeSpace(std::uint64_t thresholdMiB) const {
 
 void TMainForm::ToggleRecording() {
     if (DialogOpen) return;
-    if (RecordingActive) {
-        StopBranch();
-    } else if (ViewPort_Form && ViewPort_Form->isVisible()) {
-        // A press in the second before the engine starts changes nothing: the start is
-        // already confirmed, and the next press stops the recording.
-        if (!StartPending) StartBranch();
-    } else if (files::FolderExists(paths_.VideoFolder)) {
-        ShowRegionBranch();
-    } else {
-        DialogOpen = true;
-        ShowAlert(Text(3), Text(14), mb::MB_ICONERROR);
-        DialogOpen = false;
+    switch (State) {
+        case RecordState::Recording:
+            StopBranch();
+            break;
+        case RecordState::Ready:
+            StartBranch();
+            break;
+        case RecordState::Starting:
+            // A press in the second before the engine starts changes nothing: the start is
+            // already confirmed, and the next press stops the recording.
+            break;
+        case RecordState::Idle:
+            if (files::FolderExists(paths_.VideoFolder)) {
+                ShowRegionBranch();
+            } else {
+                DialogScope dialog(DialogOpen);
+                ShowAlert(Text(Msg::Error), Text(Msg::InvalidTemp), mb::MB_ICONERROR);
+            }
+            break;
     }
 }
 
 void TMainForm::StopBranch() {
-    RecordingActive = false;
-    StartPending = false;
+    State = RecordState::Idle;
     Timer->stop();
     Cam_->StopRecording();
-    SetFullSize();
-    SetRecordButton(Text(102), 107);
-    setWindowTitle("Korvex!");
-    setWindowIconText("Korvex!");
-    if (ViewPort_Form) ViewPort_Form->Programs_ComboBox->setVisible(true);
-    Video_ComboBox->SetListStyle();
-    EnableVideoCommands(true);
+    ShowState(State);
     RefreshVideos(true);
-    RenewHotKey();
 }
 
 void TMainForm::StartBranch() {
     if (!HasFreeSpace(200)) {
-        DialogOpen = true;
-        ShowAlert(Text(3), Text(12) + Drive() + "!", mb::MB_ICONERROR);
-        DialogOpen = false;
+        DialogScope dialog(DialogOpen);
+        ShowAlert(Text(Msg::Error), Text(Msg::NotEnoughSpaceOnDrive) + Drive() + "!",
+                  mb::MB_ICONERROR);
         return;
     }
     const std::string name = RecordingName(Video_ComboBox->currentText().toStdString());
     Video_ComboBox->setEditText(QString::fromStdString(name));
     if (name.empty()) {
         mb::Beep();
-        DialogOpen = true;
-        ShowAlert(Text(2), Text(15), mb::MB_ICONINFORMATION);
-        DialogOpen = false;
-        SetRecordButton(Text(114), 105);
+        {
+            DialogScope dialog(DialogOpen);
+            ShowAlert(Text(Msg::Information), Text(Msg::EnterVideoName), mb::MB_ICONINFORMATION);
+        }
+        ShowRecordButton(RecordState::Ready);
         Video_ComboBox->setFocus();
         return;
     }
-    CurrentVideoPath = VideoPathFor(paths_.VideoFolder, name);
+    CurrentVideoPath = RecordingFilesFor(paths_.VideoFolder, name).video;
     CurrentVideoName = name;
-    if (files::FileExists(CurrentVideoPath)) {
-        mb::Beep();
-        DialogOpen = true;
-        const int answer = mb::Show(Text(4), CurrentVideoName + Text(13),
-                                    mb::MB_OKCANCEL | mb::MB_ICONINFORMATION);
-        if (answer == mb::IDCANCEL) {
-            SetRecordButton(Text(114), 105);
-            DialogOpen = false;
-            return;
-        }
-        if (files::IsOpenByAnyProcess(CurrentVideoPath)) {
-            SetRecordButton(Text(114), 105);
-            DialogOpen = false;
-            ShowAlert(Text(3), CurrentVideoPath + Text(23), mb::MB_ICONERROR);
-            return;
-        }
-        DialogOpen = false;
-    }
-    SetCompactSize();
-    setWindowTitle("00:00");
-    SetRecordButton(Text(109) + "\r\n" + Text(110) + "\r\n" + Text(111) + "\r\n" + Text(112) +
-                        "\r\n" + Text(113),
-                    109);
-    setWindowIconText("Korvex!");
-    RecordingActive = false;
-    StartPending = true;
+    if (files::FileExists(CurrentVideoPath) && !ConfirmOverwrite()) return;
+    State = RecordState::Starting;
+    ShowState(State);
     Timer->start();
-    ViewPort_Form->Programs_ComboBox->setVisible(false);
     ViewPort_Form->raise();
     ViewPort_Form->repaint();
-    Video_ComboBox->SetListStyle();
-    EnableVideoCommands(true);
-    RenewHotKey();
+}
+
+bool TMainForm::ConfirmOverwrite() {
+    mb::Beep();
+    {
+        DialogScope dialog(DialogOpen);
+        const int answer =
+            mb::Show(Text(Msg::Warning), CurrentVideoName + Text(Msg::WillBeOverwritten),
+                     mb::MB_OKCANCEL | mb::MB_ICONINFORMATION);
+        if (answer == mb::IDCANCEL) {
+            ShowRecordButton(RecordState::Ready);
+            return false;
+        }
+    }
+    if (files::IsOpenByAnyProcess(CurrentVideoPath)) {
+        ShowRecordButton(RecordState::Ready);
+        ShowAlert(Text(Msg::Error), CurrentVideoPath + Text(Msg::InUseByOtherProgram),
+                  mb::MB_ICONERROR);
+        return false;
+    }
+    return true;
 }
 
 void TMainForm::ShowRegionBranch() {
-    SetRecordButton(Text(114), 105);
-    RecordingActive = false;
-    StartPending = false;
+    State = RecordState::Ready;
     Timer->stop();
-    setWindowIconText(QString::fromStdString(Text(115)));
-    ViewPort_Form->Programs_ComboBox->setVisible(true);
+    ShowState(State);
     ViewPort_Form->update();
     ViewPort_Form->ShowRegion();
-    Video_ComboBox->SetEditableStyle();
-    EnableVideoCommands(false);
-    RenewHotKey();
 }
 
 void TMainForm::RegionWindowClosed() {
-    SetRecordButton(Text(102), 107);
-    Record_Image->repaint();
-    Video_ComboBox->SetListStyle();
-    EnableVideoCommands(true);
-    setWindowIconText("Korvex!");
+    // Once the start is confirmed the recording goes ahead at the next tick.
+    if (State != RecordState::Ready) return;
+    State = RecordState::Idle;
+    ShowState(State);
 }
 
 void TMainForm::TimerTick() {
-    if (StartPending) {
-        StartPending = false;
-        RecordingActive = true;
+    if (State == RecordState::Starting) {
+        State = RecordState::Recording;
         ViewPort_Form->repaint();
         ViewPort_Form->hide();
         ElapsedSeconds = 0;
         BeginRecording();
-    } else if (RecordingActive) {
+    } else if (State == RecordState::Recording) {
         BlinkPhase = !BlinkPhase;
-        Record_Image->SetPicture(BlinkPhase ? 111 : 110);
+        Record_Image->SetPicture(BlinkPhase ? Bitmap::StopRed : Bitmap::StopPressed);
         if (Cam_->Cursor.HighlightCursor) Cam_->UpdateCursor();
         Record_Image->repaint();
         ++ElapsedSeconds;
         setWindowTitle(QString::fromStdString(ElapsedCaption(ElapsedSeconds)));
         if (ElapsedSeconds % 60 == 30 && !HasFreeSpace(100)) {
-            AutomaticStop(3, mb::MB_ICONERROR, Text(12) + Drive() + "!");
+            AutomaticStop(Msg::Error, mb::MB_ICONERROR,
+                          Text(Msg::NotEnoughSpaceOnDrive) + Drive() + "!");
             // One stop is enough: the maximum time is not looked at once stopped.
             return;
         }
         if (Settings.MaxRecordingSeconds > 0 && ElapsedSeconds >= Settings.MaxRecordingSeconds) {
-            AutomaticStop(2, mb::MB_ICONINFORMATION, Text(18));
+            AutomaticStop(Msg::Information, mb::MB_ICONINFORMATION,
+                          Text(Msg::MaxRecordingTimeReached));
         }
     }
 }
@@ -242,24 +303,18 @@ void TMainForm::BeginRecording() {
     if (HookKeyboard) HookKeyboard(target);
 }
 
-void TMainForm::AutomaticStop(int captionId, unsigned style, const std::string& text) {
-    RecordingActive = false;
-    StartPending = false;
+void TMainForm::AutomaticStop(Msg caption, unsigned style, const std::string& text) {
+    State = RecordState::Idle;
     Timer->stop();
     Cam_->StopRecording();
     raise();
     activateWindow();
-    // Win+S waits while the box is open, so the toolbar is never left half way.
-    DialogOpen = true;
-    ShowAlert(Text(captionId), text, style);
-    DialogOpen = false;
-    SetFullSize();
-    SetRecordButton(Text(102), 107);
-    Record_Image->repaint();
-    setWindowTitle("Korvex!");
-    setWindowIconText("Korvex!");
-    if (ViewPort_Form) ViewPort_Form->Programs_ComboBox->setVisible(true);
-    RenewHotKey();
+    {
+        // Win+S waits while the box is open, so the toolbar is never left half way.
+        DialogScope dialog(DialogOpen);
+        ShowAlert(Text(caption), text, style);
+    }
+    ShowState(State);
 }
 
 void TMainForm::OnHotKey(std::uint32_t id) {
@@ -270,20 +325,12 @@ void TMainForm::OnHotKey(std::uint32_t id) {
     ToggleRecording();
 }
 
-void TMainForm::HookMessage(std::uint32_t msg, std::uint32_t wParam) {
-    const int kind = EventKindForHookMessage(
-        msg, wParam, [this](int vk) { return keyState_.GetAsyncKeyState(vk) != 0; });
+void TMainForm::HookMessage(const platform::hookevents::HookEvent& event) {
+    if (!Cam_) return;
+    const int kind = EventKindForHookMessage(event.message, event.wParam, [this](int vk) {
+        return keyState_.GetAsyncKeyState(vk) != 0;
+    });
     if (kind != 0) Cam_->TriggerEventCursor(kind);
-}
-
-bool TMainForm::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) {
-    if (eventType != "xcb_generic_event_t" || hookMessageAtom_ == 0 || !Cam_) return false;
-    auto* event = static_cast<xcb_generic_event_t*>(message);
-    if ((event->response_type & 0x7F) != XCB_CLIENT_MESSAGE) return false;
-    auto* client = reinterpret_cast<xcb_client_message_event_t*>(event);
-    if (client->type != hookMessageAtom_ || client->format != 32) return false;
-    HookMessage(client->data.data32[0], client->data.data32[1]);
-    return true;
 }
 
 }  // namespace app

@@ -36,53 +36,61 @@ void TMainForm::EnableVideoCommands(bool enabled) {
 }
 
 void TMainForm::UpdateComboHint() {
-    Video_ComboBox->setToolTip(QString::fromStdString(
-        ComboHint(Video_ComboBox->currentText().toStdString(), Text(116), Text(105))));
+    Video_ComboBox->setToolTip(
+        QString::fromStdString(ComboHint(Video_ComboBox->currentText().toStdString(),
+                                         Text(Msg::ContextMenuHint), Text(Msg::SelectVideoHint))));
 }
 
-std::optional<std::string> TMainForm::ResolveSelectedVideo() {
+RecordingFiles TMainForm::SelectedRecording(const std::string& name) const {
+    // The list holds names without ".avi", so the name always gets one of its own.
+    return RecordingFilesFor(paths_.VideoFolder, RecordingName(name) + ".avi");
+}
+
+std::optional<RecordingFiles> TMainForm::ResolveSelectedVideo() {
     const std::string name = Video_ComboBox->currentText().toStdString();
     if (name.empty()) {
-        ShowAlert(Text(2), Text(17), mb::MB_ICONINFORMATION);
+        ShowAlert(Text(Msg::Information), Text(Msg::SelectVideo), mb::MB_ICONINFORMATION);
         Video_ComboBox->setFocus();
         return std::nullopt;
     }
-    return paths_.VideoFolder + "/" + RecordingName(name) + ".avi";
+    return SelectedRecording(name);
 }
 
 void TMainForm::PlayVideo() {
-    const auto path = ResolveSelectedVideo();
-    if (!path) return;
-    if (!files::FileExists(*path)) {
-        ShowAlert(Text(3), *path + Text(22), mb::MB_ICONERROR);
+    const auto recording = ResolveSelectedVideo();
+    if (!recording) return;
+    const std::string& path = recording->video;
+    if (!files::FileExists(path)) {
+        ShowAlert(Text(Msg::Error), path + Text(Msg::NotFound), mb::MB_ICONERROR);
         return;
     }
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(*path)));
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
 }
 
 void TMainForm::DeleteVideoClick() {
-    const auto path = ResolveSelectedVideo();
-    if (!path) return;
-    CurrentVideoPath = *path;
+    const auto recording = ResolveSelectedVideo();
+    if (!recording) return;
+    CurrentVideoPath = recording->video;
     if (!files::FileExists(CurrentVideoPath)) {
-        ShowAlert(Text(3), CurrentVideoPath + Text(22), mb::MB_ICONERROR);
+        ShowAlert(Text(Msg::Error), CurrentVideoPath + Text(Msg::NotFound), mb::MB_ICONERROR);
         return;
     }
     if (files::IsOpenByAnyProcess(CurrentVideoPath)) {
-        ShowAlert(Text(3), CurrentVideoPath + Text(23), mb::MB_ICONERROR);
+        ShowAlert(Text(Msg::Error), CurrentVideoPath + Text(Msg::InUseByOtherProgram),
+                  mb::MB_ICONERROR);
         return;
     }
     if (!files::DeleteFile(CurrentVideoPath)) return;
     Video_ComboBox->setCurrentIndex(-1);
-    files::DeleteFile(WithExtension(CurrentVideoPath, ".zip"));
-    files::DeleteFile(WithExtension(CurrentVideoPath, ".7z"));
+    files::DeleteFile(recording->zip);
+    files::DeleteFile(recording->sevenZip);
 }
 
 void TMainForm::OpenExplorerClick() {
     const std::string name = Video_ComboBox->currentText().toStdString();
     bool select = false;
     if (!name.empty()) {
-        CurrentVideoPath = paths_.VideoFolder + "/" + RecordingName(name) + ".avi";
+        CurrentVideoPath = SelectedRecording(name).video;
         select = files::FileExists(CurrentVideoPath);
     }
     if (select) {

@@ -147,6 +147,10 @@ std::string_view CatalogueText(int id) {
     return it != end && it->id == id ? it->text : std::string_view{};
 }
 
+std::string Text(Msg id, int languageOffset) {
+    return std::string(CatalogueText(static_cast<int>(id) + languageOffset));
+}
+
 std::vector<int> CatalogueIds() {
     std::vector<int> ids;
     for (const Entry& e : kCatalogue) ids.push_back(e.id);

@@ -10,12 +10,10 @@ namespace app {
 
 namespace {
 
-constexpr std::string_view kSettingsKey = "SOFTWARE\\Korvex";
-constexpr std::int32_t kDefaultMsPerFrame = 200;
 constexpr std::int32_t kInfoWindowWidth = 296;
 
 std::string ValuePath(std::string_view name) {
-    std::string path(kSettingsKey);
+    std::string path(settings::kKey);
     path += '\\';
     path += name;
     return path;
@@ -27,26 +25,28 @@ bool EqualsIgnoringCase(std::string_view text, std::string_view lowerCase) {
     });
 }
 
-// A "yes"/"no" value: on unless it reads as "no" in any case.
-bool ReadOnUnlessNo(std::string_view name) {
+template <typename Field>
+void Read(const settings::Number& number, Field& field) {
+    std::int32_t value = 0;
+    const bool read = ReadRegInteger(Root::CurrentUser, ValuePath(number.name), value);
+    field = static_cast<Field>(read ? number.FromStored(value) : number.Default());
+}
+
+void Read(const settings::YesNo& yesNo, bool& field) {
     std::string text;
-    return !(ReadRegString(Root::CurrentUser, ValuePath(name), text) &&
-             EqualsIgnoringCase(text, "no"));
+    const bool other = ReadRegString(Root::CurrentUser, ValuePath(yesNo.name), text) &&
+                       EqualsIgnoringCase(text, yesNo.OtherWord());
+    field = other != yesNo.defaultValue;
 }
 
-// A "yes"/"no" value: off unless it reads as "yes" in any case.
-bool ReadOffUnlessYes(std::string_view name) {
-    std::string text;
-    return ReadRegString(Root::CurrentUser, ValuePath(name), text) &&
-           EqualsIgnoringCase(text, "yes");
+template <typename Field>
+void Write(const settings::Number& number, const Field& field) {
+    WriteRegInteger(Root::CurrentUser, ValuePath(number.name),
+                    number.ToStored(static_cast<std::int32_t>(field)));
 }
 
-void WriteYesNo(std::string_view name, bool on) {
-    WriteRegString(Root::CurrentUser, ValuePath(name), on ? "yes" : "no");
-}
-
-void WriteInteger(std::string_view name, std::int32_t value) {
-    WriteRegInteger(Root::CurrentUser, ValuePath(name), value);
+void Write(const settings::YesNo& yesNo, bool field) {
+    WriteRegString(Root::CurrentUser, ValuePath(yesNo.name), field ? "yes" : "no");
 }
 
 }  // namespace
@@ -68,8 +68,7 @@ std::int32_t LeadingInteger(std::string_view text) {
 
 WindowPosition PositionFromText(std::string_view text, const ScreenGeometry& screen) {
     const std::int32_t defaultLeft = screen.primaryWidth - kInfoWindowWidth;
-    constexpr std::int32_t kDefaultTop = 2;
-    if (text.empty()) return {defaultLeft, kDefaultTop};
+    if (text.empty()) return {defaultLeft, settings::kDefaultWindowTop};
     const std::size_t semicolon = text.find(';');
     const std::string_view leftPart =
         semicolon == std::string_view::npos ? std::string_view() : text.substr(0, semicolon);
@@ -78,7 +77,8 @@ WindowPosition PositionFromText(std::string_view text, const ScreenGeometry& scr
     WindowPosition position{LeadingInteger(leftPart), LeadingInteger(topPart)};
     // 160 and 60 keep enough of the window on the desktop to grab it again.
     if (position.left > screen.virtualWidth - 160 || position.left < 0) position.left = defaultLeft;
-    if (position.top > screen.virtualHeight - 60 || position.top < 0) position.top = kDefaultTop;
+    if (position.top > screen.virtualHeight - 60 || position.top < 0)
+        position.top = settings::kDefaultWindowTop;
     return position;
 }
 
@@ -86,69 +86,31 @@ std::string PositionText(std::int32_t left, std::int32_t top) {
     return std::to_string(left) + ";" + std::to_string(top);
 }
 
-void ReadPosition(SettingsRecord& settings, const ScreenGeometry& screen) {
+void ReadPosition(SettingsRecord& record, const ScreenGeometry& screen) {
     std::string text;
-    ReadRegString(Root::CurrentUser, ValuePath("position"), text);
+    ReadRegString(Root::CurrentUser, ValuePath(settings::kPosition), text);
     const WindowPosition position = PositionFromText(text, screen);
-    settings.WindowLeft = position.left;
-    settings.WindowTop = position.top;
+    record.WindowLeft = position.left;
+    record.WindowTop = position.top;
 }
 
-bool WritePosition(const SettingsRecord& settings) {
-    return WriteRegString(Root::CurrentUser, ValuePath("position"),
-                          PositionText(settings.WindowLeft, settings.WindowTop));
+bool WritePosition(const SettingsRecord& record) {
+    return WriteRegString(Root::CurrentUser, ValuePath(settings::kPosition),
+                          PositionText(record.WindowLeft, record.WindowTop));
 }
 
-void LoadSettings(SettingsRecord& settings) {
-    std::int32_t value = 0;
-    settings.CompressorIndex =
-        ReadRegInteger(Root::CurrentUser, ValuePath("compressor"), value) ? value : -1;
-
-    const bool quality = ReadRegInteger(Root::CurrentUser, ValuePath("compression"), value);
-    settings.Quality = quality && value >= 25 && value <= 100 ? value * 100 : 7500;
-
-    // A period of 0 or below would leave no frame rate to derive, and one of 2 s or more a rate
-    // of 0 frames per second, which no player can show; such a stored value is taken as the
-    // default period, as a missing one is.
-    const bool period = ReadRegInteger(Root::CurrentUser, ValuePath("mspf"), value);
-    settings.MsPerFrame =
-        period && value > 0 && engine::FramesPerSecondFor(value) > 0 ? value : kDefaultMsPerFrame;
-    settings.FramesPerSecond = engine::FramesPerSecondFor(settings.MsPerFrame);
-    settings.KeyFrameEvery = settings.FramesPerSecond * 10;
-
-    settings.HighlightCursor = ReadOnUnlessNo("use highlight cursor");
-    settings.DeleteFilesOnClose = ReadOnUnlessNo("delete files when closing");
-    settings.WarnBeforeDelete = ReadOnUnlessNo("warn before deleting files");
-
-    const bool maxTime = ReadRegInteger(Root::CurrentUser, ValuePath("max. recording time"), value);
-    settings.MaxRecordingSeconds = maxTime && static_cast<std::uint32_t>(value) <= 3600
-                                       ? static_cast<std::uint16_t>(value)
-                                       : 900;
-
-    settings.Use7z = ReadOffUnlessYes("compression in 7-zip format");
-
-    const bool threshold = ReadRegInteger(
-        Root::CurrentUser, ValuePath("use 7-zip format automatically at (MB)"), value);
-    const auto megabytes = static_cast<std::uint32_t>(value);
-    settings.SevenZipThresholdMB = threshold && megabytes >= 2 && megabytes <= 100
-                                       ? static_cast<std::uint16_t>(megabytes)
-                                       : 14;
+void LoadSettings(SettingsRecord& record) {
+    ForEachSetting(record, [](const auto& value, auto& field) { Read(value, field); });
+    record.FramesPerSecond = engine::FramesPerSecondFor(record.MsPerFrame);
+    record.KeyFrameEvery = record.FramesPerSecond * settings::kKeyFrameSeconds;
 }
 
-void SaveSettings(const SettingsRecord& settings) {
-    WriteInteger("compressor", settings.CompressorIndex);
-    WriteInteger("compression", settings.Quality / 100);
-    WriteInteger("mspf", settings.MsPerFrame);
-    WriteYesNo("use highlight cursor", settings.HighlightCursor);
-    WriteYesNo("delete files when closing", settings.DeleteFilesOnClose);
-    WriteYesNo("warn before deleting files", settings.WarnBeforeDelete);
-    WriteInteger("max. recording time", settings.MaxRecordingSeconds);
-    WriteYesNo("compression in 7-zip format", settings.Use7z);
-    WriteInteger("use 7-zip format automatically at (MB)", settings.SevenZipThresholdMB);
+void SaveSettings(const SettingsRecord& record) {
+    ForEachSetting(record, [](const auto& value, const auto& field) { Write(value, field); });
 }
 
 bool ClearSettings() {
-    return DeleteRegKey(Root::CurrentUser, kSettingsKey);
+    return DeleteRegKey(Root::CurrentUser, settings::kKey);
 }
 
 }  // namespace app

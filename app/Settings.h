@@ -8,26 +8,43 @@
 #include <string>
 #include <string_view>
 
+#include "app/SettingsTable.h"
+
 namespace app {
 
 // Every persisted choice, with the values a new user starts with. The engine's fields come
 // first, then the shell's.
 struct SettingsRecord {
-    std::int32_t CompressorIndex = -1;  // codec catalogue index, -1 for none
-    std::int32_t Quality = 7500;        // 0..10000; stored as percent
-    std::int32_t MsPerFrame = 200;
-    std::int32_t FramesPerSecond = 5;  // Round(1000 / MsPerFrame)
-    std::int32_t KeyFrameEvery = 50;   // 10 x FramesPerSecond after loading
-    bool HighlightCursor = true;
+    std::int32_t CompressorIndex = settings::kCompressor.Default();
+    std::int32_t Quality = settings::kCompression.Default();  // 0..10000
+    std::int32_t MsPerFrame = settings::kMsPerFrame.Default();
+    std::int32_t FramesPerSecond = settings::kDefaultFramesPerSecond;  // Round(1000 / MsPerFrame)
+    std::int32_t KeyFrameEvery = settings::kDefaultKeyFrameEvery;
+    bool HighlightCursor = settings::kHighlightCursor.defaultValue;
 
     std::int32_t WindowLeft = 0;  // set from the screen by ReadPosition
-    std::int32_t WindowTop = 2;
-    bool DeleteFilesOnClose = true;
-    bool WarnBeforeDelete = true;
-    std::uint16_t MaxRecordingSeconds = 900;  // 0: no automatic stop
-    bool Use7z = false;
-    std::uint16_t SevenZipThresholdMB = 14;
+    std::int32_t WindowTop = settings::kDefaultWindowTop;
+    bool DeleteFilesOnClose = settings::kDeleteFilesOnClose.defaultValue;
+    bool WarnBeforeDelete = settings::kWarnBeforeDelete.defaultValue;
+    std::uint16_t MaxRecordingSeconds = settings::kMaxRecordingSeconds.Default();
+    bool Use7z = settings::kUse7z.defaultValue;
+    std::uint16_t SevenZipThresholdMB = settings::kSevenZipThresholdMB.Default();
 };
+
+// Calls visit(descriptor, field) for every value of the table with its field, in the order the
+// values are loaded and saved. The window position is not among them.
+template <typename Record, typename Visit>
+void ForEachSetting(Record& record, Visit&& visit) {
+    visit(settings::kCompressor, record.CompressorIndex);
+    visit(settings::kCompression, record.Quality);
+    visit(settings::kMsPerFrame, record.MsPerFrame);
+    visit(settings::kHighlightCursor, record.HighlightCursor);
+    visit(settings::kDeleteFilesOnClose, record.DeleteFilesOnClose);
+    visit(settings::kWarnBeforeDelete, record.WarnBeforeDelete);
+    visit(settings::kMaxRecordingSeconds, record.MaxRecordingSeconds);
+    visit(settings::kUse7z, record.Use7z);
+    visit(settings::kSevenZipThresholdMB, record.SevenZipThresholdMB);
+}
 
 // What the position rules measure the stored window position against, in pixels.
 struct ScreenGeometry {
@@ -52,16 +69,16 @@ WindowPosition PositionFromText(std::string_view text, const ScreenGeometry& scr
 std::string PositionText(std::int32_t left, std::int32_t top);
 
 // Sets WindowLeft and WindowTop from the stored "position" (start-up).
-void ReadPosition(SettingsRecord& settings, const ScreenGeometry& screen);
+void ReadPosition(SettingsRecord& record, const ScreenGeometry& screen);
 // Stores "position" from WindowLeft and WindowTop (close); true when stored.
-bool WritePosition(const SettingsRecord& settings);
+bool WritePosition(const SettingsRecord& record);
 
 // Sets every field but the window position from the store, deriving FramesPerSecond and
 // KeyFrameEvery from MsPerFrame. The caller then moves the window and updates the cursor.
-void LoadSettings(SettingsRecord& settings);
+void LoadSettings(SettingsRecord& record);
 // Stores every field but the window position; failures are ignored. The caller updates the
 // cursor afterwards.
-void SaveSettings(const SettingsRecord& settings);
+void SaveSettings(const SettingsRecord& record);
 // Deletes the settings key; true when it was deleted, false otherwise (none there included). The
 // record in memory is left alone.
 bool ClearSettings();

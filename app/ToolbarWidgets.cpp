@@ -11,14 +11,14 @@
 
 namespace app {
 
-PictureButton::PictureButton(QWidget* parent, int x, int bitmap) : QLabel(parent) {
+PictureButton::PictureButton(QWidget* parent, int x, Bitmap bitmap) : QLabel(parent) {
     setGeometry(x, 2, 36, 36);
     setAlignment(Qt::AlignCenter);
     setCursor(Qt::PointingHandCursor);
     SetPicture(bitmap);
 }
 
-void PictureButton::SetPicture(int bitmap) {
+void PictureButton::SetPicture(Bitmap bitmap) {
     picture_ = bitmap;
     setPixmap(QPixmap::fromImage(resources::ToolbarBitmap(bitmap)));
 }

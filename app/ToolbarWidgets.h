@@ -5,16 +5,20 @@
 #include <QLabel>
 #include <functional>
 
+#include "resources/ResourceIds.h"
+
 namespace app {
+
+using resources::Bitmap;
 
 // A picture that acts as a button: a press shows one picture, the release another and then,
 // if the pointer is still over it, the action.
 class PictureButton : public QLabel {
 public:
-    PictureButton(QWidget* parent, int x, int bitmap);
+    PictureButton(QWidget* parent, int x, Bitmap bitmap);
 
-    void SetPicture(int bitmap);
-    int Picture() const { return picture_; }
+    void SetPicture(Bitmap bitmap);
+    Bitmap Picture() const { return picture_; }
     // The pointer's screen position lies in the button: left and top inclusive, right and
     // bottom exclusive.
     bool IsCursorOver() const;
@@ -27,7 +31,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
-    int picture_ = 0;
+    Bitmap picture_ = Bitmap::RegionReleased;
 };
 
 // The list of recordings, which turns into a name field while a region is being set.

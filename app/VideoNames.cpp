@@ -72,19 +72,10 @@ std::string ListName(const std::string& fileName) {
     return result;
 }
 
-std::string VideoPathFor(const std::string& folder, const std::string& name) {
-    std::string path = folder + "/" + name;
-    if (!EndsWithAvi(path)) path += ".avi";
-    return path;
-}
-
-std::string WithExtension(const std::string& aviPath, const std::string& extension) {
-    const auto slash = aviPath.find_last_of('/');
-    const auto dot = aviPath.find_last_of('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) {
-        return aviPath + extension;
-    }
-    return aviPath.substr(0, dot) + extension;
+RecordingFiles RecordingFilesFor(const std::string& folder, const std::string& name) {
+    const std::string base =
+        folder + "/" + (EndsWithAvi(name) ? name.substr(0, name.size() - 4) : name);
+    return {EndsWithAvi(name) ? folder + "/" + name : base + ".avi", base + ".zip", base + ".7z"};
 }
 
 std::string ComboHint(const std::string& text, const std::string& contextLine,

@@ -25,11 +25,17 @@ std::string RecordingName(const std::string& text);
 // The list entry for a file name: every ".avi", in any letter case, removed.
 std::string ListName(const std::string& fileName);
 
-// folder + "/" + name, with ".avi" appended unless the name ends in it (any letter case).
-std::string VideoPathFor(const std::string& folder, const std::string& name);
+// A recording's video and the archives made of it, side by side in the working folder.
+struct RecordingFiles {
+    std::string video;
+    std::string zip;
+    std::string sevenZip;
+};
 
-// A path's extension replaced: "x/a.avi" with ".zip" gives "x/a.zip".
-std::string WithExtension(const std::string& aviPath, const std::string& extension);
+// The files of recording name in folder: the video is folder + "/" + name, with ".avi" appended
+// unless the name ends in it (any letter case); the archives are that path with ".zip" and ".7z"
+// in place of the video's ".avi".
+RecordingFiles RecordingFilesFor(const std::string& folder, const std::string& name);
 
 // The combo box hint: the text and the context-menu line, or the empty-selection text.
 std::string ComboHint(const std::string& text, const std::string& contextLine,

@@ -9,6 +9,7 @@
 #include "app/MiniReg.h"
 #include "app/ProgramPaths.h"
 #include "app/Settings.h"
+#include "platform/aboutbox/aboutbox.h"
 #include "platform/files/files.h"
 #include "platform/instance/instance.h"
 #include "platform/msgbox/msgbox.h"
@@ -21,21 +22,18 @@ namespace {
 namespace files = platform::files;
 namespace mb = platform::msgbox;
 
-std::string Text(int languageOffset, int id) {
-    return std::string(app::CatalogueText(id + languageOffset));
-}
-
 // The 7z engine is always written afresh, replacing whatever file is there.
 bool WriteArchiveEngine(const app::ProgramPaths& paths, int languageOffset) {
     if (files::FileExists(paths.ArchiveEnginePath)) files::DeleteFile(paths.ArchiveEnginePath);
-    const QByteArray engine = resources::DataResource(902);
+    const QByteArray engine = resources::DataResource(resources::Data::ArchiveEngine);
     files::WriteWholeFile(paths.ArchiveEnginePath, engine.constData(),
                           static_cast<std::size_t>(engine.size()));
     if (files::FileExists(paths.ArchiveEnginePath)) return true;
     mb::Beep();
-    mb::Show(Text(languageOffset, 3),
-             Text(languageOffset, 24) + "\r\n" + paths.ArchiveEnginePath + ".\r\n" +
-                 Text(languageOffset, 25),
+    using app::Msg;
+    mb::Show(app::Text(Msg::Error, languageOffset),
+             app::Text(Msg::CannotCreateFile, languageOffset) + "\r\n" + paths.ArchiveEnginePath +
+                 ".\r\n" + app::Text(Msg::CannotStart, languageOffset),
              mb::MB_ICONERROR);
     return false;
 }
@@ -76,6 +74,7 @@ int main(int argc, char** argv) {
 
     QApplication application(argc, argv);
     application.setQuitOnLastWindowClosed(true);
+    platform::aboutbox::InstallAboutBox();
 
     const app::ProgramPaths paths = app::PathsFor(files::TempFolder());
     const int languageOffset = DecideLanguage();
@@ -85,7 +84,7 @@ int main(int argc, char** argv) {
     if (!mainForm.Created()) return 1;
     mainForm.show();
     region::TViewPort_Form viewPort(
-        mainForm.Language(), [&mainForm](int id) { return mainForm.Text(id); },
+        mainForm.Language(), [&mainForm](app::Msg id) { return mainForm.Text(id); },
         [&mainForm] { return mainForm.IsStartPending(); });
     viewPort.OnClosedByUser = [&mainForm] { mainForm.RegionWindowClosed(); };
     mainForm.SetRegionWindow(&viewPort);

@@ -18,9 +18,9 @@
 
 #include "engine/Korvex_ScrCam_Unit.h"
 #include "engine/RecordTiming.h"
-#include "tests/support/engine_host.h"
-#include "tests/support/media_probe.h"
-#include "tests/support/moving_pattern.h"
+#include "harness/engine_host.h"
+#include "harness/media_probe.h"
+#include "harness/moving_pattern.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono;

@@ -8,7 +8,7 @@ namespace engine {
 
 CursorImages::CursorImages() {
     for (int i = 0; i < kCount; ++i) {
-        QImage image = resources::CursorImage(kCursorHighlightA + i);
+        QImage image = resources::CursorImage(Cursor{kFirst + i});
         if (image.isNull()) continue;
         image = image.convertToFormat(QImage::Format_ARGB32).scaled(kCursorSize, kCursorSize);
         for (int y = 0; y < kCursorSize; ++y) {
@@ -19,8 +19,8 @@ CursorImages::CursorImages() {
 }
 
 std::span<const std::uint32_t> CursorImages::Image(int id) const {
-    if (id < kCursorHighlightA || id > kCursorLast) return empty_;
-    return images_[id - kCursorHighlightA];
+    if (id < kFirst || id >= kFirst + kCount) return empty_;
+    return images_[id - kFirst];
 }
 
 }  // namespace engine

@@ -19,7 +19,8 @@ public:
     std::span<const std::uint32_t> Image(int id) const;
 
 private:
-    static constexpr int kCount = kCursorLast - kCursorHighlightA + 1;
+    static constexpr int kFirst = CursorId(Cursor::HighlightA);
+    static constexpr int kCount = CursorId(Cursor::F12Dissatisfied) - kFirst + 1;
     using Pixels = std::array<std::uint32_t, kCursorSize * kCursorSize>;
     std::array<Pixels, kCount> images_{};
     Pixels empty_{};

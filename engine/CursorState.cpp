@@ -7,7 +7,7 @@ namespace engine {
 namespace {
 
 int IdleImage(const CursorState& state) {
-    return state.HighlightCursor ? state.HighlightCursorId.load() : kCursorPlain;
+    return state.HighlightCursor ? state.HighlightCursorId.load() : CursorId(Cursor::Plain);
 }
 
 }  // namespace
@@ -16,12 +16,12 @@ void UpdateCursor(CursorState& state) {
     if (state.HighlightCursor) {
         int id = state.HighlightCursorId;
         // 201 -> 204 -> 201: step by 3, wrapping back from the second phase.
-        if (id >= kCursorHighlightB) id = kCursorHighlightA - 3;
+        if (id >= CursorId(Cursor::HighlightB)) id = CursorId(Cursor::HighlightA) - 3;
         id += 3;
         state.HighlightCursorId = static_cast<std::uint8_t>(id);
         state.CursorHandle = id;
     } else {
-        state.CursorHandle = kCursorPlain;
+        state.CursorHandle = CursorId(Cursor::Plain);
     }
 }
 
@@ -49,7 +49,8 @@ int ChooseCursorImage(CursorState& state, std::int64_t nowMs) {
             if (state.HighlightCursor) {
                 state.CursorHandle = state.HighlightCursorId + (left ? 1 : 2);
             } else {
-                state.CursorHandle = left ? kCursorPlainLeft : kCursorPlainRight;
+                state.CursorHandle =
+                    left ? CursorId(Cursor::PlainLeft) : CursorId(Cursor::PlainRight);
             }
         } else {
             state.LeftClickPending = false;
@@ -58,7 +59,7 @@ int ChooseCursorImage(CursorState& state, std::int64_t nowMs) {
         }
     } else if (const int kind = state.AnnotationKind; kind > 0) {
         if (ms <= kEventShowMs) {
-            state.CursorHandle = kCursorPlain + kind;
+            state.CursorHandle = CursorId(Cursor::Plain) + kind;
         } else {
             state.AnnotationKind = 0;
             state.CursorHandle = IdleImage(state);

@@ -7,16 +7,17 @@
 #include <atomic>
 #include <cstdint>
 
+#include "resources/ResourceIds.h"
+
 namespace engine {
 
-// Cursor image ids of the resources.
-constexpr int kCursorHighlightA = 201;  // amber arrow; +1 left click, +2 right click
-constexpr int kCursorHighlightB = 204;  // red arrow; +1 left click, +2 right click
-constexpr int kCursorPlain = 207;
-constexpr int kCursorPlainLeft = 208;
-constexpr int kCursorPlainRight = 209;
-constexpr int kCursorFirstBadge = 210;  // 207 + kind for kinds 3..8
-constexpr int kCursorLast = 215;
+using resources::Cursor;
+
+// The state holds image ids as numbers: a highlight phase + 1 or + 2 is its click image, and
+// Plain + kind the badge of key kinds 3..8.
+constexpr int CursorId(Cursor cursor) {
+    return static_cast<int>(cursor);
+}
 
 // How long a click or key image stays, in milliseconds.
 constexpr std::int64_t kEventShowMs = 400;
@@ -36,8 +37,8 @@ struct CursorState {
     std::atomic<bool> HighlightCursor{true};
     std::atomic<bool> LeftClickPending{false};
     std::atomic<bool> RightClickPending{false};
-    std::atomic<int> CursorHandle{kCursorHighlightA};
-    std::atomic<std::uint8_t> HighlightCursorId{kCursorHighlightA};
+    std::atomic<int> CursorHandle{CursorId(Cursor::HighlightA)};
+    std::atomic<std::uint8_t> HighlightCursorId{CursorId(Cursor::HighlightA)};
     std::atomic<std::uint8_t> AnnotationKind{0};
     std::atomic<std::int64_t> EventTime{0};  // local time of the last trigger, milliseconds
 };

@@ -13,10 +13,12 @@
 #include <thread>
 #include <vector>
 
+#include "app/SettingsTable.h"
 #include "engine/CursorImages.h"
 #include "engine/CursorState.h"
 #include "engine/FrameBlock.h"
 #include "engine/RecordingRegion.h"
+#include "platform/avifile/avifile.h"
 #include "platform/screen/screen.h"
 #include "platform/vfw/vfw.h"
 
@@ -47,6 +49,18 @@ struct FrameCosts {
 };
 
 class TScreenCam;
+
+// How a recording attempt ended. RetryWithDefault: it failed and the user chose the default
+// compressor, so the worker records again.
+enum class RecordOutcome { Recorded, Failed, RetryWithDefault };
+
+// The screen rectangle a recording grabs.
+struct CaptureRect {
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
+};
 
 class TRecordAVIThread {
 public:
@@ -96,11 +110,11 @@ public:
     Notification OnStatus, OnStart, OnStop, OnError;
     // The worker of the current recording; null when idle.
     TRecordAVIThread* Thread = nullptr;
-    int FramesPerSecond = 5;
-    int MsPerFrame = 200;
-    int KeyFrameEvery = 50;
-    int CompressorIndex = -1;
-    int Quality = 7500;
+    int FramesPerSecond = app::settings::kDefaultFramesPerSecond;
+    int MsPerFrame = app::settings::kMsPerFrame.Default();
+    int KeyFrameEvery = app::settings::kDefaultKeyFrameEvery;
+    int CompressorIndex = app::settings::kCompressor.Default();
+    int Quality = app::settings::kCompression.Default();
     int CodecCount = 0;
     std::array<platform::vfw::ICINFO, kMaxCodecs> Codecs{};
     CursorState Cursor;
@@ -116,9 +130,9 @@ public:
     // True when no worker is alive any more.
     bool WorkersFinished() const;
 
-    // 1: recorded and closed; 0: failed; -1: failed and the user chose the default compressor,
-    // to be recorded again. Recording worker.
-    int RecordAVI(RecordingRegion& region, const std::string& fileName);
+    // Records region into fileName until Recording is cleared, then closes the file. Recording
+    // worker.
+    RecordOutcome RecordAVI(RecordingRegion& region, const std::string& fileName);
 
     // A frame of the rectangle with the cursor drawn in; null on failure (reported).
     PFrame GrabFrame(int left, int top, int width, int height);
@@ -151,10 +165,26 @@ private:
     bool ValidCompressorIndex() const {
         return CompressorIndex >= 0 && CompressorIndex < CodecCount;
     }
+    // The steps of RecordAVI. Each owns what it opens.
+    struct AviOutput;
+    struct LoopMarks;
+    // Chooses the codec for the first frame and aligns FrameWidth and FrameHeight to what it
+    // takes; the frame at that size, or null when a regrab failed.
+    PFrame QueryAndAlign(const CaptureRect& rect, PFrame frame);
     // Tests the codec against the current frame and aligns the size; false when refused at
     // every size, with frame regrabbed at the region's own size.
-    bool FitFrameToCodec(platform::vfw::HIC codec, int left, int top, int width, int height,
-                         PFrame& frame);
+    bool FitFrameToCodec(platform::vfw::HIC codec, const CaptureRect& rect, PFrame& frame);
+    // Opens the file, starts its stream with frame's format and runs the frame loop; the file
+    // is finished on return. True when every frame was written.
+    bool WriteAvi(const std::string& fileName, const CaptureRect& rect, PFrame frame);
+    bool OpenAvi(const std::string& fileName, FrameBlock& frame,
+                 platform::avifile::AVICOMPRESSOPTIONS& options, AviOutput& output);
+    bool FrameLoop(const CaptureRect& rect, platform::avifile::PAVISTREAM compressed);
+    // Writes frame when its position is due; false when the write failed.
+    bool WriteDueFrame(platform::avifile::PAVISTREAM compressed, FrameBlock& frame,
+                       std::uint32_t elapsed, LoopMarks& marks);
+    // Tells the user and asks about the default compressor.
+    RecordOutcome ReportFailure();
 
     EngineServices services_;
     std::unique_ptr<platform::screen::Screen> screen_;

@@ -3,10 +3,14 @@
 #include <cfenv>
 #include <cmath>
 
+#include "app/SettingsTable.h"
+
 namespace engine {
 
-namespace {
-constexpr int kDefaultMsPerFrame = 200;
+std::uint64_t MicrosSince(std::chrono::steady_clock::time_point start) {
+    return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(
+                                          std::chrono::steady_clock::now() - start)
+                                          .count());
 }
 
 std::int64_t RoundHalfEven(double value) {
@@ -15,7 +19,7 @@ std::int64_t RoundHalfEven(double value) {
 }
 
 int SaneMsPerFrame(int msPerFrame) {
-    return msPerFrame > 0 ? msPerFrame : kDefaultMsPerFrame;
+    return msPerFrame > 0 ? msPerFrame : app::settings::kMsPerFrame.Default();
 }
 
 int FramesPerSecondFor(int msPerFrame) {

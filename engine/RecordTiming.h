@@ -2,9 +2,13 @@
 // the sleep between passes and the pacing of status notices. Pure functions.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 
 namespace engine {
+
+// Microseconds from start until now, for the per-frame costs.
+std::uint64_t MicrosSince(std::chrono::steady_clock::time_point start);
 
 // Rounds to nearest, ties to even.
 std::int64_t RoundHalfEven(double value);

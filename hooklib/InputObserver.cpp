@@ -16,6 +16,7 @@
 
 #include "platform/keys/HookFormat.h"
 #include "platform/keys/RawInput.h"
+#include "platform/xcb/xcb_handles.h"
 
 namespace globalhook {
 
@@ -29,9 +30,6 @@ constexpr std::uint32_t WM_SYSKEYUP = 0x105;
 constexpr xcb_keysym_t kAltLeft = 0xFFE9;
 constexpr xcb_keysym_t kAltRight = 0xFFEA;
 
-struct Disconnect {
-    void operator()(xcb_connection_t* c) const { xcb_disconnect(c); }
-};
 struct FreeSymbols {
     void operator()(xcb_key_symbols_t* s) const { xcb_key_symbols_free(s); }
 };
@@ -52,7 +50,7 @@ private:
 
     Observed what_;
     const std::uint32_t* target_;
-    std::unique_ptr<xcb_connection_t, Disconnect> connection_;
+    platform::xcb::XcbConnection connection_;
     std::unique_ptr<xcb_key_symbols_t, FreeSymbols> symbols_;
     std::uint8_t xiOpcode_ = 0;
     xcb_atom_t messageAtom_ = XCB_ATOM_NONE;

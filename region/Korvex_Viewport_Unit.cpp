@@ -78,7 +78,7 @@ QToolButton* MakeGlyphButton(QWidget* parent) {
 
 }  // namespace
 
-TViewPort_Form::TViewPort_Form(int languageOffset, std::function<std::string(int)> text,
+TViewPort_Form::TViewPort_Form(int languageOffset, std::function<std::string(app::Msg)> text,
                                std::function<bool()> startPending)
     : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint),
       text_(std::move(text)),
@@ -103,6 +103,22 @@ TViewPort_Form::TViewPort_Form(int languageOffset, std::function<std::string(int
     white.setColor(QPalette::Button, Qt::white);
     Programs_ComboBox->setPalette(white);
 
+    CreateTitleButtons();
+
+    // Creation: the placeholder heads the picker and its handle list; the title follows the
+    // language only for English, German being the built-in one.
+    placeholder_ = text_(app::Msg::ChooseTargetWindow);
+    startNotice_ = text_(app::Msg::StartingRecording);
+    ownTitle_ = text_(app::Msg::SetRegionTitle);
+    Programs_ComboBox->addItem(QString::fromStdString(placeholder_));
+    Programs_ComboBox->setCurrentIndex(0);
+    WHandles.assign(1, 0);
+    if (languageOffset > 0) setWindowTitle(QString::fromStdString(text_(app::Msg::RegionCaption)));
+    PlaceButtons();
+    StoreRectangle();
+}
+
+void TViewPort_Form::CreateTitleButtons() {
     maximizeGlyphs_[0] = Glyph(10, 9, [](QPainter& p) {
         p.drawRect(0, 0, 9, 8);
         p.fillRect(0, 0, 10, 2, Qt::black);
@@ -129,18 +145,6 @@ TViewPort_Form::TViewPort_Form(int languageOffset, std::function<std::string(int
     UpdateMaximizeGlyph();
     connect(Maximize_BitBtn, &QToolButton::clicked, this, &TViewPort_Form::Maximize_BitBtnClick);
     connect(Close_BitBtn, &QToolButton::clicked, this, &TViewPort_Form::Close_BitBtnClick);
-
-    // Creation: the placeholder heads the picker and its handle list; the title follows the
-    // language only for English, German being the built-in one.
-    placeholder_ = text_(303);
-    startNotice_ = text_(304);
-    ownTitle_ = text_(305);
-    Programs_ComboBox->addItem(QString::fromStdString(placeholder_));
-    Programs_ComboBox->setCurrentIndex(0);
-    WHandles.assign(1, 0);
-    if (languageOffset > 0) setWindowTitle(QString::fromStdString(text_(301)));
-    PlaceButtons();
-    StoreRectangle();
 }
 
 void TViewPort_Form::ShowRegion() {

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "app/MessageCatalogue.h"
 #include "engine/RecordingRegion.h"
 #include "region/RegionHitTest.h"
 
@@ -25,7 +26,7 @@ class TViewPort_Form : public QWidget, public engine::RecordingRegion {
 public:
     // text(id) gives catalogue text id in the program's language; languageOffset decides the
     // title; startPending tells whether a recording has been asked for and not yet begun.
-    TViewPort_Form(int languageOffset, std::function<std::string(int)> text,
+    TViewPort_Form(int languageOffset, std::function<std::string(app::Msg)> text,
                    std::function<bool()> startPending);
 
     // Called when the user (or the system) closes the window, not when the program hides it.
@@ -54,6 +55,8 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    // The maximize and close buttons with their drawn glyphs.
+    void CreateTitleButtons();
     void FormPaint();
     void Maximize_BitBtnClick();
     void Close_BitBtnClick();
@@ -61,7 +64,7 @@ private:
     void StoreRectangle();
     void UpdateMaximizeGlyph();
 
-    std::function<std::string(int)> text_;
+    std::function<std::string(app::Msg)> text_;
     std::function<bool()> startPending_;
     std::string placeholder_, startNotice_, ownTitle_;
     QToolButton* Maximize_BitBtn = nullptr;

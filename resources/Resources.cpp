@@ -12,23 +12,28 @@ static bool RegisterDataResources() {
 
 namespace resources {
 
-QImage CursorImage(int id) {
-    if (id < 201 || id > 215) {
+QImage CursorImage(Cursor cursor) {
+    const int id = static_cast<int>(cursor);
+    if (id < static_cast<int>(Cursor::HighlightA) ||
+        id > static_cast<int>(Cursor::F12Dissatisfied)) {
         return {};
     }
     return QImage(QStringLiteral(":/cursors/%1.png").arg(id))
         .convertToFormat(QImage::Format_ARGB32_Premultiplied);
 }
 
-QImage ToolbarBitmap(int id) {
-    if (id < 101 || id > 113) {
+QImage ToolbarBitmap(Bitmap bitmap) {
+    const int id = static_cast<int>(bitmap);
+    if (id < static_cast<int>(Bitmap::MailReleased) ||
+        id > static_cast<int>(Bitmap::ToolsPressed)) {
         return {};
     }
     return QImage(QStringLiteral(":/bitmaps/%1.bmp").arg(id)).convertToFormat(QImage::Format_RGB32);
 }
 
-QByteArray DataResource(int id) {
-    if (id != 901 && id != 902) {
+QByteArray DataResource(Data data) {
+    const int id = static_cast<int>(data);
+    if (data != Data::HookLibrary && data != Data::ArchiveEngine) {
         return {};
     }
     [[maybe_unused]] static const bool registered = RegisterDataResources();

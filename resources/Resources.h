@@ -5,17 +5,19 @@
 #include <QByteArray>
 #include <QImage>
 
+#include "resources/ResourceIds.h"
+
 namespace resources {
 
-// Cursor image 201..215: 32 x 32, Format_ARGB32_Premultiplied, hot spot at (0, 0).
-// A null image for any other id.
-QImage CursorImage(int id);
+// A cursor image: 32 x 32, Format_ARGB32_Premultiplied, hot spot at (0, 0). A null image for a
+// value outside the enumeration.
+QImage CursorImage(Cursor id);
 
-// Toolbar picture 101..113: 36 x 36, opaque, Format_RGB32. A null image for any other id.
-QImage ToolbarBitmap(int id);
+// A toolbar picture: 36 x 36, opaque, Format_RGB32. A null image for a value outside the
+// enumeration.
+QImage ToolbarBitmap(Bitmap id);
 
-// Data resource 901 (the hook library) or 902 (the 7z engine), byte for byte.
-// Empty for any other id.
-QByteArray DataResource(int id);
+// A library carried as data, byte for byte. Empty for a value outside the enumeration.
+QByteArray DataResource(Data id);
 
 }  // namespace resources

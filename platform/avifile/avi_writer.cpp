@@ -11,12 +11,12 @@ namespace platform::avifile {
 
 namespace {
 
-constexpr FourCC kRiff = MakeFourCC("RIFF");
-constexpr FourCC kList = MakeFourCC("LIST");
-constexpr FourCC kJunk = MakeFourCC("JUNK");
+constexpr FourCC kRiff = mmioFOURCC("RIFF");
+constexpr FourCC kList = mmioFOURCC("LIST");
+constexpr FourCC kJunk = mmioFOURCC("JUNK");
 
 constexpr std::uint32_t AVIF_HASINDEX = 0x10;
-constexpr std::uint32_t AVIIF_KEYFRAME = 0x10;
+using multimedia::AVIIF_KEYFRAME;
 constexpr std::uint8_t AVI_INDEX_OF_INDEXES = 0;
 constexpr std::uint8_t AVI_INDEX_OF_CHUNKS = 1;
 // In a standard index entry the top bit of the size marks a chunk that is no key frame.
@@ -61,26 +61,26 @@ WriteResult AviWriter::Begin(const VideoStreamHeader& header, std::span<const st
     header_ = header;
     width_ = static_cast<std::uint32_t>(bitmap.biWidth);
     height_ = static_cast<std::uint32_t>(bitmap.biHeight < 0 ? -bitmap.biHeight : bitmap.biHeight);
-    chunkId_ = bitmap.biCompression == vfw::BI_RGB ? MakeFourCC("00db") : MakeFourCC("00dc");
+    chunkId_ = bitmap.biCompression == vfw::BI_RGB ? mmioFOURCC("00db") : mmioFOURCC("00dc");
 
-    part_.riff = riff_.StartList(kRiff, MakeFourCC("AVI "));
-    const std::uint64_t hdrl = riff_.StartList(kList, MakeFourCC("hdrl"));
+    part_.riff = riff_.StartList(kRiff, mmioFOURCC("AVI "));
+    const std::uint64_t hdrl = riff_.StartList(kList, mmioFOURCC("hdrl"));
     {
-        mainHeaderAt_ = riff_.StartTag(MakeFourCC("avih"));
+        mainHeaderAt_ = riff_.StartTag(mmioFOURCC("avih"));
         FieldBlock<kMainHeaderSize> block;
         WriteMainHeader(block.fields);
         riff_.Write(block.fields);
         riff_.EndTag(mainHeaderAt_);
     }
-    const std::uint64_t strl = riff_.StartList(kList, MakeFourCC("strl"));
+    const std::uint64_t strl = riff_.StartList(kList, mmioFOURCC("strl"));
     {
-        streamHeaderAt_ = riff_.StartTag(MakeFourCC("strh"));
+        streamHeaderAt_ = riff_.StartTag(mmioFOURCC("strh"));
         FieldBlock<kStreamHeaderSize> block;
         WriteStreamHeader(block.fields);
         riff_.Write(block.fields);
         riff_.EndTag(streamHeaderAt_);
     }
-    const std::uint64_t strf = riff_.StartTag(MakeFourCC("strf"));
+    const std::uint64_t strf = riff_.StartTag(mmioFOURCC("strf"));
     riff_.Write(format);
     riff_.EndTag(strf);
     // The OpenDML super index and frame count stay JUNK, which readers skip, unless the file
@@ -93,7 +93,7 @@ WriteResult AviWriter::Begin(const VideoStreamHeader& header, std::span<const st
     riff_.WriteZeros(kOdmlSize);
     riff_.EndTag(odmlAt_);
     riff_.EndTag(hdrl);
-    part_.movi = riff_.StartList(kList, MakeFourCC("movi"));
+    part_.movi = riff_.StartList(kList, mmioFOURCC("movi"));
     if (!sink_->Commit()) {
         broken_ = true;
         return WriteResult::writeFailed;
@@ -180,8 +180,8 @@ WriteResult AviWriter::Split() {
     sized = riff_.EndTag(part_.riff) && sized;
 
     Part next;
-    next.riff = riff_.StartList(kRiff, MakeFourCC("AVIX"));
-    next.movi = riff_.StartList(kList, MakeFourCC("movi"));
+    next.riff = riff_.StartList(kRiff, mmioFOURCC("AVIX"));
+    next.movi = riff_.StartList(kList, mmioFOURCC("movi"));
     // Sizes patched above before a failed commit are set right again by Finish.
     if (!sized || !sink_->Commit()) return WriteResult::writeFailed;
 
@@ -199,7 +199,7 @@ WriteResult AviWriter::Split() {
 
 AviWriter::SuperIndexEntry AviWriter::WriteStandardIndex() {
     const auto entries = static_cast<std::uint32_t>(part_.index.size());
-    const std::uint64_t at = riff_.StartTag(MakeFourCC("ix00"));
+    const std::uint64_t at = riff_.StartTag(mmioFOURCC("ix00"));
     FieldBlock<24> header;
     header.fields.U16(2)
         .U8(0)
@@ -221,7 +221,7 @@ AviWriter::SuperIndexEntry AviWriter::WriteStandardIndex() {
 }
 
 void AviWriter::WriteLegacyIndex() {
-    const std::uint64_t at = riff_.StartTag(MakeFourCC("idx1"));
+    const std::uint64_t at = riff_.StartTag(mmioFOURCC("idx1"));
     for (const IndexEntry& entry : part_.index) {
         const bool key = (entry.size & kNotKeyFrame) == 0;
         FieldBlock<kLegacyIndexEntry> record;
@@ -275,7 +275,7 @@ bool AviWriter::PatchHeaders() {
     }
     if (!superIndex_.empty()) {
         FieldBlock<8 + kSuperIndexSize> block;
-        block.fields.U32(MakeFourCC("indx"))
+        block.fields.U32(mmioFOURCC("indx"))
             .U32(kSuperIndexSize)
             .U16(4)
             .U8(0)
@@ -291,8 +291,8 @@ bool AviWriter::PatchHeaders() {
         FieldBlock<24> odml;
         odml.fields.U32(kList)
             .U32(kOdmlSize)
-            .U32(MakeFourCC("odml"))
-            .U32(MakeFourCC("dmlh"))
+            .U32(mmioFOURCC("odml"))
+            .U32(mmioFOURCC("dmlh"))
             .U32(kDmlhSize)
             .U32(next_);
         patched = riff_.Patch(odmlAt_, odml.fields) && patched;

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "platform/vfw/vfw.h"
 
@@ -37,7 +38,7 @@ constexpr std::uint32_t AVICOMPRESSF_DATARATE = 0x02;
 constexpr std::uint32_t AVICOMPRESSF_KEYFRAMES = 0x04;
 constexpr std::uint32_t AVICOMPRESSF_VALID = 0x08;
 
-constexpr std::uint32_t AVIIF_KEYFRAME = platform::vfw::AVIIF_KEYFRAME;
+using multimedia::AVIIF_KEYFRAME;
 
 struct RECT {
     std::int32_t left, top, right, bottom;
@@ -121,6 +122,16 @@ HRESULT AVIStreamWrite(PAVISTREAM stream, std::int32_t start, std::int32_t sampl
 // holds, descriptor closed. A file whose stream never got a format holds no video and is removed.
 std::uint32_t AVIStreamRelease(PAVISTREAM stream);
 std::uint32_t AVIFileRelease(PAVIFILE file);
+// Owners that release their reference when they go.
+struct FileReleaser {
+    void operator()(PAVIFILE file) const { AVIFileRelease(file); }
+};
+using FileHandle = std::unique_ptr<AviFile, FileReleaser>;
+struct StreamReleaser {
+    void operator()(PAVISTREAM stream) const { AVIStreamRelease(stream); }
+};
+using StreamHandle = std::unique_ptr<AviStream, StreamReleaser>;
+
 // Clears lpFormat, lpParms and their sizes in each record. Nothing of this library allocates
 // them, so what they pointed to stays the caller's, as do the records themselves.
 HRESULT AVISaveOptionsFree(int count, AVICOMPRESSOPTIONS** options);

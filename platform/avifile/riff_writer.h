@@ -10,17 +10,12 @@
 #include <span>
 
 #include "platform/avifile/file_sink.h"
+#include "platform/multimedia/multimedia.h"
 
 namespace platform::avifile {
 
-using FourCC = std::uint32_t;
-
-constexpr FourCC MakeFourCC(const char (&text)[5]) {
-    return static_cast<FourCC>(static_cast<std::uint8_t>(text[0])) |
-           static_cast<FourCC>(static_cast<std::uint8_t>(text[1])) << 8 |
-           static_cast<FourCC>(static_cast<std::uint8_t>(text[2])) << 16 |
-           static_cast<FourCC>(static_cast<std::uint8_t>(text[3])) << 24;
-}
+using FourCC = multimedia::FOURCC;
+using multimedia::mmioFOURCC;
 
 // Little-endian fields laid out in a block of memory that is written or patched as a whole.
 class FieldWriter {

@@ -7,6 +7,8 @@
 #include <QGuiApplication>
 #include <memory>
 
+#include "platform/xcb/xcb_handles.h"
+
 namespace platform::hotkey {
 
 namespace {
@@ -19,10 +21,6 @@ xcb_connection_t* Connection() {
 xcb_window_t Root(xcb_connection_t* c) {
     return xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
 }
-
-struct FreeDeleter {
-    void operator()(void* p) const { std::free(p); }
-};
 
 // Lock and NumLock (Mod2 on nearly every keyboard map) must not stop the hot key.
 constexpr std::uint16_t kIgnoredMasks[] = {0, XCB_MOD_MASK_LOCK, XCB_MOD_MASK_2,
@@ -42,7 +40,7 @@ std::uint16_t XModifiers(unsigned modifiers) {
 std::uint32_t GlobalAddAtom(const std::string& name) {
     xcb_connection_t* c = Connection();
     if (c == nullptr) return 0;
-    std::unique_ptr<xcb_intern_atom_reply_t, FreeDeleter> reply(xcb_intern_atom_reply(
+    xcb::XcbReply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(
         c, xcb_intern_atom(c, 0, static_cast<std::uint16_t>(name.size()), name.c_str()), nullptr));
     return reply ? reply->atom : 0;
 }
@@ -66,8 +64,7 @@ bool HotKeys::Register(std::uint32_t id, unsigned modifiers, unsigned vk) {
     const xcb_keysym_t keysym = (vk >= 'A' && vk <= 'Z') ? vk - 'A' + 'a' : vk;
     std::unique_ptr<xcb_key_symbols_t, decltype(&xcb_key_symbols_free)> symbols(
         xcb_key_symbols_alloc(c), &xcb_key_symbols_free);
-    std::unique_ptr<xcb_keycode_t, FreeDeleter> codes(
-        xcb_key_symbols_get_keycode(symbols.get(), keysym));
+    xcb::XcbReply<xcb_keycode_t> codes(xcb_key_symbols_get_keycode(symbols.get(), keysym));
     if (!codes || codes.get()[0] == XCB_NO_SYMBOL) return false;
 
     const Grab grab{codes.get()[0], XModifiers(modifiers)};
@@ -76,7 +73,7 @@ bool HotKeys::Register(std::uint32_t id, unsigned modifiers, unsigned vk) {
         xcb_void_cookie_t cookie =
             xcb_grab_key_checked(c, 1, Root(c), grab.modifiers | extra, grab.keycode,
                                  XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
-        if (std::unique_ptr<xcb_generic_error_t, FreeDeleter> error{xcb_request_check(c, cookie)}) {
+        if (xcb::XcbReply<xcb_generic_error_t> error{xcb_request_check(c, cookie)}) {
             refused = true;
         }
     }

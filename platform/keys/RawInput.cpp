@@ -2,23 +2,18 @@
 
 #include <xcb/xinput.h>
 
-#include <cstdlib>
-#include <memory>
+#include "platform/xcb/xcb_handles.h"
 
 namespace platform::keys {
 
 namespace {
 
-struct Free {
-    void operator()(void* p) const { std::free(p); }
-};
-
 // XInput 2 events travel as generic events: without that extension a server accepts the
 // selection and then never delivers.
 bool HasGenericEvents(xcb_connection_t* c) {
     constexpr char kName[] = "Generic Event Extension";
-    std::unique_ptr<xcb_query_extension_reply_t, Free> reply(xcb_query_extension_reply(
-        c, xcb_query_extension(c, sizeof kName - 1, kName), nullptr));
+    xcb::XcbReply<xcb_query_extension_reply_t> reply(
+        xcb_query_extension_reply(c, xcb_query_extension(c, sizeof kName - 1, kName), nullptr));
     return reply && reply->present;
 }
 
@@ -27,7 +22,7 @@ bool HasGenericEvents(xcb_connection_t* c) {
 std::optional<std::uint8_t> SelectRawEvents(xcb_connection_t* c, std::uint32_t mask) {
     const xcb_query_extension_reply_t* xi = xcb_get_extension_data(c, &xcb_input_id);
     if (xi == nullptr || !xi->present || !HasGenericEvents(c)) return std::nullopt;
-    std::unique_ptr<xcb_input_xi_query_version_reply_t, Free> version(
+    xcb::XcbReply<xcb_input_xi_query_version_reply_t> version(
         xcb_input_xi_query_version_reply(c, xcb_input_xi_query_version(c, 2, 2), nullptr));
     if (!version || version->major_version < 2) return std::nullopt;
 
@@ -36,7 +31,7 @@ std::optional<std::uint8_t> SelectRawEvents(xcb_connection_t* c, std::uint32_t m
         std::uint32_t bits;
     } selection{{XCB_INPUT_DEVICE_ALL_MASTER, 1}, mask};
     const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
-    std::unique_ptr<xcb_generic_error_t, Free> error(
+    xcb::XcbReply<xcb_generic_error_t> error(
         xcb_request_check(c, xcb_input_xi_select_events_checked(c, root, 1, &selection.head)));
     if (error) return std::nullopt;
     return xi->major_opcode;

@@ -6,18 +6,15 @@
 
 #include <QGuiApplication>
 #include <bitset>
-#include <cstdlib>
 #include <optional>
 
 #include "platform/keys/RawInput.h"
+#include "platform/xcb/xcb_handles.h"
 
 namespace platform::keys {
 
 namespace {
 
-struct Free {
-    void operator()(void* p) const { std::free(p); }
-};
 struct FreeSymbols {
     void operator()(xcb_key_symbols_t* s) const { xcb_key_symbols_free(s); }
 };
@@ -70,9 +67,8 @@ std::int16_t KeyState::GetAsyncKeyState(int vk) {
     xcb_connection_t* c = impl_->connection;
     const xcb_keysym_t keysym = KeysymFor(vk);
     if (c == nullptr || !impl_->symbols || keysym == 0) return 0;
-    std::unique_ptr<xcb_keycode_t, Free> codes(
-        xcb_key_symbols_get_keycode(impl_->symbols.get(), keysym));
-    std::unique_ptr<xcb_query_keymap_reply_t, Free> keymap(
+    xcb::XcbReply<xcb_keycode_t> codes(xcb_key_symbols_get_keycode(impl_->symbols.get(), keysym));
+    xcb::XcbReply<xcb_query_keymap_reply_t> keymap(
         xcb_query_keymap_reply(c, xcb_query_keymap(c), nullptr));
     if (!codes) return 0;
     bool down = false;

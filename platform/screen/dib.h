@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <span>
 
+#include "platform/multimedia/multimedia.h"
+
 namespace platform::screen {
 
 // A captured rectangle in the server's own pixel format (the "device-dependent bitmap"), rows
@@ -27,10 +29,7 @@ struct NativeImage {
 // A DIB colour table: entries 0x00RRGGBB, that is the bytes B, G, R, 0 in memory.
 using ColorTable = std::array<std::uint32_t, 256>;
 
-// DIB stride in bytes for a width at bits per pixel: ((w * bpp + 31) / 32) * 4, 64-bit safe.
-constexpr std::size_t DibStride(std::int64_t width, int bitsPerPixel) {
-    return static_cast<std::size_t>(((width * bitsPerPixel + 31) / 32) * 4);
-}
+using multimedia::DibStride;
 
 // True when the image's pixels index a colour table rather than carry their colour.
 constexpr bool IsIndexed(const NativeImage& image) {

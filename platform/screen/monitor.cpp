@@ -2,9 +2,11 @@
 
 #include <xcb/randr.h>
 
-#include "platform/screen/xcb_handles.h"
+#include "platform/xcb/xcb_handles.h"
 
 namespace platform::screen {
+
+using xcb::XcbReply;
 
 namespace {
 

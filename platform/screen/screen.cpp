@@ -16,9 +16,12 @@
 
 #include "platform/screen/monitor.h"
 #include "platform/screen/shm_segment.h"
-#include "platform/screen/xcb_handles.h"
+#include "platform/xcb/xcb_handles.h"
 
 namespace platform::screen {
+
+using xcb::XcbConnection;
+using xcb::XcbReply;
 
 namespace {
 

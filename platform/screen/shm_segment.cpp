@@ -3,9 +3,11 @@
 #include <sys/ipc.h>
 #include <sys/shm.h>
 
-#include "platform/screen/xcb_handles.h"
+#include "platform/xcb/xcb_handles.h"
 
 namespace platform::screen {
+
+using xcb::XcbReply;
 
 ShmSegment::~ShmSegment() {
     Reset();

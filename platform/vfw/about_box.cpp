@@ -1,20 +1,22 @@
 #include "platform/vfw/about_box.h"
 
-#include <QApplication>
-#include <QMessageBox>
-#include <QThread>
+#include <atomic>
 
 namespace platform::vfw {
 
+namespace {
+
+std::atomic<AboutBoxFn> installed{nullptr};
+
+}  // namespace
+
+void SetAboutBox(AboutBoxFn show) {
+    installed = show;
+}
+
 bool ShowAboutBox(std::intptr_t parent, std::u16string_view description, std::string_view details) {
-    auto* app = qobject_cast<QApplication*>(QCoreApplication::instance());
-    if (app == nullptr || QThread::currentThread() != app->thread()) return false;
-    const QString name =
-        QString::fromUtf16(description.data(), static_cast<qsizetype>(description.size()));
-    const QString more = QString::fromUtf8(details.data(), static_cast<qsizetype>(details.size()));
-    QMessageBox::about(reinterpret_cast<QWidget*>(parent), QStringLiteral("About ") + name,
-                       name + QStringLiteral("\n\n") + more);
-    return true;
+    const AboutBoxFn show = installed;
+    return show != nullptr && show(parent, description, details);
 }
 
 }  // namespace platform::vfw

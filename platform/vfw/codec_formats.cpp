@@ -1,7 +1,6 @@
 #include "platform/vfw/codec_formats.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdint>
 #include <limits>
 
@@ -15,19 +14,12 @@ namespace {
 
 constexpr std::uint32_t kHeaderSize = sizeof(BITMAPINFOHEADER);
 
-FOURCC UpperCase(FOURCC code) {
-    FOURCC result = 0;
-    for (int shift = 0; shift < 32; shift += 8) {
-        const auto c = static_cast<unsigned char>(code >> shift);
-        result |= static_cast<FOURCC>(std::toupper(c)) << shift;
-    }
-    return result;
-}
-
 bool IsCompressionOf(const EncoderEntry& entry, FOURCC code) {
-    const FOURCC upper = UpperCase(code);
-    return upper == UpperCase(entry.compression) ||
-           std::ranges::any_of(entry.aliases, [upper](FOURCC a) { return upper == UpperCase(a); });
+    const FOURCC upper = multimedia::UpperCaseFourCC(code);
+    return upper == multimedia::UpperCaseFourCC(entry.compression) ||
+           std::ranges::any_of(entry.aliases, [upper](FOURCC a) {
+               return upper == multimedia::UpperCaseFourCC(a);
+           });
 }
 
 std::uint32_t ColourCount(const BITMAPINFOHEADER& in) {

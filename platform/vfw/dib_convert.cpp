@@ -104,11 +104,6 @@ void ForEachPixel(const std::uint8_t* row, const DibImage& dib, const std::array
 
 }  // namespace
 
-std::int64_t DibStride(std::int32_t width, std::int32_t bitCount) {
-    if (width <= 0 || bitCount <= 0) return 0;
-    return (static_cast<std::int64_t>(width) * bitCount + 31) / 32 * 4;
-}
-
 bool DibToRgb555(const DibImage& dib, std::span<std::uint8_t> out, std::ptrdiff_t outStride) {
     const auto lookup = ColourLookup(dib);
     return ForEachRow(dib, out, outStride, 2, [&](const std::uint8_t* in, std::uint8_t* row) {

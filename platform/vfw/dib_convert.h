@@ -6,11 +6,11 @@
 #include <cstdint>
 #include <span>
 
+#include "platform/multimedia/multimedia.h"
+
 namespace platform::vfw {
 
-// Bytes in one DIB row of the given width and depth: rows are padded to whole 32-bit words.
-// 0 when width or bit count is not positive.
-std::int64_t DibStride(std::int32_t width, std::int32_t bitCount);
+using multimedia::DibStride;
 
 // An uncompressed (BI_RGB) bottom-up DIB: 32 bits BGRX, 24 bits BGR, 16 bits RGB555 in
 // little-endian words (bit 15 unused), 8 bits indices into a BGRX colour table.

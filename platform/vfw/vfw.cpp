@@ -1,6 +1,5 @@
 #include "platform/vfw/vfw.h"
 
-#include <cctype>
 #include <mutex>
 
 #include "platform/vfw/builtin_drivers.h"
@@ -27,15 +26,6 @@ std::vector<std::shared_ptr<CodecDriver>>& LoadedDrivers(DriverList& list) {
         list.loaded = true;
     }
     return list.drivers;
-}
-
-FOURCC UpperCase(FOURCC code) {
-    FOURCC result = 0;
-    for (int shift = 0; shift < 32; shift += 8) {
-        auto c = static_cast<unsigned char>(code >> shift);
-        result |= static_cast<FOURCC>(std::toupper(c)) << shift;
-    }
-    return result;
 }
 
 }  // namespace
@@ -85,7 +75,8 @@ bool ICInfo(FOURCC fccType, std::uint32_t index, ICINFO* info) {
 HIC ICOpen(FOURCC fccType, FOURCC fccHandler, std::uint32_t mode) {
     for (const auto& driver : InstalledDrivers()) {
         ICINFO info = driver->Info();
-        if (info.fccType != fccType || UpperCase(info.fccHandler) != UpperCase(fccHandler)) {
+        if (info.fccType != fccType || multimedia::UpperCaseFourCC(info.fccHandler) !=
+                                           multimedia::UpperCaseFourCC(fccHandler)) {
             continue;
         }
         auto instance = driver->Open(mode);

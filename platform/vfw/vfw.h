@@ -10,17 +10,14 @@
 #include <span>
 #include <vector>
 
+#include "platform/multimedia/multimedia.h"
+
 namespace platform::vfw {
 
-using FOURCC = std::uint32_t;
+using multimedia::AVIIF_KEYFRAME;
+using multimedia::FOURCC;
+using multimedia::mmioFOURCC;
 using LRESULT = std::intptr_t;
-
-constexpr FOURCC mmioFOURCC(char c0, char c1, char c2, char c3) {
-    return static_cast<FOURCC>(static_cast<std::uint8_t>(c0)) |
-           static_cast<FOURCC>(static_cast<std::uint8_t>(c1)) << 8 |
-           static_cast<FOURCC>(static_cast<std::uint8_t>(c2)) << 16 |
-           static_cast<FOURCC>(static_cast<std::uint8_t>(c3)) << 24;
-}
 
 constexpr FOURCC ICTYPE_VIDEO = mmioFOURCC('v', 'i', 'd', 'c');
 constexpr FOURCC streamtypeVIDEO = mmioFOURCC('v', 'i', 'd', 's');
@@ -133,7 +130,6 @@ constexpr std::int32_t ICQUALITY_DEFAULT = -1;
 constexpr std::int32_t ICQUALITY_HIGH = 10000;
 
 constexpr std::uint32_t ICCOMPRESS_KEYFRAME = 0x00000001;
-constexpr std::uint32_t AVIIF_KEYFRAME = 0x00000010;
 
 // One open codec, driven by messages. Implementations answer the ICM_ messages above with the
 // published parameter meanings (p1/p2 carry pointers cast to intptr_t).

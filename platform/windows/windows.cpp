@@ -8,20 +8,13 @@
 #include <cstdlib>
 #include <memory>
 
+#include "platform/xcb/xcb_handles.h"
+
 namespace platform::windows {
 
 namespace {
 
-struct ConnectionCloser {
-    void operator()(xcb_connection_t* c) const { xcb_disconnect(c); }
-};
-using Connection = std::unique_ptr<xcb_connection_t, ConnectionCloser>;
-
-struct Free {
-    void operator()(void* p) const { std::free(p); }
-};
-template <class T>
-using Reply = std::unique_ptr<T, Free>;
+using xcb::XcbReply;
 
 // An EWMH view on one connection; wipes its atoms when it goes.
 class Ewmh {
@@ -47,7 +40,7 @@ public:
     xcb_window_t Root() { return ewmh_.screens[screen_]->root; }
 
 private:
-    platform::windows::Connection connection_;
+    xcb::XcbConnection connection_;
     xcb_ewmh_connection_t ewmh_{};
     bool ready_ = false;
     int screen_ = 0;
@@ -155,10 +148,10 @@ std::optional<TopLevelWindow> Collect(Ewmh& ewmh, const Pending& p) {
     if (!xcb_ewmh_get_frame_extents_reply(ewmh.Get(), p.extents, &extents, nullptr)) {
         extents = {};
     }
-    Reply<xcb_get_window_attributes_reply_t> attributes(
+    XcbReply<xcb_get_window_attributes_reply_t> attributes(
         xcb_get_window_attributes_reply(c, p.attributes, nullptr));
-    Reply<xcb_get_geometry_reply_t> geometry(xcb_get_geometry_reply(c, p.geometry, nullptr));
-    Reply<xcb_translate_coordinates_reply_t> origin(
+    XcbReply<xcb_get_geometry_reply_t> geometry(xcb_get_geometry_reply(c, p.geometry, nullptr));
+    XcbReply<xcb_translate_coordinates_reply_t> origin(
         xcb_translate_coordinates_reply(c, p.origin, nullptr));
     if (!attributes || !geometry || !origin) return std::nullopt;
     info.visible = attributes->map_state == XCB_MAP_STATE_VIEWABLE || info.minimised;

@@ -5,6 +5,6 @@ korvex_test(engine_cursor_test LABEL unit
 
 korvex_test(engine_record_test LABEL x11 TIMEOUT 300
   SOURCES x11/engine_record_test.cpp
-  LIBS korvex_test_engine korvex_test_media korvex_test_support)
+  LIBS korvex_engine_host korvex_media_tools korvex_test_support)
 korvex_test(engine_catalogue_test LABEL x11
   SOURCES x11/engine_catalogue_test.cpp LIBS korvex_engine)

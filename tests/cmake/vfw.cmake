@@ -1,4 +1,4 @@
-# The codec stand-in: DIB conversions, the libavcodec-backed drivers, and the about box.
+# The codec stand-in: DIB conversions, the libavcodec-backed drivers, and their about box.
 korvex_test(vfw_convert_test LABEL unit
   SOURCES unit/vfw_convert_test.cpp
   LIBS korvex_vfw)
@@ -8,15 +8,15 @@ korvex_test(vfw_msvc_test LABEL unit
 # Qt's offscreen platform shows the box without a display.
 korvex_test(vfw_about_test LABEL unit TIMEOUT 60
   SOURCES unit/vfw_about_test.cpp
-  LIBS korvex_vfw Qt6::Widgets PkgConfig::LIBAV)
+  LIBS korvex_aboutbox Qt6::Widgets PkgConfig::LIBAV)
 korvex_test(vfw_codecs_test LABEL unit TIMEOUT 300
   SOURCES unit/vfw_codecs_test.cpp
   LIBS korvex_vfw PkgConfig::LIBAV)
 # The AVI writer's files of every codec, read by ffprobe and ffmpeg.
 korvex_test(vfw_avi_test LABEL unit TIMEOUT 300
   SOURCES unit/vfw_avi_test.cpp
-  LIBS korvex_avifile korvex_test_media PkgConfig::LIBAV)
+  LIBS korvex_avifile korvex_media_tools PkgConfig::LIBAV)
 # Every codec recorded through the engine on the display.
 korvex_test(vfw_codecs_record_test LABEL x11 TIMEOUT 300
   SOURCES x11/vfw_codecs_record_test.cpp
-  LIBS korvex_test_engine korvex_test_media)
+  LIBS korvex_engine_host korvex_media_tools)

@@ -8,7 +8,7 @@
 #include <regex>
 
 #include "app/MiniReg.h"
-#include "tests/support/media_probe.h"
+#include "harness/media_probe.h"
 #include "tests/support/program.h"
 
 namespace fs = std::filesystem;

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "tests/support/media_probe.h"
+#include "harness/media_probe.h"
 #include "tests/support/program.h"
 
 namespace fs = std::filesystem;

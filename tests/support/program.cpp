@@ -8,7 +8,7 @@
 #include <sstream>
 #include <thread>
 
-#include "tests/support/media_probe.h"
+#include "harness/media_probe.h"
 
 namespace korvex::test {
 

@@ -40,11 +40,12 @@ TEST(VideoNames, ListNamesAndPaths) {
     EXPECT_EQ(ListName("Demo.AVI"), "Demo");
     EXPECT_EQ(ListName("a.avi.avi"), "a");
     EXPECT_EQ(ListName("x.Avi.zip.avi"), "x.zip");
-    EXPECT_EQ(VideoPathFor("/t/Video", "Demo"), "/t/Video/Demo.avi");
-    EXPECT_EQ(VideoPathFor("/t/Video", "Demo.AvI"), "/t/Video/Demo.AvI");
-    EXPECT_EQ(VideoPathFor("/t/Video", "a"), "/t/Video/a.avi");
-    EXPECT_EQ(WithExtension("/t/Video/a.b.avi", ".zip"), "/t/Video/a.b.zip");
-    EXPECT_EQ(WithExtension("/t/Vid.eo/a", ".7z"), "/t/Vid.eo/a.7z");
+    EXPECT_EQ(RecordingFilesFor("/t/Video", "Demo").video, "/t/Video/Demo.avi");
+    EXPECT_EQ(RecordingFilesFor("/t/Video", "Demo.AvI").video, "/t/Video/Demo.AvI");
+    EXPECT_EQ(RecordingFilesFor("/t/Video", "a").video, "/t/Video/a.avi");
+    EXPECT_EQ(RecordingFilesFor("/t/Video", "a.b.avi").zip, "/t/Video/a.b.zip");
+    EXPECT_EQ(RecordingFilesFor("/t/Vid.eo", "a").sevenZip, "/t/Vid.eo/a.7z");
+    EXPECT_EQ(RecordingFilesFor("/t/Video", "Demo.AVI").sevenZip, "/t/Video/Demo.7z");
 }
 
 TEST(VideoNames, HintAndCaption) {

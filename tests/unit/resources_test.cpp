@@ -24,6 +24,17 @@ constexpr int kLastCursor = 215;
 constexpr int kFirstBitmap = 101;
 constexpr int kLastBitmap = 113;
 
+// The tests walk the ids as numbers.
+QImage CursorImage(int id) {
+    return resources::CursorImage(resources::Cursor{id});
+}
+QImage ToolbarBitmap(int id) {
+    return resources::ToolbarBitmap(resources::Bitmap{id});
+}
+QByteArray DataResource(int id) {
+    return resources::DataResource(resources::Data{id});
+}
+
 QByteArray ReadFile(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
@@ -107,7 +118,7 @@ double MeanLuminance(const QImage& image) {
 TEST(CursorImages, AreThirtyTwoSquareWithSoftAlpha) {
     for (int id = kFirstCursor; id <= kLastCursor; ++id) {
         SCOPED_TRACE(id);
-        const QImage image = resources::CursorImage(id);
+        const QImage image = CursorImage(id);
         ASSERT_FALSE(image.isNull());
         EXPECT_EQ(image.size(), QSize(32, 32));
         EXPECT_EQ(image.format(), QImage::Format_ARGB32_Premultiplied);
@@ -121,14 +132,14 @@ TEST(CursorImages, AreThirtyTwoSquareWithSoftAlpha) {
 TEST(CursorImages, ArrowTipsSitOnTheHotSpot) {
     for (int id = 201; id <= 209; ++id) {
         SCOPED_TRACE(id);
-        EXPECT_EQ(qAlpha(resources::CursorImage(id).pixel(0, 0)), 255);
+        EXPECT_EQ(qAlpha(CursorImage(id).pixel(0, 0)), 255);
     }
 }
 
 TEST(CursorImages, AllFifteenDiffer) {
     for (int a = kFirstCursor; a <= kLastCursor; ++a) {
         for (int b = a + 1; b <= kLastCursor; ++b) {
-            EXPECT_NE(resources::CursorImage(a), resources::CursorImage(b)) << a << " vs " << b;
+            EXPECT_NE(CursorImage(a), CursorImage(b)) << a << " vs " << b;
         }
     }
 }
@@ -140,8 +151,8 @@ TEST(CursorImages, ClickMarksOnlyAddToTheLowerRight) {
     for (const auto& [arrow, marked] :
          {std::pair{201, 202}, {201, 203}, {204, 205}, {204, 206}, {207, 208}, {207, 209}}) {
         SCOPED_TRACE(marked);
-        const QImage plain = resources::CursorImage(arrow);
-        const QImage mark = resources::CursorImage(marked);
+        const QImage plain = CursorImage(arrow);
+        const QImage mark = CursorImage(marked);
         EXPECT_EQ(plain.copy(upperLeft), mark.copy(upperLeft));
         EXPECT_NE(plain.copy(lowerRight), mark.copy(lowerRight));
     }
@@ -151,49 +162,48 @@ TEST(CursorImages, ColoursFollowTheirRoles) {
     const QRect arrowArea(0, 0, 16, 24);
     const QRect markArea(18, 17, 14, 15);
     for (int id : {201, 202, 203}) {
-        EXPECT_TRUE(HueBetween(BodyColour(resources::CursorImage(id), arrowArea), 28, 50))
+        EXPECT_TRUE(HueBetween(BodyColour(CursorImage(id), arrowArea), 28, 50))
             << id << " is amber";
     }
     for (int id : {202, 203}) {
-        EXPECT_TRUE(HueBetween(BodyColour(resources::CursorImage(id), markArea), 28, 50))
+        EXPECT_TRUE(HueBetween(BodyColour(CursorImage(id), markArea), 28, 50))
             << id << " has an amber mark";
     }
     for (int id : {204, 205, 206}) {
-        EXPECT_TRUE(IsRed(BodyColour(resources::CursorImage(id), arrowArea))) << id;
+        EXPECT_TRUE(IsRed(BodyColour(CursorImage(id), arrowArea))) << id;
     }
     for (int id : {205, 206, 208, 209}) {
-        EXPECT_TRUE(IsRed(BodyColour(resources::CursorImage(id), markArea))) << id;
+        EXPECT_TRUE(IsRed(BodyColour(CursorImage(id), markArea))) << id;
     }
     for (int id : {207, 208, 209}) {
-        const QColor grey = QColor::fromRgba(resources::CursorImage(id).pixel(3, 9));
+        const QColor grey = QColor::fromRgba(CursorImage(id).pixel(3, 9));
         EXPECT_EQ(grey.alpha(), 255) << id;
         EXPECT_LT(grey.hsvSaturation(), 10) << id << " is grey";
         EXPECT_GT(grey.value(), 110) << id << " is grey, not outline";
     }
     for (int id : {210, 211, 212, 213}) {
-        const QImage badge = resources::CursorImage(id);
+        const QImage badge = CursorImage(id);
         EXPECT_TRUE(IsRed(BodyColour(badge))) << id << " is a red badge";
         EXPECT_TRUE(HasWhite(badge)) << id << " carries a white symbol";
     }
     for (int id : {214, 215}) {
-        EXPECT_TRUE(HueBetween(BodyColour(resources::CursorImage(id)), 40, 62))
-            << id << " is yellow";
+        EXPECT_TRUE(HueBetween(BodyColour(CursorImage(id)), 40, 62)) << id << " is yellow";
     }
 }
 
 TEST(CursorImages, BadgesAndFacesFillMostOfTheSquare) {
     for (int id = 210; id <= 213; ++id) {
-        EXPECT_GT(CountAlpha(resources::CursorImage(id)).opaque, 32 * 32 * 3 / 4) << id;
+        EXPECT_GT(CountAlpha(CursorImage(id)).opaque, 32 * 32 * 3 / 4) << id;
     }
     for (int id : {214, 215}) {
-        EXPECT_GT(CountAlpha(resources::CursorImage(id)).opaque, 32 * 32 / 2) << id;
+        EXPECT_GT(CountAlpha(CursorImage(id)).opaque, 32 * 32 / 2) << id;
     }
 }
 
 TEST(ToolbarBitmaps, AreThirtySixSquareTwentyFourBitFiles) {
     for (int id = kFirstBitmap; id <= kLastBitmap; ++id) {
         SCOPED_TRACE(id);
-        const QImage image = resources::ToolbarBitmap(id);
+        const QImage image = ToolbarBitmap(id);
         ASSERT_FALSE(image.isNull());
         EXPECT_EQ(image.size(), QSize(36, 36));
         EXPECT_FALSE(image.hasAlphaChannel());
@@ -210,7 +220,7 @@ TEST(ToolbarBitmaps, AreThirtySixSquareTwentyFourBitFiles) {
 
 TEST(ToolbarBitmaps, StandOnToolbarSilver) {
     for (int id = kFirstBitmap; id <= kLastBitmap; ++id) {
-        const QImage image = resources::ToolbarBitmap(id);
+        const QImage image = ToolbarBitmap(id);
         for (const QPoint corner : {QPoint(3, 3), QPoint(32, 3), QPoint(3, 32), QPoint(32, 32)}) {
             EXPECT_EQ(image.pixel(corner), qRgb(0xC0, 0xC0, 0xC0)) << id;
         }
@@ -220,40 +230,40 @@ TEST(ToolbarBitmaps, StandOnToolbarSilver) {
 TEST(ToolbarBitmaps, PressedLooksAreLighter) {
     for (const auto& [released, pressed] :
          {std::pair{101, 102}, {103, 104}, {105, 106}, {107, 108}, {109, 110}, {112, 113}}) {
-        const QImage up = resources::ToolbarBitmap(released);
-        const QImage down = resources::ToolbarBitmap(pressed);
+        const QImage up = ToolbarBitmap(released);
+        const QImage down = ToolbarBitmap(pressed);
         EXPECT_NE(up, down) << released;
         EXPECT_GT(MeanLuminance(down), MeanLuminance(up) + 8) << pressed;
     }
 }
 
 TEST(ToolbarBitmaps, BlinkLookIsRed) {
-    const QImage red = resources::ToolbarBitmap(111);
+    const QImage red = ToolbarBitmap(111);
     EXPECT_TRUE(IsRed(QColor::fromRgb(red.pixel(18, 18))));
-    EXPECT_NE(red, resources::ToolbarBitmap(109));
-    EXPECT_NE(red, resources::ToolbarBitmap(110));
+    EXPECT_NE(red, ToolbarBitmap(109));
+    EXPECT_NE(red, ToolbarBitmap(110));
 }
 
 TEST(Resources, OtherIdsGiveNothing) {
     for (int id : {-1, 0, 101, 200, 216, 901}) {
-        EXPECT_TRUE(resources::CursorImage(id).isNull()) << id;
+        EXPECT_TRUE(CursorImage(id).isNull()) << id;
     }
     for (int id : {-1, 0, 100, 114, 201, 901}) {
-        EXPECT_TRUE(resources::ToolbarBitmap(id).isNull()) << id;
+        EXPECT_TRUE(ToolbarBitmap(id).isNull()) << id;
     }
     for (int id : {-1, 0, 101, 201, 900, 903}) {
-        EXPECT_TRUE(resources::DataResource(id).isEmpty()) << id;
+        EXPECT_TRUE(DataResource(id).isEmpty()) << id;
     }
 }
 
 TEST(DataResources, SevenZipEngineIsTheSystemFileByteForByte) {
     const QByteArray engine = ReadFile(KORVEX_7Z_ENGINE);
     ASSERT_GT(engine.size(), 1'000'000);
-    EXPECT_TRUE(resources::DataResource(902) == engine);
+    EXPECT_TRUE(DataResource(902) == engine);
 }
 
 TEST(DataResources, HookLibraryIsTheBuiltOneAndExportsOnlyItsFourEntries) {
-    const QByteArray library = resources::DataResource(901);
+    const QByteArray library = DataResource(901);
     ASSERT_FALSE(library.isEmpty());
     EXPECT_TRUE(library == ReadFile(KORVEX_HOOKLIB_FILE)) << "a rebuilt library must reach 901";
 

@@ -7,6 +7,7 @@
 #include <QWidget>
 #include <thread>
 
+#include "platform/aboutbox/aboutbox.h"
 #include "platform/vfw/vfw.h"
 
 extern "C" {
@@ -16,6 +17,9 @@ extern "C" {
 using namespace platform::vfw;
 
 namespace {
+
+// As the program does at start-up.
+const bool aboutBoxInstalled = (platform::aboutbox::InstallAboutBox(), true);
 
 struct Seen {
     QString title;

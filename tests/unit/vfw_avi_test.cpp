@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "platform/avifile/avifile.h"
-#include "tests/support/media_probe.h"
+#include "harness/media_probe.h"
 #include "tests/unit/vfw_test_decoder.h"
 #include "tests/unit/vfw_test_support.h"
 

@@ -98,18 +98,18 @@ TEST_F(Catalogue, KeepsTheInstalledOrderAndLeavesOutRefusingCodecs) {
     TScreenCam cam(QuietServices());
     ASSERT_EQ(cam.BitsPerPixel, 32);
     auto first =
-        std::make_shared<DepthCodec>(MakeFourCC('A', 'A', 'A', 'A'), std::vector{32}, true);
-    auto refuses32 =
-        std::make_shared<DepthCodec>(MakeFourCC('B', 'B', 'B', 'B'), std::vector{16, 24}, true);
-    auto third =
-        std::make_shared<DepthCodec>(MakeFourCC('C', 'C', 'C', 'C'), std::vector{8, 32}, false);
+        std::make_shared<DepthCodec>(vfw::mmioFOURCC('A', 'A', 'A', 'A'), std::vector{32}, true);
+    auto refuses32 = std::make_shared<DepthCodec>(vfw::mmioFOURCC('B', 'B', 'B', 'B'),
+                                                  std::vector{16, 24}, true);
+    auto third = std::make_shared<DepthCodec>(vfw::mmioFOURCC('C', 'C', 'C', 'C'),
+                                              std::vector{8, 32}, false);
     vfw::ScopedDrivers drivers({first, refuses32, std::make_shared<UnopenableCodec>(), third});
 
     for (int round = 0; round < 2; ++round) {
         cam.EnumerateCodecs();
         ASSERT_EQ(cam.CodecCount, 2) << round;
-        EXPECT_EQ(cam.Codecs[0].fccHandler, MakeFourCC('A', 'A', 'A', 'A'));
-        EXPECT_EQ(cam.Codecs[1].fccHandler, MakeFourCC('C', 'C', 'C', 'C'));
+        EXPECT_EQ(cam.Codecs[0].fccHandler, vfw::mmioFOURCC('A', 'A', 'A', 'A'));
+        EXPECT_EQ(cam.Codecs[1].fccHandler, vfw::mmioFOURCC('C', 'C', 'C', 'C'));
         EXPECT_EQ(std::u16string(cam.Codecs[0].szDescription), u"Test codec");
     }
 }
@@ -117,9 +117,9 @@ TEST_F(Catalogue, KeepsTheInstalledOrderAndLeavesOutRefusingCodecs) {
 TEST_F(Catalogue, DialogsByPosition) {
     TScreenCam cam(QuietServices());
     auto withAbout =
-        std::make_shared<DepthCodec>(MakeFourCC('A', 'B', 'O', 'U'), std::vector{32}, true);
+        std::make_shared<DepthCodec>(vfw::mmioFOURCC('A', 'B', 'O', 'U'), std::vector{32}, true);
     auto without =
-        std::make_shared<DepthCodec>(MakeFourCC('N', 'O', 'A', 'B'), std::vector{32}, false);
+        std::make_shared<DepthCodec>(vfw::mmioFOURCC('N', 'O', 'A', 'B'), std::vector{32}, false);
     vfw::ScopedDrivers drivers({withAbout, without});
     cam.EnumerateCodecs();
     ASSERT_EQ(cam.CodecCount, 2);
@@ -144,11 +144,11 @@ TEST_F(Catalogue, DialogsByPosition) {
 TEST_F(Catalogue, ChosenCodecBecomesTheCompressor) {
     TScreenCam cam(QuietServices());
     auto codec =
-        std::make_shared<DepthCodec>(MakeFourCC('C', 'H', 'O', 'S'), std::vector{32}, false);
+        std::make_shared<DepthCodec>(vfw::mmioFOURCC('C', 'H', 'O', 'S'), std::vector{32}, false);
     vfw::ScopedDrivers drivers({codec});
     cam.CompressorIndex = 0;
     cam.EnumerateCodecs();
-    EXPECT_EQ(cam.CompressorFourCC, MakeFourCC('C', 'H', 'O', 'S'));
+    EXPECT_EQ(cam.CompressorFourCC, vfw::mmioFOURCC('C', 'H', 'O', 'S'));
     // A stored position past the end, or a negative one, is no catalogue entry.
     for (int index : {1, 5, -2, -1}) {
         cam.CompressorIndex = index;
@@ -166,6 +166,6 @@ TEST_F(Catalogue, TheRealCodecsTakeThisScreensFrames) {
 }
 
 TEST(FourCC, LowestByteFirst) {
-    EXPECT_EQ(MakeFourCC('M', 'S', 'V', 'C'), 0x4356534Du);
-    EXPECT_EQ(MakeFourCC('v', 'i', 'd', 's'), 0x73646976u);
+    EXPECT_EQ(vfw::mmioFOURCC('M', 'S', 'V', 'C'), 0x4356534Du);
+    EXPECT_EQ(vfw::mmioFOURCC('v', 'i', 'd', 's'), 0x73646976u);
 }

@@ -14,11 +14,11 @@
 #include <thread>
 
 #include "engine/Korvex_ScrCam_Unit.h"
+#include "harness/engine_host.h"
+#include "harness/media_probe.h"
+#include "harness/moving_pattern.h"
 #include "platform/msgbox/msgbox.h"
 #include "platform/vfw/vfw.h"
-#include "tests/support/engine_host.h"
-#include "tests/support/media_probe.h"
-#include "tests/support/moving_pattern.h"
 #include "tests/support/virtual_display.h"
 
 using namespace engine;
@@ -268,7 +268,8 @@ TEST_F(EngineRecording, UnwritableFolderReportsAndReturnsFailure) {
     int errors = 0;
     cam.OnError = [&](TScreenCam&) { ++errors; };
     cam.Recording = true;
-    EXPECT_EQ(cam.RecordAVI(region, "/nonexistent-folder/sub/x.avi"), 0);
+    EXPECT_EQ(cam.RecordAVI(region, "/nonexistent-folder/sub/x.avi"),
+              engine::RecordOutcome::Failed);
     const auto alerts = host.Alerts();
     ASSERT_EQ(alerts.size(), 1u);
     EXPECT_EQ(alerts[0].caption, "Error");

@@ -57,7 +57,12 @@ Rgb Dib::At(int x, int y) const {
 }
 
 Dib Grab(platform::screen::Screen& screen, int left, int top, int width, int height) {
-    Dib dib{width, height, screen.BitsPerPixel(), DibStride(width, screen.BitsPerPixel()), {}, {}};
+    Dib dib{width,
+            height,
+            screen.BitsPerPixel(),
+            static_cast<std::size_t>(DibStride(width, screen.BitsPerPixel())),
+            {},
+            {}};
     dib.pixels.assign(dib.stride * static_cast<std::size_t>(height), 0xEE);
     NativeImage image;
     EXPECT_TRUE(screen.Capture(left, top, width, height, image));

@@ -16,9 +16,9 @@
 #include "engine/Korvex_ScrCam_Unit.h"
 #include "platform/msgbox/msgbox.h"
 #include "platform/vfw/vfw.h"
-#include "tests/support/engine_host.h"
-#include "tests/support/media_probe.h"
-#include "tests/support/moving_pattern.h"
+#include "harness/engine_host.h"
+#include "harness/media_probe.h"
+#include "harness/moving_pattern.h"
 
 using namespace engine;
 namespace fs = std::filesystem;

@@ -1,4 +1,5 @@
-// Owners for XCB objects. Replies, events and errors are malloc'ed by XCB and go with free.
+// Owners for XCB objects, shared by every stand-in that speaks to the X server. Replies, events
+// and errors are malloc'ed by XCB and go with free.
 #pragma once
 
 #include <xcb/xcb.h>
@@ -6,7 +7,7 @@
 #include <cstdlib>
 #include <memory>
 
-namespace platform::screen {
+namespace platform::xcb {
 
 struct FreeDeleter {
     void operator()(void* p) const { std::free(p); }
@@ -19,4 +20,4 @@ struct DisconnectDeleter {
 };
 using XcbConnection = std::unique_ptr<xcb_connection_t, DisconnectDeleter>;
 
-}  // namespace platform::screen
+}  // namespace platform::xcb

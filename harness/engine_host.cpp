@@ -1,4 +1,4 @@
-#include "tests/support/engine_host.h"
+#include "harness/engine_host.h"
 
 #include <xcb/xcb.h>
 

@@ -1,4 +1,4 @@
-#include "tests/support/moving_pattern.h"
+#include "harness/moving_pattern.h"
 
 #include <xcb/xcb.h>
 

@@ -1,4 +1,4 @@
-#include "tests/support/media_probe.h"
+#include "harness/media_probe.h"
 
 #include <sys/wait.h>
 

@@ -1,0 +1,232 @@
+// The recording worker's steps: check and first grab, the codec's query and the size aligned to
+// it, the AVI file and its compressed stream, the frame loop, and the outcome.
+#include <chrono>
+
+#include "engine/Korvex_ScrCam_Unit.h"
+#include "engine/Korvex_VFW_Unit.h"
+#include "engine/RecordTiming.h"
+#include "engine/SizeAlignment.h"
+#include "platform/avifile/avifile.h"
+#include "platform/clock/clock.h"
+#include "platform/msgbox/msgbox.h"
+
+namespace engine {
+
+namespace mb = platform::msgbox;
+namespace avi = platform::avifile;
+namespace vfw = platform::vfw;
+
+// The open file and its streams; letting them go finishes the file.
+struct TScreenCam::AviOutput {
+    avi::FileHandle file;
+    avi::StreamHandle stream;
+    avi::StreamHandle compressed;
+};
+
+// What the frame loop carries from one pass to the next.
+struct TScreenCam::LoopMarks {
+    std::uint32_t lastWrite = 0;
+    std::uint32_t lastStatus = 0;
+    std::int32_t lastIndex = 0;
+};
+
+RecordOutcome TScreenCam::RecordAVI(RecordingRegion& region, const std::string& fileName) {
+    CaptureRect rect{region.RegionLeft(), region.RegionTop(), region.RegionWidth(),
+                     region.RegionHeight()};
+    FrameWidth = rect.width;
+    FrameHeight = rect.height;
+    bitsErrorReported_ = false;
+
+    if ((vfw::VideoForWindowsVersion() >> 16) < 0x010A) {
+        services_.Alert("Error", "Failure: Video for Windows version too old!", mb::MB_ICONERROR);
+        Notify(OnError);
+        return RecordOutcome::Failed;
+    }
+    // Without a first frame the grab has told the user; there is nothing to record from.
+    PFrame frame = GrabFrame(rect.left, rect.top, rect.width, rect.height);
+    if (frame) frame = QueryAndAlign(rect, std::move(frame));
+    if (!frame) {
+        Notify(OnError);
+        return RecordOutcome::Failed;
+    }
+    rect.width = FrameWidth;
+    rect.height = FrameHeight;
+    return WriteAvi(fileName, rect, std::move(frame)) ? RecordOutcome::Recorded : ReportFailure();
+}
+
+PFrame TScreenCam::QueryAndAlign(const CaptureRect& rect, PFrame frame) {
+    bool defaultTested = false;
+    if (CompressorIndex != -1) {
+        vfw::CodecHandle codec;
+        if (ValidCompressorIndex()) {
+            codec.reset(vfw::ICOpen(Codecs[CompressorIndex].fccType,
+                                    Codecs[CompressorIndex].fccHandler, vfw::ICMODE_QUERY));
+        }
+        if (!codec) {
+            CompressorFourCC = kDefaultCompressor;
+        } else {
+            const bool fits = FitFrameToCodec(codec.get(), rect, frame);
+            if (!fits) CompressorFourCC = kDefaultCompressor;
+            defaultTested = fits && Codecs[CompressorIndex].fccHandler == kDefaultCompressor;
+        }
+    }
+    if (CompressorFourCC == vfw::mmioFOURCC('I', 'V', '5', '0')) {
+        CompressorFourCC = kDefaultCompressor;
+    }
+    // The default codec works on blocks too: a region it cannot take as it is gets the same
+    // alignment, instead of a recording that fails at its first frame.
+    if (CompressorFourCC == kDefaultCompressor && !defaultTested && frame) {
+        vfw::CodecHandle codec(
+            vfw::ICOpen(vfw::ICTYPE_VIDEO, kDefaultCompressor, vfw::ICMODE_QUERY));
+        if (codec) FitFrameToCodec(codec.get(), rect, frame);
+    }
+    return frame;
+}
+
+bool TScreenCam::FitFrameToCodec(vfw::HIC codec, const CaptureRect& rect, PFrame& frame) {
+    const auto [left, top, width, height] = rect;
+    auto accepts = [&](int w, int h) {
+        const BITMAPINFOHEADER& current = frame->Header();
+        if (current.biWidth != w || current.biHeight != h) {
+            FreeFrame(frame);
+            frame = GrabFrame(left, top, w, h);
+            if (!frame) return false;
+        }
+        return ICCompressQuery(codec, &frame->Header(), nullptr) == vfw::ICERR_OK;
+    };
+    const AlignmentOutcome outcome =
+        AlignFrameSize(width, height, ScreenWidth, ScreenHeight,
+                       [&](int w, int h) { return frame && accepts(w, h); });
+    if (outcome.accepted) {
+        FrameWidth = outcome.width;
+        FrameHeight = outcome.height;
+        return true;
+    }
+    // The stream format must describe the frames that will be written: the region's own.
+    if (!frame || frame->Header().biWidth != width || frame->Header().biHeight != height) {
+        FreeFrame(frame);
+        frame = GrabFrame(left, top, width, height);
+    }
+    FrameWidth = width;
+    FrameHeight = height;
+    return false;
+}
+
+bool TScreenCam::WriteAvi(const std::string& fileName, const CaptureRect& rect, PFrame frame) {
+    avi::AVICOMPRESSOPTIONS options{};
+    avi::AVICOMPRESSOPTIONS* optionList[1] = {&options};
+    avi::AVIFileInit();
+    bool written = false;
+    {
+        AviOutput output;
+        const bool opened = OpenAvi(fileName, *frame, options, output);
+        FreeFrame(frame);
+        written = opened && FrameLoop(rect, output.compressed.get());
+        avi::AVISaveOptionsFree(1, optionList);
+    }
+    avi::AVIFileExit();
+    return written;
+}
+
+bool TScreenCam::OpenAvi(const std::string& fileName, FrameBlock& frame,
+                         avi::AVICOMPRESSOPTIONS& options, AviOutput& output) {
+    avi::PAVIFILE file = nullptr;
+    const avi::HRESULT opened =
+        avi::AVIFileOpen(&file, fileName.c_str(), avi::OF_CREATE | avi::OF_WRITE, nullptr);
+    output.file.reset(file);
+    if (opened != avi::AVIERR_OK) return false;
+
+    avi::AVISTREAMINFO info{};
+    info.fccType = vfw::streamtypeVIDEO;
+    info.dwScale = 1;
+    info.dwRate = static_cast<std::uint32_t>(FramesPerSecond);
+    info.dwSuggestedBufferSize = frame.Header().biSizeImage;
+    info.rcFrame = {0, 0, frame.Header().biWidth, frame.Header().biHeight};
+    avi::PAVISTREAM stream = nullptr;
+    const avi::HRESULT created = avi::AVIFileCreateStream(file, &stream, &info);
+    output.stream.reset(stream);
+    if (created != avi::AVIERR_OK) return false;
+
+    options.fccType = vfw::streamtypeVIDEO;
+    options.fccHandler = CompressorFourCC;
+    options.dwKeyFrameEvery = static_cast<std::uint32_t>(KeyFrameEvery);
+    options.dwQuality = static_cast<std::uint32_t>(Quality);
+    options.dwFlags = avi::AVICOMPRESSF_KEYFRAMES | avi::AVICOMPRESSF_VALID;
+    avi::PAVISTREAM compressed = nullptr;
+    const avi::HRESULT made = avi::AVIMakeCompressedStream(&compressed, stream, &options, nullptr);
+    output.compressed.reset(compressed);
+    if (made != avi::AVIERR_OK) return false;
+    return avi::AVIStreamSetFormat(compressed, 0, &frame.Header(),
+                                   static_cast<std::int32_t>(frame.FormatSize())) == avi::AVIERR_OK;
+}
+
+bool TScreenCam::FrameLoop(const CaptureRect& rect, avi::PAVISTREAM compressed) {
+    const std::uint32_t slice = SleepSlice(MsPerFrame);
+    Notify(OnStart);
+    LoopMarks marks;
+    FramesWritten = 0;
+    LastFrameInterval = 0;
+    DroppedFrames = 0;
+    StartTick = platform::clock::TickMs();
+    bool written = true;
+    while (Recording) {
+        // Unsigned difference: the tick's wrap-around does no harm.
+        const std::uint32_t elapsed = platform::clock::TickMs() - StartTick;
+        PFrame current = GrabFrame(rect.left, rect.top, rect.width, rect.height);
+        if (!current) break;
+        if (!WriteDueFrame(compressed, *current, elapsed, marks)) {
+            written = false;
+            break;
+        }
+        FreeFrame(current);
+        if (StatusNoticeDue(elapsed, marks.lastStatus)) {
+            marks.lastStatus = elapsed;
+            Notify(OnStatus);
+        }
+        const std::uint32_t spent = (platform::clock::TickMs() - StartTick) - elapsed;
+        const SleepPlan plan = PlanSleep(spent, MsPerFrame);
+        for (std::uint32_t i = 0; i < plan.slices && Recording; ++i) {
+            platform::clock::SleepMs(slice);
+        }
+        if (Recording && plan.rest > 0) platform::clock::SleepMs(plan.rest);
+    }
+    Notify(OnStop);
+    return written;
+}
+
+bool TScreenCam::WriteDueFrame(avi::PAVISTREAM compressed, FrameBlock& frame, std::uint32_t elapsed,
+                               LoopMarks& marks) {
+    FrameIndex = FrameIndexFor(elapsed, MsPerFrame);
+    DroppedFrames += SkippedPositions(FrameIndex, marks.lastIndex);
+    if (!ShouldWriteFrame(FrameIndex, marks.lastIndex, FramesWritten)) return true;
+    const auto start = std::chrono::steady_clock::now();
+    const auto pixels = frame.Pixels();
+    const avi::HRESULT written = avi::AVIStreamWrite(
+        compressed, FrameIndex, 1, pixels.data(),
+        static_cast<std::int32_t>(frame.Header().biSizeImage), 0, nullptr, nullptr);
+    Costs.writeUs += MicrosSince(start);
+    if (written != avi::AVIERR_OK) return false;
+    FramesWritten += 1;
+    LastFrameInterval = static_cast<double>(elapsed - marks.lastWrite);
+    marks.lastWrite = elapsed;
+    marks.lastIndex = FrameIndex;
+    return true;
+}
+
+RecordOutcome TScreenCam::ReportFailure() {
+    Notify(OnError);
+    if (CompressorFourCC == kDefaultCompressor) {
+        services_.Alert("Error", "Error Creating AVI file", mb::MB_ICONWARNING);
+        return RecordOutcome::Failed;
+    }
+    const int answer = services_.Alert(
+        "Notice", "Error recording AVI file using current compressor. Use default compressor? ",
+        mb::MB_YESNO | mb::MB_ICONWARNING);
+    if (answer == mb::IDYES) {
+        CompressorFourCC = kDefaultCompressor;
+        return RecordOutcome::RetryWithDefault;
+    }
+    return RecordOutcome::Failed;
+}
+
+}  // namespace engine
