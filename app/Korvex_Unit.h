@@ -55,6 +55,8 @@ public:
 
     // The return to the idle look when the user closes the region window.
     void RegionWindowClosed();
+    // The name that a window chosen in the region window's picker proposes for the next video.
+    void ProposeVideoName(const std::string& name);
 
     // The Record button and Win+S.
     void ToggleRecording();

@@ -41,6 +41,12 @@ void TMainForm::UpdateComboHint() {
                                          Text(Msg::ContextMenuHint), Text(Msg::SelectVideoHint))));
 }
 
+void TMainForm::ProposeVideoName(const std::string& name) {
+    Video_ComboBox->setEditText(QString::fromStdString(name));
+    Video_ComboBox->setToolTip(Video_ComboBox->currentText() + "\r\n" +
+                               QString::fromStdString(Text(Msg::ContextMenuHint)));
+}
+
 RecordingFiles TMainForm::SelectedRecording(const std::string& name) const {
     // The list holds names without ".avi", so the name always gets one of its own.
     return RecordingFilesFor(paths_.VideoFolder, RecordingName(name) + ".avi");

@@ -9,121 +9,12 @@
 
 #include "app/MiniReg.h"
 #include "harness/media_probe.h"
-#include "tests/support/program.h"
+#include "tests/e2e/session.h"
 
 namespace fs = std::filesystem;
 using namespace korvex::test;
 
-namespace {
-
-const char kRegionTitle[] = "^Aufnahmebereich einstellen und Aufnahme starten\\.\\.\\.$";
-
-struct Geometry {
-    int x = 0, y = 0, width = 0, height = 0;
-};
-
-Geometry WindowGeometry(const std::string& window) {
-    const auto r = RunCommand("xdotool getwindowgeometry --shell " + window);
-    Geometry g;
-    std::smatch m;
-    auto value = [&](const char* key) {
-        std::regex re(std::string(key) + "=(-?[0-9]+)");
-        return std::regex_search(r.output, m, re) ? std::stoi(m[1]) : -1;
-    };
-    g.x = value("X");
-    g.y = value("Y");
-    g.width = value("WIDTH");
-    g.height = value("HEIGHT");
-    return g;
-}
-
-void ClickAt(const std::string& window, int x, int y, int button = 1) {
-    RunCommand("xdotool mousemove --window " + window + " " + std::to_string(x) + " " +
-               std::to_string(y) + " click " + std::to_string(button));
-}
-
-void Key(const std::string& keys) {
-    RunCommand("xdotool key --clearmodifiers " + keys);
-}
-
-class Recording : public ::testing::Test {
-protected:
-    void SetUp() override {
-        if (!std::getenv("DISPLAY")) GTEST_SKIP() << "needs a display";
-        home = fs::temp_directory_path() / ("korvex-rec-" + std::to_string(getpid()));
-        fs::remove_all(home);
-        fs::create_directories(home);
-    }
-    void TearDown() override {
-        program.reset();
-        fs::remove_all(home);
-    }
-
-    // Starts the program and waits for its toolbar.
-    void Start() {
-        program = std::make_unique<Program>(ProgramBinary(), home);
-        ASSERT_TRUE(WaitUntil([&] {
-            auto ids = FindWindows("^Korvex!$");
-            if (!ids.empty()) main = ids.front();
-            return !ids.empty();
-        }));
-    }
-
-    std::string WaitForWindow(const std::string& title) {
-        std::string found;
-        WaitUntil([&] {
-            auto ids = FindWindows(title);
-            if (!ids.empty()) found = ids.front();
-            return !ids.empty();
-        });
-        return found;
-    }
-
-    bool WaitGone(const std::string& title) {
-        return WaitUntil([&] { return FindWindows(title).empty(); });
-    }
-
-    void PressRecord() { ClickAt(main, 20, 20); }
-
-    // Idle -> Ready, with the name typed into the field.
-    void ShowRegionAndName(const std::string& name) {
-        PressRecord();
-        region = WaitForWindow(kRegionTitle);
-        ASSERT_FALSE(region.empty());
-        ClickAt(main, 60, 50);
-        RunCommand("xdotool type --delay 20 " + Quote(name));
-    }
-
-    // Ready -> Starting -> Recording, up to the caption of the given second.
-    void StartAndWaitForSecond(int second) {
-        PressRecord();
-        char caption[16];
-        std::snprintf(caption, sizeof caption, "^00:%02d$", second);
-        recordingWindow = WaitForWindow(caption);
-        ASSERT_FALSE(recordingWindow.empty()) << caption;
-    }
-
-    void Stop() {
-        PressRecordIn(recordingWindow);
-        ASSERT_FALSE(WaitForWindow("^Korvex!$").empty());
-    }
-
-    void PressRecordIn(const std::string& window) { ClickAt(window, 20, 20); }
-
-    // Answers the message box of that title with a key.
-    void Answer(const std::string& title, const std::string& key) {
-        const std::string box = WaitForWindow(title);
-        ASSERT_FALSE(box.empty()) << title;
-        RunCommand("xdotool windowactivate --sync " + box + " key " + key);
-        ASSERT_TRUE(WaitGone(title));
-    }
-
-    fs::path home;
-    std::unique_ptr<Program> program;
-    std::string main, region, recordingWindow;
-};
-
-}  // namespace
+using Recording = Session;
 
 TEST_F(Recording, TheWholeCycleThroughTheToolbar) {
     Start();
