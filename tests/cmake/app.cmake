@@ -20,7 +20,7 @@ add_dependencies(app_recording_test korvex)
 
 # Clicks and keys in the video, and the hook library's file.
 korvex_test(app_marks_test LABEL e2e TIMEOUT 600
-  SOURCES e2e/app_marks_test.cpp LIBS korvex_e2e_session korvex_test_support)
+  SOURCES e2e/app_marks_test.cpp LIBS korvex_e2e_session korvex_test_support korvex_minireg)
 target_compile_definitions(app_marks_test PRIVATE
   KORVEX_FAKE_HOOKLIB_FILE="$<TARGET_FILE:korvex_test_fakehook>")
 add_dependencies(app_marks_test korvex korvex_test_fakehook)

@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/MiniReg.h"
 #include "harness/media_probe.h"
 #include "tests/e2e/session.h"
 #include "tests/support/test_window.h"
@@ -51,14 +52,37 @@ std::vector<Patch> PointerPatches(const fs::path& video, int x, int y) {
     return patches;
 }
 
-// Runs of frames that differ from the plain pointer (the first frame), each by its middle
-// frame.
+// The plain pointer at rest: the picture most frames show.
+std::size_t Plain(const std::vector<Patch>& patches) {
+    std::size_t best = 0, bestCount = 0;
+    for (std::size_t i = 0; i < patches.size(); ++i) {
+        const auto count = std::count_if(patches.begin(), patches.end(),
+                                         [&](const Patch& p) { return Same(p, patches[i]); });
+        if (static_cast<std::size_t>(count) > bestCount) {
+            best = i;
+            bestCount = static_cast<std::size_t>(count);
+        }
+    }
+    return best;
+}
+
+// Runs of frames that differ from the plain pointer while it rests (from its first to its last
+// plain frame), each by its middle frame.
 std::vector<Patch> Marks(const std::vector<Patch>& patches) {
     std::vector<Patch> marks;
+    if (patches.empty()) return marks;
+    // Frame 0 is taken before the pointer comes to rest in the region.
+    std::vector<Patch> resting;
+    std::copy_if(patches.begin(), patches.end(), std::back_inserter(resting),
+                 [&](const Patch& p) { return !Same(p, patches.front()); });
+    if (resting.empty()) return marks;
+    const Patch plain = resting[Plain(resting)];
+    std::size_t first = 0, last = patches.size() - 1;
+    while (first < last && !Same(patches[first], plain)) ++first;
+    while (last > first && !Same(patches[last], plain)) --last;
     std::size_t run = 0;
-    for (std::size_t i = 1; i <= patches.size(); ++i) {
-        const bool marked = i < patches.size() && !Same(patches[i], patches.front());
-        if (marked) {
+    for (std::size_t i = first; i <= last; ++i) {
+        if (!Same(patches[i], plain)) {
             ++run;
         } else if (run > 0) {
             EXPECT_LE(run, 4u) << "a mark lasts about 400 ms, two or three frames";
@@ -74,12 +98,11 @@ protected:
     // A still white window under the region, with the pointer resting on it; returns the
     // pointer's place within the recorded frames.
     std::pair<int, int> PrepareStillScene() {
-        background_ = std::make_unique<TestWindow>(TestWindowOptions{"Still", 0, 0, 1366, 768});
-        if (!program) Start();
+        if (!program) StartOverStillWindow();
         ShowRegionAndName("marks");
         const Geometry frame = WindowGeometry(region);
         const int x = frame.x + frame.width / 2 + 60, y = frame.y + frame.height / 2 + 60;
-        RunCommand("xdotool mousemove " + std::to_string(x) + " " + std::to_string(y));
+        pointer_ = "xdotool mousemove " + std::to_string(x) + " " + std::to_string(y);
         return {x - frame.x, y - frame.y};
     }
 
@@ -91,10 +114,25 @@ protected:
         }
     }
 
+    // The window first: the toolbar, always on top, stays above it. The plain arrow, not the
+    // blinking highlight, so that the pointer at rest looks the same in every frame.
+    void StartOverStillWindow() {
+        setenv("XDG_CONFIG_HOME", (home / "config").c_str(), 1);
+        ASSERT_TRUE(app::WriteRegString(app::Root::CurrentUser,
+                                        "SOFTWARE\\Korvex\\use highlight cursor", "no"));
+        background_ = std::make_unique<TestWindow>(TestWindowOptions{"Still", 0, 0, 1366, 768});
+        Start();
+    }
+
     std::vector<Patch> RecordMarks(const std::vector<std::string>& actions) {
         const auto [x, y] = PrepareStillScene();
-        StartAndWaitForSecond(2);
-        Perform(actions);
+        StartAndWaitForSecond(1);
+        // Away from the Record button, at rest before the first action.
+        std::vector<std::string> all{pointer_};
+        all.insert(all.end(), actions.begin(), actions.end());
+        Perform(all);
+        // The clicks raised the still window; the user brings the toolbar back up.
+        RunCommand("xdotool windowactivate --sync " + recordingWindow);
         Stop();
         const fs::path video = home / "Video" / "marks.avi";
         EXPECT_TRUE(WaitUntilWritten(video));
@@ -125,10 +163,11 @@ protected:
     }
 
     std::unique_ptr<TestWindow> background_;
+    std::string pointer_;
 };
 
 TEST_F(Marks_, ClicksAndTheSixKeysMarkTheFramesOthersDoNot) {
-    Start();
+    StartOverStillWindow();
     const std::string pid = Pid();
     const std::vector<Patch> marks = RecordMarks({
         "xdotool click 1",
