@@ -6,6 +6,7 @@
 #include <QUrl>
 
 #include "app/Korvex_Unit.h"
+#include "app/VideoList.h"
 #include "app/VideoNames.h"
 #include "platform/files/files.h"
 #include "platform/msgbox/msgbox.h"
@@ -16,9 +17,7 @@ namespace files = platform::files;
 namespace mb = platform::msgbox;
 
 void TMainForm::ScanVideos() {
-    for (const std::string& file : files::FindFiles(paths_.VideoFolder, ".avi")) {
-        Video_ComboBox->AddSorted(QString::fromStdString(ListName(file)));
-    }
+    Video_ComboBox->SetVideos(ListedVideos(files::FindFiles(paths_.VideoFolder, ".avi")));
 }
 
 void TMainForm::RefreshVideos(bool selectCurrent) {
@@ -48,7 +47,11 @@ void TMainForm::ProposeVideoName(const std::string& name) {
 }
 
 RecordingFiles TMainForm::SelectedRecording(const std::string& name) const {
-    // The list holds names without ".avi", so the name always gets one of its own.
+    // A listed entry stands for its own file, whatever its name holds (blanks at the ends,
+    // several ".avi"); only a text that is no entry is read as a typed name.
+    if (const auto file = Video_ComboBox->CurrentVideoFile()) {
+        return RecordingFilesFor(paths_.VideoFolder, *file);
+    }
     return RecordingFilesFor(paths_.VideoFolder, RecordingName(name) + ".avi");
 }
 

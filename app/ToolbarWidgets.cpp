@@ -69,10 +69,17 @@ void VideoComboBox::SetEditableStyle() {
     lineEdit()->installEventFilter(this);
 }
 
-void VideoComboBox::AddSorted(const QString& name) {
-    int at = 0;
-    while (at < count() && QString::compare(itemText(at), name, Qt::CaseInsensitive) <= 0) ++at;
-    insertItem(at, name);
+void VideoComboBox::SetVideos(const std::vector<ListedVideo>& videos) {
+    clear();
+    for (const ListedVideo& v : videos) {
+        addItem(QString::fromStdString(v.text), QString::fromStdString(v.file));
+    }
+}
+
+std::optional<std::string> VideoComboBox::CurrentVideoFile() const {
+    const int at = currentIndex();
+    if (at < 0 || itemText(at) != currentText()) return std::nullopt;
+    return itemData(at).toString().toStdString();
 }
 
 void VideoComboBox::showPopup() {

@@ -4,7 +4,11 @@
 #include <QComboBox>
 #include <QLabel>
 #include <functional>
+#include <optional>
+#include <string>
+#include <vector>
 
+#include "app/VideoList.h"
 #include "resources/ResourceIds.h"
 
 namespace app {
@@ -43,8 +47,10 @@ public:
     void SetListStyle();
     void SetEditableStyle();
     bool EditableStyle() const { return isEditable(); }
-    // Adds an entry at its place in the order that ignores letter case.
-    void AddSorted(const QString& name);
+    // Replaces the entries with these texts, each carrying its file name.
+    void SetVideos(const std::vector<ListedVideo>& videos);
+    // The file name of the entry shown, when the text is exactly that entry's text.
+    std::optional<std::string> CurrentVideoFile() const;
 
     std::function<void()> OnDropDown;  // before the list opens
     std::function<void()> OnCloseUp;   // after it closed

@@ -99,4 +99,11 @@ void DrawCursor(const DibView& dib, int x, int y, std::span<const std::uint32_t>
     }
 }
 
+std::optional<FramePoint> CursorImageCorner(std::optional<FramePoint> pointer,
+                                            std::optional<FramePoint> hotSpot, int left, int top) {
+    if (!pointer) return std::nullopt;
+    const FramePoint hot = hotSpot.value_or(FramePoint{});
+    return FramePoint{pointer->x - left - hot.x + 10, pointer->y - top - hot.y + 10};
+}
+
 }  // namespace engine

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 
 namespace engine {
@@ -24,5 +25,17 @@ struct DibView {
 // corner at (x, y) in top-down frame coordinates. Parts outside the frame are left out; at
 // 8 bits each blended colour is mapped to the nearest colour-table entry.
 void DrawCursor(const DibView& dib, int x, int y, std::span<const std::uint32_t> argb);
+
+// Where the cursor image's top-left corner goes in a frame whose top-left corner lies at
+// (left, top) on the screen: 10 pixels right of and below the corner of the pointer's own
+// cursor image, whose hot spot (when known) sits at the pointer. None when the pointer position
+// is unknown: then no cursor is drawn at all.
+struct FramePoint {
+    int x = 0;
+    int y = 0;
+    friend bool operator==(const FramePoint&, const FramePoint&) = default;
+};
+std::optional<FramePoint> CursorImageCorner(std::optional<FramePoint> pointer,
+                                            std::optional<FramePoint> hotSpot, int left, int top);
 
 }  // namespace engine

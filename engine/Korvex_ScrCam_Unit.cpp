@@ -108,6 +108,16 @@ PFrame TScreenCam::BitmapToDib(const NativeImage* image, int width, int height, 
     return frame;
 }
 
+std::optional<FramePoint> TScreenCam::CursorCorner(int left, int top) {
+    if (!screen_) return std::nullopt;
+    auto toFrame = [](std::optional<platform::screen::Point> p) -> std::optional<FramePoint> {
+        if (!p) return std::nullopt;
+        return FramePoint{p->x, p->y};
+    };
+    return CursorImageCorner(toFrame(screen_->PointerPosition()), toFrame(screen_->CursorHotSpot()),
+                             left, top);
+}
+
 PFrame TScreenCam::GrabFrame(int left, int top, int width, int height) {
     const auto start = std::chrono::steady_clock::now();
     NativeImage image;
@@ -121,24 +131,13 @@ PFrame TScreenCam::GrabFrame(int left, int top, int width, int height) {
         return nullptr;
     }
 
-    // The image goes 10 pixels right of and below the top-left corner of the pointer's own
-    // cursor image, whose hot spot sits at the pointer position.
-    int x = 0, y = 0;
-    if (screen_) {
-        if (auto pointer = screen_->PointerPosition()) {
-            x = pointer->x - left;
-            y = pointer->y - top;
-        }
-        if (auto hot = screen_->CursorHotSpot()) {
-            x -= hot->x;
-            y -= hot->y;
-        }
-    }
+    const auto corner = CursorCorner(left, top);
+    if (!corner) return frame;
     const int id = ChooseCursorImage(Cursor, services_.LocalTimeMs());
     BITMAPINFOHEADER& h = frame->Header();
     DibView view{frame->Pixels().data(), h.biWidth,    h.biHeight,
                  frame->Stride(),        h.biBitCount, frame->ColorTable()};
-    DrawCursor(view, x + 10, y + 10, cursorImages_.Image(id));
+    DrawCursor(view, corner->x, corner->y, cursorImages_.Image(id));
     return frame;
 }
 

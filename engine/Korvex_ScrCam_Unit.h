@@ -9,12 +9,14 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "app/SettingsTable.h"
 #include "engine/CursorImages.h"
+#include "engine/CursorOverlay.h"
 #include "engine/CursorState.h"
 #include "engine/FrameBlock.h"
 #include "engine/RecordingRegion.h"
@@ -159,6 +161,8 @@ private:
     // A frame block at bpp holding the captured image's pixels; a black one (reported) when
     // there is no image or it cannot be converted; null when the memory cannot be had.
     PFrame BitmapToDib(const platform::screen::NativeImage* image, int width, int height, int bpp);
+    // Where the cursor image goes in a frame at (left, top); none when the pointer is unknown.
+    std::optional<FramePoint> CursorCorner(int left, int top);
     void Notify(const Notification& n) {
         if (n) n(*this);
     }

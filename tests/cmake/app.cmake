@@ -1,5 +1,5 @@
 korvex_test(app_videonames_test LABEL unit
-  SOURCES unit/app_videonames_test.cpp LIBS korvex_app_core)
+  SOURCES unit/app_videonames_test.cpp LIBS korvex_app_core korvex_videolist)
 korvex_test(app_hookmessages_test LABEL unit
   SOURCES unit/app_hookmessages_test.cpp LIBS korvex_app_core)
 korvex_test(app_catalogue_test LABEL unit
@@ -15,8 +15,15 @@ target_link_libraries(korvex_e2e_session PUBLIC korvex_test_program GTest::gtest
 set_target_properties(korvex_e2e_session PROPERTIES AUTOMOC OFF)
 
 korvex_test(app_recording_test LABEL e2e TIMEOUT 600
-  SOURCES e2e/app_recording_test.cpp LIBS korvex_e2e_session korvex_minireg)
+  SOURCES e2e/app_recording_test.cpp
+  LIBS korvex_e2e_session korvex_minireg avifile_test_support)
 add_dependencies(app_recording_test korvex)
+target_compile_definitions(app_start_test PRIVATE
+  KORVEX_HOOKLIB_FILE="$<TARGET_FILE:korvex_hooklib>")
+
+korvex_test(app_dpi_test LABEL e2e TIMEOUT 300
+  SOURCES e2e/app_dpi_test.cpp LIBS korvex_test_program)
+add_dependencies(app_dpi_test korvex)
 
 # Clicks and keys in the video, and the hook library's file.
 korvex_test(app_marks_test LABEL e2e TIMEOUT 600

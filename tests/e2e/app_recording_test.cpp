@@ -1,18 +1,43 @@
 // The whole recording cycle driven through the toolbar and Win+S as a user would, reading only
 // what a user sees or finds: window titles and sizes, message boxes and files.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/mount.h>
 
 #include <filesystem>
 #include <fstream>
-#include <regex>
+#include <functional>
 
 #include "app/MiniReg.h"
 #include "harness/media_probe.h"
 #include "tests/e2e/session.h"
+#include "tests/unit/avifile_test_support.h"
 
 namespace fs = std::filesystem;
 using namespace korvex::test;
+
+namespace {
+
+// The chunk tree of an AVI file with the frames of each 'movi' left out (their number depends
+// on the length), and whether the main header claims an index.
+std::string Structure(const fs::path& file) {
+    const avitest::FileBytes bytes(file);
+    const auto chunks = avitest::ReadChunks(bytes);
+    if (!chunks || chunks->empty()) return "no RIFF file";
+    std::function<std::string(const avitest::Chunk&)> tree = [&](const avitest::Chunk& c) {
+        std::string text = c.id + (c.type.empty() ? "" : ":" + c.type) + "(";
+        for (const avitest::Chunk& child : c.children) {
+            if (c.type == "movi" && &child != &c.children.back()) continue;
+            text += tree(child);
+        }
+        return text + ")";
+    };
+    std::string text = "flags " + std::to_string(bytes.U32(44)) + " ";
+    for (const avitest::Chunk& part : *chunks) text += tree(part);
+    return text;
+}
+
+}  // namespace
 
 using Recording = Session;
 
@@ -123,7 +148,7 @@ TEST_F(Recording, TypedNameLosesFullStopsAndSlashes) {
 TEST_F(Recording, TooLittleFreeSpaceRefusesTheStart) {
     const fs::path small = home / "small";
     fs::create_directories(small);
-    if (::mount("tmpfs", small.c_str(), "tmpfs", 0, "size=150m") != 0) {
+    if (::mount("tmpfs", small.c_str(), "tmpfs", 0, "size=150m,mode=0700") != 0) {
         GTEST_SKIP() << "cannot mount a small file system here (needs root)";
     }
     const fs::path outer = home;
@@ -158,6 +183,30 @@ TEST_F(Recording, ClosingWithVideosAsksAndNoKeepsThem) {
     EXPECT_FALSE(fs::exists(home / "Video" / "keep.avi"));
     // An archive without its video is not touched.
     EXPECT_TRUE(fs::exists(home / "Video" / "lonely.zip"));
+}
+
+// Delete acts on the file the chosen entry stands for, whatever its name holds: " Rand .avi" is
+// listed as " Rand " and is not "Rand.avi"; "zz.avi.avi" is listed as "zz".
+TEST_F(Recording, DeleteRemovesExactlyTheListedFile) {
+    const fs::path folder = home / "Video";
+    fs::create_directories(folder);
+    for (const char* name : {" Rand .avi", "Rand.avi", "zz.avi.avi", "zz.avi.zip"}) {
+        std::ofstream(folder / name) << "x";
+    }
+    Start();
+    auto deleteEntry = [&](const std::string& keys) {
+        ClickAt(main, 60, 50);
+        Key(keys);
+        ClickAt(main, 60, 50, 3);
+        Key("Down Return");
+    };
+    deleteEntry("Home Return");
+    EXPECT_TRUE(WaitUntil([&] { return !fs::exists(folder / " Rand .avi"); }));
+    EXPECT_TRUE(fs::exists(folder / "Rand.avi"));
+    deleteEntry("End Return");
+    EXPECT_TRUE(WaitUntil([&] { return !fs::exists(folder / "zz.avi.avi"); }));
+    EXPECT_FALSE(fs::exists(folder / "zz.avi.zip"));
+    EXPECT_TRUE(fs::exists(folder / "Rand.avi"));
 }
 
 TEST_F(Recording, RegionFrameMaximisesAndRestoresExactly) {
@@ -213,4 +262,35 @@ TEST_F(Recording, TheWindowPositionSurvivesARestart) {
     const Geometry again = WindowGeometry(main);
     EXPECT_EQ(again.x, moved.x) << position;
     EXPECT_EQ(again.y, moved.y) << position;
+}
+
+TEST_F(Recording, TerminationSignalsEndTheRecordingAndTheProgramAsAStopAndCloseWould) {
+    Start();
+    ShowRegionAndName("stopped");
+    StartAndWaitForSecond(2);
+    Stop();
+    ASSERT_TRUE(WaitUntilWritten(home / "Video" / "stopped.avi"));
+    RunCommand("xdotool windowactivate --sync " + main + " key --clearmodifiers alt+F4");
+    Answer("^FRAGE$", "n");
+    ASSERT_EQ(program->WaitForExit(), 0);
+    const std::string stopped = Structure(home / "Video" / "stopped.avi");
+    ASSERT_NE(stopped.find("idx1"), std::string::npos) << stopped;
+
+    // Logout, Ctrl+C in a terminal, a closed terminal: no question about deleting the videos
+    // (there are some), none deleted, the libraries gone.
+    for (const auto& [signal, name] :
+         {std::pair{SIGTERM, "term"}, {SIGINT, "int"}, {SIGHUP, "hup"}}) {
+        SCOPED_TRACE(name);
+        Start();
+        ShowRegionAndName(name);
+        StartAndWaitForSecond(2);
+        program->Signal(signal);
+        ASSERT_EQ(program->WaitForExit(), 0);
+        const fs::path video = home / "Video" / (std::string(name) + ".avi");
+        EXPECT_EQ(Structure(video), stopped);
+        EXPECT_GE(std::stod(ProbeVideo(video.string())["duration"]), 2.0);
+        EXPECT_TRUE(fs::exists(home / "Video" / "stopped.avi"));
+        EXPECT_FALSE(fs::exists(home / "Korvex.dll"));
+        EXPECT_FALSE(fs::exists(home / "7za.dll"));
+    }
 }

@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <regex>
 
 #include "harness/media_probe.h"
 
@@ -11,23 +10,12 @@ namespace fs = std::filesystem;
 
 namespace korvex::test {
 
+bool operator==(const Geometry& a, const Geometry& b) {
+    return a.x == b.x && a.y == b.y && a.width == b.width && a.height == b.height;
+}
+
 std::ostream& operator<<(std::ostream& out, const Geometry& g) {
     return out << g.x << "," << g.y << " " << g.width << "x" << g.height;
-}
-
-Geometry WindowGeometry(const std::string& window) {
-    const auto r = RunCommand("xdotool getwindowgeometry --shell " + window);
-    const auto value = [&](const char* key) {
-        std::smatch m;
-        std::regex re(std::string(key) + "=(-?[0-9]+)");
-        return std::regex_search(r.output, m, re) ? std::stoi(m[1]) : -1;
-    };
-    return {value("X"), value("Y"), value("WIDTH"), value("HEIGHT")};
-}
-
-void ClickAt(const std::string& window, int x, int y, int button) {
-    RunCommand("xdotool mousemove --window " + window + " " + std::to_string(x) + " " +
-               std::to_string(y) + " click " + std::to_string(button));
 }
 
 void Key(const std::string& keys) {
@@ -50,16 +38,6 @@ void Session::Start() {
     program = std::make_unique<Program>(ProgramBinary(), home);
     main = WaitForWindow("^Korvex!$");
     ASSERT_FALSE(main.empty());
-}
-
-std::string Session::WaitForWindow(const std::string& title) {
-    std::string found;
-    WaitUntil([&] {
-        auto ids = FindWindows(title);
-        if (!ids.empty()) found = ids.front();
-        return !ids.empty();
-    });
-    return found;
 }
 
 bool Session::WaitGone(const std::string& title) {
@@ -87,7 +65,7 @@ void Session::StartAndWaitForSecond(int second) {
 }
 
 void Session::Stop() {
-    ClickAt(recordingWindow, 20, 20);
+    PressRecordIn(recordingWindow);
     ASSERT_FALSE(WaitForWindow("^Korvex!$").empty());
 }
 

@@ -14,14 +14,10 @@ namespace korvex::test {
 
 inline constexpr char kRegionTitle[] = "^Aufnahmebereich einstellen und Aufnahme starten\\.\\.\\.$";
 
-struct Geometry {
-    int x = 0, y = 0, width = 0, height = 0;
-    friend bool operator==(const Geometry&, const Geometry&) = default;
-};
+bool operator==(const Geometry& a, const Geometry& b);
 std::ostream& operator<<(std::ostream& out, const Geometry& g);
 
-Geometry WindowGeometry(const std::string& window);
-void ClickAt(const std::string& window, int x, int y, int button = 1);
+// Keys pressed with xdotool, held modifiers cleared.
 void Key(const std::string& keys);
 
 class Session : public ::testing::Test {
@@ -31,9 +27,9 @@ protected:
 
     // Starts the program and waits for its toolbar.
     void Start();
-    std::string WaitForWindow(const std::string& title);
     bool WaitGone(const std::string& title);
     void PressRecord() { ClickAt(main, 20, 20); }
+    void PressRecordIn(const std::string& window) { ClickAt(window, 20, 20); }
     // Idle -> Ready: the region window shown.
     void ShowRegion();
     // Idle -> Ready, with the name typed into the field.

@@ -1,6 +1,7 @@
 // Naming recordings: the typed-character filter, pasted names, list names, paths and captions.
 #include <gtest/gtest.h>
 
+#include "app/VideoList.h"
 #include "app/VideoNames.h"
 
 using namespace app;
@@ -63,4 +64,22 @@ TEST(VideoNames, FreeSpace) {
     EXPECT_FALSE(EnoughSpace(200ull * 1048576 + 1048575, 200));  // whole MiB only
     EXPECT_FALSE(EnoughSpace(0, 100));
     EXPECT_TRUE(EnoughSpace(std::nullopt, 200));
+}
+
+// Each entry keeps the file it stands for, so that Play and Delete reach exactly that file,
+// and the order is the one of a file manager in the user's language.
+TEST(VideoList, EntriesKeepTheirFilesInCollationOrder) {
+    const std::vector<std::string> files = {"Zebra.avi",   "Äpfel.avi",  " Rand .avi",
+                                            "x.avi.avi",   "a\\b.AVI",   "Apfel.avi",
+                                            "video10.avi", "video9.avi", "apfel2.avi"};
+    for (const char* locale : {"de_DE", "en_US"}) {
+        const auto entries = ListedVideos(files, QLocale(locale));
+        std::vector<std::pair<std::string, std::string>> got;
+        for (const auto& e : entries) got.emplace_back(e.text, e.file);
+        const std::vector<std::pair<std::string, std::string>> expected = {
+            {" Rand ", " Rand .avi"},   {"a\\b", "a\\b.AVI"},     {"Apfel", "Apfel.avi"},
+            {"Äpfel", "Äpfel.avi"},     {"apfel2", "apfel2.avi"}, {"video9", "video9.avi"},
+            {"video10", "video10.avi"}, {"x", "x.avi.avi"},       {"Zebra", "Zebra.avi"}};
+        EXPECT_EQ(got, expected) << locale;
+    }
 }

@@ -176,3 +176,19 @@ TEST(CursorOverlay, MapsToNearestPaletteEntryAt8Bits) {
     EXPECT_EQ(px[1], 2);
     EXPECT_EQ(px[2], 3);
 }
+
+TEST(CursorOverlay, ImageCornerFromPointerAndHotSpot) {
+    using P = std::optional<FramePoint>;
+    struct Case {
+        P pointer, hot;
+        P corner;
+    };
+    const Case cases[] = {
+        {FramePoint{500, 400}, FramePoint{4, 6}, FramePoint{406, 304}},
+        {FramePoint{500, 400}, std::nullopt, FramePoint{410, 310}},
+        // An unknown pointer draws nothing, rather than a cursor in the frame's corner.
+        {std::nullopt, FramePoint{4, 6}, std::nullopt},
+        {std::nullopt, std::nullopt, std::nullopt},
+    };
+    for (const auto& c : cases) EXPECT_EQ(CursorImageCorner(c.pointer, c.hot, 100, 100), c.corner);
+}
