@@ -84,6 +84,9 @@ int main(int argc, char** argv) {
         mainForm.Language(), [&mainForm](app::Msg id) { return mainForm.Text(id); },
         [&mainForm] { return mainForm.IsStartPending(); });
     viewPort.OnClosedByUser = [&mainForm] { mainForm.RegionWindowClosed(); };
+    viewPort.OnNameProposed = [&mainForm](const std::string& name) {
+        mainForm.ProposeVideoName(name);
+    };
     mainForm.SetRegionWindow(&viewPort);
     dialogs::TOptions_Form optionsForm(mainForm.Language());
     mainForm.SetOptionsDialog(&optionsForm);
