@@ -75,7 +75,18 @@ int main(int argc, char** argv) {
         CannotStart(paths.ArchiveEnginePath, infoForm.Language());
         return 1;
     }
+    // A signal during the splash ends the start there, with nothing of it left behind.
+    bool ended = false;
+    terminationSignals.OnSignal = [&](int) {
+        ended = true;
+        infoForm.done(QDialog::Rejected);
+    };
     infoForm.exec();
+    terminationSignals.OnSignal = nullptr;
+    if (ended) {
+        files::DeleteFile(paths.ArchiveEnginePath);
+        return 0;
+    }
 
     app::TMainForm mainForm(paths, infoForm.Language(), infoForm.MainWindowPosition());
     if (!mainForm.Created()) return 1;

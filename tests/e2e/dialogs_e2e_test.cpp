@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -109,6 +110,14 @@ TEST_F(Dialogs, TheSplashRunsItsWholeCourseBeforeTheMainWindow) {
     // Its nominal course is 3.17 s; it was seen a little after it began.
     std::cout << "splash seen for " << course.count() << " s\n";
     EXPECT_GT(course.count(), 2.5);
+}
+
+TEST_F(Dialogs, ASignalDuringTheSplashEndsTheStartCleanly) {
+    Start();
+    ASSERT_FALSE(WaitForWindow(kSplashTitle).empty());
+    program->Signal(SIGTERM);
+    EXPECT_EQ(program->WaitForExit(), 0);
+    EXPECT_FALSE(fs::exists(home / "7za.dll"));
 }
 
 TEST_F(Dialogs, AnEnglishLinkOpensTheEnglishPage) {
