@@ -85,6 +85,10 @@ void TMainForm::SetRegionWindow(region::TViewPort_Form* viewPort) {
     ViewPort_Form = viewPort;
 }
 
+void TMainForm::SetOptionsDialog(dialogs::TOptions_Form* options) {
+    Options_Form = options;
+}
+
 std::string TMainForm::Text(Msg id) const {
     return app::Text(id, LanguageOffset);
 }
@@ -124,6 +128,10 @@ bool TMainForm::FormCreate() {
 void TMainForm::LoadSettings() {
     move(Settings.WindowLeft, Settings.WindowTop);
     app::LoadSettings(Settings);
+    AdoptEngineSettings();
+}
+
+void TMainForm::AdoptEngineSettings() {
     Cam_->CompressorIndex = Settings.CompressorIndex;
     Cam_->Quality = Settings.Quality;
     Cam_->MsPerFrame = Settings.MsPerFrame;

@@ -25,6 +25,10 @@ namespace region {
 class TViewPort_Form;
 }
 
+namespace dialogs {
+class TOptions_Form;
+}
+
 namespace app {
 
 // The recording control as the user sees it: Idle (region window hidden), Ready (region window
@@ -45,6 +49,8 @@ public:
     bool Created() const { return created_; }
     // The region window, created after the main window; the main window does not own it.
     void SetRegionWindow(region::TViewPort_Form* viewPort);
+    // The options dialog, created after the region window; not owned either.
+    void SetOptionsDialog(dialogs::TOptions_Form* options);
 
     // Beep, then a message box owned by the active window, modal to the program's windows.
     void ShowAlert(const std::string& caption, const std::string& text, unsigned flags);
@@ -79,6 +85,10 @@ private:
     void LoadHookLibrary();
     void DeleteRecordingsOnClose();
     void LoadSettings();
+    // The engine's fields of the settings handed to the engine.
+    void AdoptEngineSettings();
+    // The Tools button: the options dialog, and the settings stored when the user saves.
+    void ShowOptions();
 
     // Recording control.
     void TimerTick();
@@ -120,6 +130,7 @@ private:
     bool destroyed_ = false;
     bool endWithoutQuestions_ = false;
     region::TViewPort_Form* ViewPort_Form = nullptr;
+    dialogs::TOptions_Form* Options_Form = nullptr;
 
     std::uint32_t HotKeyId = 0;
     platform::hotkey::HotKeys hotKeys_;

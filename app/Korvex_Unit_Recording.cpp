@@ -6,6 +6,7 @@
 #include "app/HookMessages.h"
 #include "app/Korvex_Unit.h"
 #include "app/VideoNames.h"
+#include "dialogs/Korvex_Options_Unit.h"
 #include "platform/files/files.h"
 #include "platform/keys/keys.h"
 #include "platform/msgbox/msgbox.h"
@@ -42,8 +43,8 @@ RecordPictures RecordPicturesIn(RecordState state) {
 
 }  // namespace
 
-// Marks a message box of the recording control as open for its lifetime: ToggleRecording
-// ignores the button and Win+S meanwhile.
+// Marks a message box of the recording control, or the options dialog, as open for its lifetime:
+// ToggleRecording ignores the button and Win+S meanwhile.
 class TMainForm::DialogScope {
 public:
     explicit DialogScope(bool& open) : open_(open) { open_ = true; }
@@ -78,7 +79,18 @@ void TMainForm::WireButtons() {
         Tools_Image->SetPicture(Bitmap::ToolsReleased);
         // The catalogue is brought up to date even when the click is taken back.
         Cam_->EnumerateCodecs();
+        if (Tools_Image->IsCursorOver()) ShowOptions();
     };
+}
+
+void TMainForm::ShowOptions() {
+    if (!Options_Form) return;
+    DialogScope dialog(DialogOpen);
+    if (!Options_Form->ShowOptions(Settings, dialogs::CodecChoiceOf(*Cam_))) return;
+    AdoptEngineSettings();
+    // The chosen codec records from the next recording on, not only after the next catalogue.
+    Cam_->SelectCompressor();
+    app::SaveSettings(Settings);
 }
 
 void TMainForm::ShowRecordButton(RecordState state) {

@@ -1,14 +1,14 @@
-// Program entry: one copy at a time, the embedded 7z engine written out, the main window, the
-// message loop, and every file the start wrote removed again at the end.
+// Program entry: one copy at a time, the splash (which writes out the embedded 7z engine), the
+// main window and the dialogs, the message loop, and every file the start wrote removed again at
+// the end.
 #include <QApplication>
-#include <QScreen>
 #include <memory>
 
 #include "app/Korvex_Unit.h"
 #include "app/MessageCatalogue.h"
-#include "app/MiniReg.h"
 #include "app/ProgramPaths.h"
-#include "app/Settings.h"
+#include "dialogs/Korvex_Info_Unit.h"
+#include "dialogs/Korvex_Options_Unit.h"
 #include "platform/aboutbox/aboutbox.h"
 #include "platform/files/files.h"
 #include "platform/instance/instance.h"
@@ -16,7 +16,6 @@
 #include "platform/termination/termination.h"
 #include "platform/windows/windows.h"
 #include "region/Korvex_Viewport_Unit.h"
-#include "resources/Resources.h"
 
 namespace {
 
@@ -31,39 +30,6 @@ void CannotStart(const std::string& path, int languageOffset) {
              app::Text(Msg::CannotCreateFile, languageOffset) + "\r\n" + path + ".\r\n" +
                  app::Text(Msg::CannotStart, languageOffset),
              mb::MB_ICONERROR);
-}
-
-// The 7z engine is always written afresh, replacing whatever file is there.
-bool WriteArchiveEngine(const app::ProgramPaths& paths, int languageOffset) {
-    if (files::FileExists(paths.ArchiveEnginePath)) files::DeleteFile(paths.ArchiveEnginePath);
-    const QByteArray engine = resources::DataResource(resources::Data::ArchiveEngine);
-    files::WriteWholeFile(paths.ArchiveEnginePath, engine.constData(),
-                          static_cast<std::size_t>(engine.size()));
-    if (files::FileExists(paths.ArchiveEnginePath)) return true;
-    CannotStart(paths.ArchiveEnginePath, languageOffset);
-    return false;
-}
-
-// German or English, from the user's locale.
-int DecideLanguage() {
-    std::string locale;
-    if (!app::ReadRegString(app::Root::CurrentUser, "Control Panel\\International\\Locale",
-                            locale)) {
-        return app::LanguageOffsetFor(std::nullopt);
-    }
-    return app::LanguageOffsetFor(locale);
-}
-
-app::WindowPosition StoredPosition() {
-    app::ScreenGeometry screen;
-    if (QScreen* primary = QGuiApplication::primaryScreen()) {
-        screen.primaryWidth = primary->geometry().width();
-        screen.virtualWidth = primary->virtualGeometry().width();
-        screen.virtualHeight = primary->virtualGeometry().height();
-    }
-    app::SettingsRecord settings;
-    app::ReadPosition(settings, screen);
-    return {settings.WindowLeft, settings.WindowTop};
 }
 
 // The toolbar, the region frame and the screen capture all count device pixels, whatever
@@ -98,15 +64,31 @@ int main(int argc, char** argv) {
     platform::aboutbox::InstallAboutBox();
     platform::termination::TerminationSignals terminationSignals;
 
-    const int languageOffset = DecideLanguage();
     if (!tempUsable) {
-        CannotStart(temp, languageOffset);
+        CannotStart(temp, dialogs::DecideLanguage());
         return 1;
     }
     const app::ProgramPaths paths = app::PathsFor(temp);
-    if (!WriteArchiveEngine(paths, languageOffset)) return 1;
+    // The splash decides the language and writes the 7z engine; start-up waits for its course.
+    dialogs::TInfo_Form infoForm(paths.ArchiveEnginePath);
+    if (!infoForm.Created()) {
+        CannotStart(paths.ArchiveEnginePath, infoForm.Language());
+        return 1;
+    }
+    // A signal during the splash ends the start there, with nothing of it left behind.
+    bool ended = false;
+    terminationSignals.OnSignal = [&](int) {
+        ended = true;
+        infoForm.done(QDialog::Rejected);
+    };
+    infoForm.exec();
+    terminationSignals.OnSignal = nullptr;
+    if (ended) {
+        files::DeleteFile(paths.ArchiveEnginePath);
+        return 0;
+    }
 
-    app::TMainForm mainForm(paths, languageOffset, StoredPosition());
+    app::TMainForm mainForm(paths, infoForm.Language(), infoForm.MainWindowPosition());
     if (!mainForm.Created()) return 1;
     mainForm.show();
     region::TViewPort_Form viewPort(
@@ -117,9 +99,12 @@ int main(int argc, char** argv) {
         mainForm.ProposeVideoName(name);
     };
     mainForm.SetRegionWindow(&viewPort);
+    dialogs::TOptions_Form optionsForm(mainForm.Language());
+    mainForm.SetOptionsDialog(&optionsForm);
     terminationSignals.OnSignal = [&mainForm](int) { mainForm.EndWithoutQuestions(); };
     const int result = application.exec();
     terminationSignals.OnSignal = nullptr;
+    mainForm.SetOptionsDialog(nullptr);
     mainForm.SetRegionWindow(nullptr);
     return result;
 }

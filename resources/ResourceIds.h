@@ -41,6 +41,11 @@ enum class Cursor : int {
     F12Dissatisfied = 215,
 };
 
+// Pictures carried as JPEG data, decoded by whoever shows them.
+enum class Picture : int {
+    Splash = 501,  // the info window's 296 x 147 picture
+};
+
 // The libraries carried as data.
 enum class Data : int {
     HookLibrary = 901,

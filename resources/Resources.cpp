@@ -31,6 +31,13 @@ QImage ToolbarBitmap(Bitmap bitmap) {
     return QImage(QStringLiteral(":/bitmaps/%1.bmp").arg(id)).convertToFormat(QImage::Format_RGB32);
 }
 
+QByteArray PictureData(Picture picture) {
+    if (picture != Picture::Splash) return {};
+    QFile file(QStringLiteral(":/pictures/%1.jpg").arg(static_cast<int>(picture)));
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    return file.readAll();
+}
+
 QByteArray DataResource(Data data) {
     const int id = static_cast<int>(data);
     if (data != Data::HookLibrary && data != Data::ArchiveEngine) {

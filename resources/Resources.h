@@ -1,4 +1,4 @@
-// The program's built-in resources: cursor images, toolbar pictures and the two libraries it
+// The program's built-in resources: cursor images, toolbar pictures, the splash picture and the two libraries it
 // carries as data. Every function may be called from any thread and returns its own copy.
 #pragma once
 
@@ -16,6 +16,9 @@ QImage CursorImage(Cursor id);
 // A toolbar picture: 36 x 36, opaque, Format_RGB32. A null image for a value outside the
 // enumeration.
 QImage ToolbarBitmap(Bitmap id);
+
+// A picture's JPEG bytes, as committed. Empty for a value outside the enumeration.
+QByteArray PictureData(Picture id);
 
 // A library carried as data, byte for byte. Empty for a value outside the enumeration.
 QByteArray DataResource(Data id);

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Draws the artwork into resources/ (cursors/<id>.png, bitmaps/<id>.bmp) and the program's icon
-# into packaging/icons/ (<size>.png, scalable.svg). The files are committed: run this after
-# changing tools/make-artwork and commit what it wrote.
+# Draws the artwork into resources/ (cursors/<id>.png, bitmaps/<id>.bmp, pictures/501.jpg) and
+# the program's icon into packaging/icons/ (<size>.png, scalable.svg). The files are committed:
+# run this after changing tools/make-artwork and commit what it wrote.
 # Usage: tools/make-artwork.sh [--sheet <file.png>]   (build folder: $KORVEX_BUILD_DIR or build/)
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"

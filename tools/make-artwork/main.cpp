@@ -1,9 +1,9 @@
 // make-artwork <resources folder> [--icons <folder>] [--sheet <file.png>]
 // Draws the cursor images and toolbar pictures into <resources folder>/cursors/<id>.png and
-// <resources folder>/bitmaps/<id>.bmp. With --icons it also draws the program's icon into
-// <folder>/<size>.png for each icon size and <folder>/scalable.svg. With --sheet it also writes
-// an enlarged contact sheet of everything, the cursors over light and dark ground, for reviewing
-// the artwork.
+// <resources folder>/bitmaps/<id>.bmp, and the splash picture into pictures/501.jpg. With
+// --icons it also draws the program's icon into <folder>/<size>.png for each icon size and
+// <folder>/scalable.svg. With --sheet it also writes an enlarged contact sheet of the cursors and
+// toolbar pictures, the cursors over light and dark ground, for reviewing the artwork.
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
@@ -14,6 +14,7 @@
 
 #include "tools/make-artwork/CursorArt.h"
 #include "tools/make-artwork/IconArt.h"
+#include "tools/make-artwork/SplashArt.h"
 #include "tools/make-artwork/ToolbarArt.h"
 
 namespace {
@@ -118,7 +119,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     const QDir root(args.front());
-    if (!root.mkpath("cursors") || !root.mkpath("bitmaps")) {
+    if (!root.mkpath("cursors") || !root.mkpath("bitmaps") || !root.mkpath("pictures")) {
         std::fprintf(stderr, "make-artwork: cannot create folders in %s\n",
                      qPrintable(root.path()));
         return 1;
@@ -135,6 +136,8 @@ int main(int argc, char** argv) {
         bitmaps.append(artwork::DrawToolbarBitmap(id));
         ok &= Save(bitmaps.back(), root.filePath(QString("bitmaps/%1.bmp").arg(id)), "BMP");
     }
+    ok &= Save(artwork::DrawSplashPicture(),
+               root.filePath(QString("pictures/%1.jpg").arg(artwork::kSplashPictureId)), "JPG");
     if (!iconFolder.isEmpty()) {
         ok &= SaveIcons(QDir(iconFolder));
     }

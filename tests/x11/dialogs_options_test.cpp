@@ -1,0 +1,130 @@
+// The options dialog's widgets: texts by language, what filling shows, and the controls that
+// act at once; the modal showing itself is driven in the program's end-to-end test.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+#include <QSpinBox>
+
+#include "app/MessageCatalogue.h"
+#include "dialogs/Korvex_Options_Unit.h"
+
+using namespace dialogs;
+
+namespace {
+
+class OptionsDialog : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        if (!std::getenv("DISPLAY")) return;
+        static int argc = 1;
+        static char name[] = "dialogs_options_test";
+        static char* argv[] = {name, nullptr};
+        static QApplication application(argc, argv);
+    }
+    void SetUp() override {
+        if (!std::getenv("DISPLAY")) GTEST_SKIP() << "needs a display";
+    }
+
+    template <typename Control>
+    static Control* Find(TOptions_Form& form, const char* name) {
+        auto* control = form.findChild<Control*>(name);
+        EXPECT_NE(control, nullptr) << name;
+        return control;
+    }
+    static QString LabelText(TOptions_Form& form, const char* name) {
+        return Find<QLabel>(form, name)->text();
+    }
+    static void KeyIn(QWidget* target, Qt::Key key) {
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+        QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier);
+        QApplication::sendEvent(target, &press);
+        QApplication::sendEvent(target, &release);
+    }
+
+    static CodecChoice TwoCodecs() {
+        CodecChoice codecs;
+        codecs.descriptions = {"Microsoft Video 1", "Motion JPEG"};
+        codecs.HasAbout = [](int index) { return index == 1; };
+        return codecs;
+    }
+};
+
+}  // namespace
+
+TEST_F(OptionsDialog, EnglishTextsAndAnEmptyCatalogue) {
+    TOptions_Form form(app::kEnglish);
+    EXPECT_EQ(form.windowTitle(), "Options");
+    EXPECT_EQ(form.size(), QSize(444, 367));
+    EXPECT_EQ(Find<QPushButton>(form, "Save_Button")->text(), "&Save");
+
+    app::SettingsRecord settings;  // 200 ms, 14 MB
+    form.FillControls(settings, CodecChoice{});
+    EXPECT_EQ(LabelText(form, "fpsValue_Label"), "5 fps");
+    EXPECT_EQ(LabelText(form, "ZipLimit_Label"),
+              "Use 7-ZIP format if AVI file is larger than 14 MB");
+    EXPECT_EQ(Find<QComboBox>(form, "Compressor_ComboBox")->count(), 0);
+    EXPECT_FALSE(Find<QPushButton>(form, "About_Button")->isEnabled());
+    EXPECT_EQ(form.Controls().codecSelection, -1);
+}
+
+TEST_F(OptionsDialog, GermanControlsThatActAtOnce) {
+    TOptions_Form form(app::kGerman);
+    EXPECT_EQ(form.windowTitle(), "Optionen");
+    app::SettingsRecord settings;
+    settings.MsPerFrame = 67;  // 15 fps: the slider's design position already
+    settings.CompressorIndex = 1;
+    form.FillControls(settings, TwoCodecs());
+    EXPECT_EQ(LabelText(form, "fpsValue_Label"), "15 fps");
+    EXPECT_TRUE(Find<QPushButton>(form, "About_Button")->isEnabled());
+
+    // The archive format and the ZIP limit reach the settings at once; Cancel takes nothing back.
+    Find<QRadioButton>(form, "SevenZip_RadioButton")->click();
+    EXPECT_TRUE(settings.Use7z);
+    EXPECT_FALSE(Find<QSlider>(form, "ZipLimit_TrackBar")->isEnabled());
+    EXPECT_FALSE(Find<QLabel>(form, "Label_50")->isEnabled());
+    Find<QRadioButton>(form, "Zip_RadioButton")->click();
+    Find<QSlider>(form, "ZipLimit_TrackBar")->setValue(30);
+    EXPECT_EQ(settings.SevenZipThresholdMB, 30);
+    EXPECT_EQ(LabelText(form, "ZipLimit_Label"),
+              QString::fromUtf8("7-ZIP Format verwenden wenn AVI-Datei größer ist als 30 MB"));
+    EXPECT_EQ(Find<QSlider>(form, "ZipLimit_TrackBar")->toolTip(), "30 MB");
+    Find<QRadioButton>(form, "SevenZip_RadioButton")->click();
+    form.reject();
+    EXPECT_TRUE(settings.Use7z);
+
+    Find<QCheckBox>(form, "DeleteFiles_CheckBox")->click();
+    EXPECT_FALSE(Find<QCheckBox>(form, "WarningDelete_CheckBox")->isEnabled());
+}
+
+TEST_F(OptionsDialog, HiddenQualityAndTheMinutesField) {
+    TOptions_Form form(app::kGerman);
+    app::SettingsRecord settings;
+    form.FillControls(settings, TwoCodecs());
+    auto* quality = Find<QSlider>(form, "Compression_TrackBar");
+    auto* label = Find<QLabel>(form, "Compressor_Label");
+    EXPECT_TRUE(quality->isHidden());
+    QMouseEvent twice(QEvent::MouseButtonDblClick, QPointF(2, 2), QPointF(2, 2), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(label, &twice);
+    EXPECT_FALSE(quality->isHidden());
+    EXPECT_FALSE(Find<QLabel>(form, "C25_Label")->isHidden());
+    quality->setValue(25);
+    EXPECT_EQ(quality->toolTip(), "Kompression = 0.25");
+
+    auto* minutes = Find<QSpinBox>(form, "MaxLength_SpinEdit");
+    EXPECT_EQ(form.Controls().maxMinutes, "15");
+    KeyIn(minutes, Qt::Key_5);  // typing is disabled
+    EXPECT_EQ(form.Controls().maxMinutes, "15");
+    minutes->selectAll();
+    KeyIn(minutes, Qt::Key_Delete);
+    EXPECT_EQ(form.Controls().maxMinutes, "0");
+    KeyIn(minutes, Qt::Key_Up);
+    EXPECT_EQ(form.Controls().maxMinutes, "1");
+}
