@@ -1,0 +1,379 @@
+// The archive commands driven as a user would: the context menu's Compress and Watch commands
+// and the Mail button, with a player and a mail program of the test's own registered on a
+// desktop that knows no others. What the user reads in a box is copied from it with Ctrl+C.
+#include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <xcb/xcb.h>
+#include <xcb/xfixes.h>
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <random>
+#include <set>
+#include <sstream>
+
+#include "app/MiniReg.h"
+#include "harness/media_probe.h"
+#include "tests/support/program.h"
+
+namespace fs = std::filesystem;
+using namespace korvex::test;
+
+namespace {
+
+void Write(const fs::path& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string Read(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// Bytes that no packer can shrink, so that an archive needs as much room as its recording.
+std::string Noise(std::size_t size) {
+    std::mt19937 random(size);
+    std::string bytes(size, '\0');
+    for (char& c : bytes) c = static_cast<char>(random());
+    return bytes;
+}
+
+// Enough of an AVI file for the desktop to take it for one.
+std::string AviBytes(const std::string& payload) {
+    return std::string("RIFF\x10\0\0\0AVI LIST", 16) + payload;
+}
+
+std::string Decoded(const std::string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size()) {
+            out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+// The fields of a mailto address, decoded; the last one of a name wins.
+std::map<std::string, std::string> MailtoFields(const std::string& address) {
+    std::map<std::string, std::string> fields;
+    std::istringstream query(address.substr(address.find('?') + 1));
+    std::string field;
+    while (std::getline(query, field, '&')) {
+        const std::size_t equals = field.find('=');
+        fields[field.substr(0, equals)] = Decoded(field.substr(equals + 1));
+    }
+    return fields;
+}
+
+// The cursor the pointer shows now, as its pixels.
+std::vector<std::uint32_t> CursorImage() {
+    xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
+    xcb_xfixes_query_version_reply(connection, xcb_xfixes_query_version(connection, 4, 0),
+                                   nullptr);
+    std::vector<std::uint32_t> pixels;
+    if (auto* reply = xcb_xfixes_get_cursor_image_reply(
+            connection, xcb_xfixes_get_cursor_image(connection), nullptr)) {
+        const std::uint32_t* data = xcb_xfixes_get_cursor_image_cursor_image(reply);
+        pixels.assign(data, data + xcb_xfixes_get_cursor_image_cursor_image_length(reply));
+        free(reply);
+    }
+    xcb_disconnect(connection);
+    return pixels;
+}
+
+QClipboard& Clipboard() {
+    static int argc = 1;
+    static char name[] = "app_archives_test";
+    static char* argv[] = {name, nullptr};
+    static QGuiApplication application(argc, argv);
+    return *QGuiApplication::clipboard();
+}
+
+class Archives : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!std::getenv("DISPLAY")) GTEST_SKIP() << "needs a display";
+        home = fs::temp_directory_path() / ("korvex-arc-" + std::to_string(getpid()));
+        fs::remove_all(home);
+        for (const char* folder : {"Video", "bin", "data/applications", "config", "system"})
+            fs::create_directories(home / folder);
+        // A desktop that xdg-utils know nothing special about, with our handlers only.
+        for (const char* name : {"XDG_CURRENT_DESKTOP", "KDE_FULL_SESSION",
+                                 "GNOME_DESKTOP_SESSION_ID", "DESKTOP_SESSION", "MAILER"})
+            unsetenv(name);
+        setenv("BROWSER", "korvex-no-browser", 1);
+        setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);
+        setenv("XDG_DATA_DIRS", (home / "system").c_str(), 1);
+        setenv("XDG_CONFIG_DIRS", (home / "system").c_str(), 1);
+        setenv("XDG_CONFIG_HOME", (home / "config").c_str(), 1);
+        Register("player", "video/x-msvideo;video/vnd.avi;", "printf '%s\\n' \"$1\" >> " +
+                                                                 Quote((home / "opened").string()));
+        Register("mailer", "x-scheme-handler/mailto;",
+                 "printf '%s' \"$1\" > " + Quote((home / "mail.part").string()) + " && mv " +
+                     Quote((home / "mail.part").string()) + " " +
+                     Quote((home / "mail").string()));
+        Write(home / "config/mimeapps.list",
+              "[Default Applications]\nvideo/x-msvideo=korvex-test-player.desktop\n"
+              "video/vnd.avi=korvex-test-player.desktop\n"
+              "x-scheme-handler/mailto=korvex-test-mailer.desktop\n");
+    }
+    void TearDown() override {
+        program.reset();
+        if (!mounted.empty()) umount2(mounted.c_str(), MNT_DETACH);
+        fs::remove_all(home);
+    }
+
+    // A program of the test that runs command with its argument, as the handler of types.
+    void Register(const std::string& name, const std::string& types, const std::string& command) {
+        const fs::path script = home / "bin" / name;
+        Write(script, "#!/bin/sh\n" + command + "\n");
+        fs::permissions(script, fs::perms::owner_all);
+        Write(home / "data/applications" / ("korvex-test-" + name + ".desktop"),
+              "[Desktop Entry]\nType=Application\nName=" + name + "\nExec=" + script.string() +
+                  " %u\nMimeType=" + types + "\n");
+    }
+
+    void Settings(bool use7z, int thresholdMB) {
+        ASSERT_TRUE(app::WriteRegString(app::Root::CurrentUser,
+                                        "SOFTWARE\\Korvex\\compression in 7-zip format",
+                                        use7z ? "yes" : "no"));
+        ASSERT_TRUE(app::WriteRegInteger(
+            app::Root::CurrentUser, "SOFTWARE\\Korvex\\use 7-zip format automatically at (MB)",
+            thresholdMB));
+    }
+
+    void Start() {
+        program = std::make_unique<Program>(ProgramBinary(), home);
+        main = WaitForWindow("^Korvex!$");
+        ASSERT_FALSE(main.empty());
+    }
+
+    std::string WaitForWindow(const std::string& title) {
+        std::string found;
+        WaitUntil([&] {
+            const auto ids = FindWindows(title);
+            if (!ids.empty()) found = ids.front();
+            return !ids.empty();
+        });
+        return found;
+    }
+
+    void Run(const std::string& xdotool) { RunCommand("xdotool " + xdotool); }
+    void ClickMain(int x, int y, int button = 1) {
+        Run("mousemove --window " + main + " " + std::to_string(x) + " " + std::to_string(y) +
+            " click " + std::to_string(button));
+    }
+
+    // Drops the list down (which refreshes it) and picks the entry by typing its name.
+    void Select(const std::string& name) {
+        ClickMain(60, 50);
+        Run("type --delay 30 " + Quote(name));
+        Run("key Return");
+    }
+    // The context menu's items: 1 Delete, 2 Compress, 3 Watch a compressed video.
+    void Menu(int item) {
+        ClickMain(60, 50, 3);
+        std::string keys;
+        for (int i = 0; i < item; ++i) keys += " Down";
+        Run("key" + keys + " Return");
+    }
+    void PressMail() { ClickMain(96, 20); }
+
+    // The text of the box of that title, copied as a user would; the box is then closed.
+    std::string BoxText(const std::string& title) {
+        const std::string box = WaitForWindow(title);
+        if (box.empty()) return "(no box " + title + ")";
+        Clipboard().clear();
+        Run("windowactivate --sync " + box + " key --clearmodifiers ctrl+c");
+        QString text;
+        WaitUntil([&] {
+            QCoreApplication::processEvents();
+            text = Clipboard().text();
+            return !text.isEmpty();
+        });
+        Run("windowactivate --sync " + box + " key Return");
+        WaitUntil([&] { return FindWindows(title).empty(); });
+        return text.toStdString();
+    }
+
+    // Chooses a file in the dialog of the Watch command by typing its path.
+    void Watch(const fs::path& archive) {
+        fs::remove(home / "opened");
+        Menu(3);
+        const std::string dialog = WaitForWindow("^Komprimiertes Video anzeigen$");
+        ASSERT_FALSE(dialog.empty());
+        Run("windowactivate --sync " + dialog + " type --delay 10 " + Quote(archive.string()));
+        Run("key Return");
+        WaitUntil([&] { return FindWindows("^Komprimiertes Video anzeigen$").empty(); });
+    }
+
+    // The lines the player was started with, once count of them are there.
+    std::multiset<std::string> Opened(std::size_t count) {
+        std::multiset<std::string> lines;
+        WaitUntil([&] {
+            std::istringstream in(Read(home / "opened"));
+            lines.clear();
+            for (std::string line; std::getline(in, line);) lines.insert(line);
+            return lines.size() >= count;
+        });
+        return lines;
+    }
+
+    // Subject and attachment of the mail the mail program was started with.
+    std::map<std::string, std::string> Mailed() {
+        EXPECT_TRUE(WaitUntil([&] { return fs::exists(home / "mail"); })) << "nothing mailed";
+        auto fields = MailtoFields(Read(home / "mail"));
+        fs::remove(home / "mail");
+        return fields;
+    }
+
+    std::string Video(const std::string& name) const { return (home / "Video" / name).string(); }
+
+    fs::path home;
+    fs::path mounted;
+    std::unique_ptr<Program> program;
+    std::string main;
+};
+
+const char kNotSelected[] = "Bitte ein Video auswählen.";
+
+}  // namespace
+
+TEST_F(Archives, CompressingAndMailingTheSelectedRecording) {
+    Settings(false, 2);
+    Write(Video("Test.avi"), AviBytes("a short recording"));
+    Write(Video("Big.avi"), Noise(2 * 1048576));
+    Write(Video("Gone.avi"), AviBytes("soon gone"));
+    Start();
+
+    Menu(2);
+    EXPECT_NE(BoxText("^INFORMATION$").find(kNotSelected), std::string::npos);
+
+    // Before any recording the subject is empty; a small recording goes into a ZIP.
+    Select("Test");
+    PressMail();
+    auto mail = Mailed();
+    EXPECT_EQ(mail["subject"], "");
+    EXPECT_EQ(mail["attach"], Video("Test.zip"));
+    EXPECT_EQ(RunCommand("unzip -t " + Quote(Video("Test.zip"))).exitCode, 0);
+    EXPECT_EQ(RunCommand("unzip -p " + Quote(Video("Test.zip")) + " Test.avi").output,
+              Read(Video("Test.avi")));
+
+    // A release outside the button packs and mails nothing: the next command finds no ZIP.
+    fs::remove(Video("Test.zip"));
+    Run("mousemove --window " + main + " 96 20 mousedown 1 mousemove --window " + main +
+        " 96 140 mouseup 1");
+    // At the limit: 7z, and the 7z archive is what is mailed.
+    Select("Big");
+    Menu(2);
+    ASSERT_TRUE(WaitUntilWritten(Video("Big.7z")));
+    EXPECT_FALSE(fs::exists(Video("Test.zip")));
+    EXPECT_FALSE(fs::exists(home / "mail"));
+    EXPECT_FALSE(fs::exists(Video("Big.zip")));
+    EXPECT_EQ(RunCommand("7z t " + Quote(Video("Big.7z"))).exitCode, 0);
+    PressMail();
+    EXPECT_EQ(Mailed()["attach"], Video("Big.7z"));
+
+    Select("Gone");
+    fs::remove(Video("Gone.avi"));
+    Menu(2);
+    EXPECT_NE(BoxText("^FEHLER$").find(Video("Gone.avi") + " nicht gefunden!"), std::string::npos);
+
+    // With 7z chosen for everything, after recording Demo: Test goes out as Test.7z under the
+    // subject Demo.
+    program.reset();
+    Settings(true, 2);
+    Start();
+    ClickMain(20, 20);
+    ASSERT_FALSE(WaitForWindow("^Aufnahmebereich einstellen").empty());
+    ClickMain(60, 50);
+    Run("type --delay 30 Demo");
+    ClickMain(20, 20);
+    const std::string recording = WaitForWindow("^00:01$");
+    ASSERT_FALSE(recording.empty());
+    Run("mousemove --window " + recording + " 20 20 click 1");
+    main = WaitForWindow("^Korvex!$");
+    ASSERT_TRUE(WaitUntilWritten(Video("Demo.avi")));
+    Select("Test");
+    PressMail();
+    mail = Mailed();
+    EXPECT_EQ(mail["subject"], "Demo");
+    EXPECT_EQ(mail["attach"], Video("Test.7z"));
+    EXPECT_EQ(RunCommand("7z t " + Quote(Video("Test.7z"))).exitCode, 0);
+}
+
+TEST_F(Archives, WatchingTheRecordingsOfACompressedVideo) {
+    const fs::path source = home / "source";
+    fs::create_directories(source / "sub");
+    Write(source / "a.avi", AviBytes("first"));
+    Write(source / "B.AVI", AviBytes("second"));
+    Write(source / "sub/c.avi", AviBytes("nested"));
+    Write(source / "notes.txt", "notes");
+    Write(source / "movie.rar", "Rar!");
+    const std::string in = "cd " + Quote(source.string()) + " && ";
+    for (const char* command : {"zip -q both.zip a.avi sub/c.avi notes.txt B.AVI",
+                                "7z a -bd both.7z a.avi sub/c.avi notes.txt B.AVI",
+                                "7z a -bd nested.7z sub/c.avi notes.txt"})
+        ASSERT_EQ(RunCommand(in + command).exitCode, 0) << command;
+    Start();
+
+    for (const char* archive : {"both.zip", "both.7z"}) {
+        SCOPED_TRACE(archive);
+        fs::remove(Video("a.avi"));
+        fs::remove(Video("B.AVI"));
+        Watch(source / archive);
+        EXPECT_EQ(Opened(2), (std::multiset{Video("a.avi"), Video("B.AVI")}));
+        EXPECT_EQ(Read(Video("B.AVI")), Read(source / "B.AVI"));
+        EXPECT_FALSE(fs::exists(Video("c.avi")));
+    }
+    Watch(source / "nested.7z");
+    EXPECT_NE(BoxText("^FEHLER$").find("Kein Video gefunden in " + (source / "nested.7z").string() +
+                                       "!"),
+              std::string::npos);
+    Watch(source / "movie.rar");
+    EXPECT_NE(BoxText("^FEHLER$").find((source / "movie.rar").string() +
+                                       " ist keine gültige Datei!"),
+              std::string::npos);
+}
+
+TEST_F(Archives, AFullDiskWhilePackingIsReportedAndLeavesNothingBehind) {
+    if (mount("tmpfs", (home / "Video").c_str(), "tmpfs", 0, "size=4m,mode=0700") != 0) {
+        GTEST_SKIP() << "cannot mount a small file system as the video folder (needs root)";
+    }
+    mounted = home / "Video";
+    Settings(false, 2);
+    Write(Video("small.avi"), Noise(1536 * 1024));
+    Write(Video("big.avi"), Noise(2 * 1048576));
+    Write(Video("tiny.avi"), AviBytes("tiny"));
+    Start();
+    ClickMain(60, 50);
+    Run("key Escape");
+    const std::vector<std::uint32_t> normal = CursorImage();
+
+    // The ZIP component's own error; then the 7z packing, by the menu and by the Mail button.
+    Select("small");
+    Menu(2);
+    EXPECT_NE(BoxText("^FEHLER$").find("Code: 28"), std::string::npos);
+    Select("big");
+    Menu(2);
+    EXPECT_NE(BoxText("^FEHLER$").find(Video("big.7z")), std::string::npos);
+    PressMail();
+    EXPECT_NE(BoxText("^FEHLER$").find(Video("big.7z")), std::string::npos);
+    for (const char* archive : {"small.zip", "big.7z"})
+        EXPECT_FALSE(fs::exists(Video(archive))) << archive;
+    Run("mousemove --window " + main + " 60 50");
+    EXPECT_TRUE(WaitUntil([&] { return CursorImage() == normal; }));
+
+    // Still usable: a recording that fits is packed.
+    Select("tiny");
+    Menu(2);
+    EXPECT_TRUE(WaitUntilWritten(Video("tiny.zip")));
+    EXPECT_FALSE(fs::exists(home / "mail"));
+}
