@@ -45,7 +45,9 @@ bool TMainForm::CreateArchiveComponents() {
                                 archive::ExtractOptsEnum::ExtractOverwrite};
     SevenZip->LZMACompressStrength = archive::TCompressStrength::NORMAL;
     archive::WorkflowHost host;
-    host.Alert = [this](WorkflowAlert alert, const std::string& path) { ArchiveAlert(alert, path); };
+    host.Alert = [this](WorkflowAlert alert, const std::string& path) {
+        ArchiveAlert(alert, path);
+    };
     host.Open = [](const std::string& path) {
         QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
     };
@@ -68,8 +70,8 @@ void TMainForm::CreateArchiveCommands() {
 void TMainForm::ApplyArchiveLanguage() {
     CompressedVideo_OpenDialog->setWindowTitle(
         QString::fromStdString(Text(Msg::ShowCompressedVideoItem)));
-    CompressedVideo_OpenDialog->setNameFilter(QString::fromStdString(
-        archive::ArchiveNameFilter(Text(Msg::CompressedVideoFilter))));
+    CompressedVideo_OpenDialog->setNameFilter(
+        QString::fromStdString(archive::ArchiveNameFilter(Text(Msg::CompressedVideoFilter))));
 }
 
 void TMainForm::ReleaseArchiveComponents() {

@@ -47,8 +47,7 @@ std::string ArchiveNameFilter(const std::string& catalogueFilter) {
 CompressionWorkflow::CompressionWorkflow(TKAZip& zip, TSevenZip& sevenZip, WorkflowHost host)
     : zip_(zip), sevenZip_(sevenZip), host_(std::move(host)) {}
 
-std::optional<std::string> CompressionWorkflow::PackRecording(const PackTarget& target,
-                                                              bool use7z,
+std::optional<std::string> CompressionWorkflow::PackRecording(const PackTarget& target, bool use7z,
                                                               std::uint16_t sevenZipThresholdMB) {
     // With 7z chosen the file's size is not needed at all.
     const std::uint64_t size = use7z ? 0 : VideoFileSize(target.video);
@@ -68,8 +67,7 @@ bool CompressionWorkflow::PackIntoZip(const std::string& archivePath,
     return PackIntoZipArchive(zip_, archivePath, videoPath) && files::FileExists(archivePath);
 }
 
-bool CompressionWorkflow::PackInto7z(const std::string& archivePath,
-                                     const std::string& videoPath) {
+bool CompressionWorkflow::PackInto7z(const std::string& archivePath, const std::string& videoPath) {
     sevenZip_.SZFileName = Widen(archivePath);
     sevenZip_.FileList.clear();
     sevenZip_.FileList.push_back(Widen(videoPath));

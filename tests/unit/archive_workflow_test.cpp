@@ -125,8 +125,8 @@ TEST_F(WorkflowTest, AFailed7zPackingIsReportedAndGivesNoArchiveToMail) {
     const archive::PackTarget target{(box_ / "src/a.avi").string(), "",
                                      (box_ / "src/a.7z").string()};
     EXPECT_EQ(Workflow().PackRecording(target, true, 14), std::nullopt);
-    EXPECT_EQ(seen_.alerts, (decltype(seen_.alerts){{WorkflowAlert::PackingFailed,
-                                                      target.sevenZip}}));
+    EXPECT_EQ(seen_.alerts,
+              (decltype(seen_.alerts){{WorkflowAlert::PackingFailed, target.sevenZip}}));
     EXPECT_TRUE(fs::is_directory(target.sevenZip));
 }
 
