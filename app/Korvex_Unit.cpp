@@ -188,14 +188,25 @@ void TMainForm::FormClose() {
     platform::hotkey::GlobalDeleteAtom(HotKeyId);
 }
 
+void TMainForm::EndWithoutQuestions() {
+    if (endWithoutQuestions_) return;
+    endWithoutQuestions_ = true;
+    if (State == RecordState::Recording) StopBranch();
+    close();
+    // Also ends the loop of a question that is open, such as that of a close under way.
+    QCoreApplication::quit();
+}
+
 void TMainForm::DeleteRecordingsOnClose() {
+    if (endWithoutQuestions_) return;
     const std::vector<std::string> videos = files::FindFiles(paths_.VideoFolder, ".avi");
     if (videos.empty() || !Settings.DeleteFilesOnClose) return;
     if (Settings.WarnBeforeDelete) {
         mb::Beep();
-        if (mb::Show(Text(Msg::Question), Text(Msg::DeleteAllVideos),
-                     mb::MB_YESNO | mb::MB_ICONQUESTION) == mb::IDNO)
-            return;
+        const int answer = mb::Show(Text(Msg::Question), Text(Msg::DeleteAllVideos),
+                                    mb::MB_YESNO | mb::MB_ICONQUESTION);
+        // A signal that came while the question was open ends the program all the same.
+        if (answer == mb::IDNO || endWithoutQuestions_) return;
     }
     for (const std::string& name : videos) {
         const RecordingFiles recording = RecordingFilesFor(paths_.VideoFolder, name);

@@ -62,6 +62,9 @@ public:
 
     // The Record button and Win+S.
     void ToggleRecording();
+    // The end that a termination signal asks for: a recording is stopped as the Record button
+    // stops it, then the program ends without questions and deletes no recording.
+    void EndWithoutQuestions();
 
     engine::TScreenCam& Cam() { return *Cam_; }
 
@@ -133,6 +136,7 @@ private:
     SettingsRecord Settings;
     bool created_ = false;
     bool destroyed_ = false;
+    bool endWithoutQuestions_ = false;
     region::TViewPort_Form* ViewPort_Form = nullptr;
 
     std::uint32_t HotKeyId = 0;

@@ -13,6 +13,7 @@
 #include "platform/files/files.h"
 #include "platform/instance/instance.h"
 #include "platform/msgbox/msgbox.h"
+#include "platform/termination/termination.h"
 #include "platform/windows/windows.h"
 #include "region/Korvex_Viewport_Unit.h"
 #include "resources/Resources.h"
@@ -22,6 +23,16 @@ namespace {
 namespace files = platform::files;
 namespace mb = platform::msgbox;
 
+// The box that ends the start: path cannot be created (or used).
+void CannotStart(const std::string& path, int languageOffset) {
+    using app::Msg;
+    mb::Beep();
+    mb::Show(app::Text(Msg::Error, languageOffset),
+             app::Text(Msg::CannotCreateFile, languageOffset) + "\r\n" + path + ".\r\n" +
+                 app::Text(Msg::CannotStart, languageOffset),
+             mb::MB_ICONERROR);
+}
+
 // The 7z engine is always written afresh, replacing whatever file is there.
 bool WriteArchiveEngine(const app::ProgramPaths& paths, int languageOffset) {
     if (files::FileExists(paths.ArchiveEnginePath)) files::DeleteFile(paths.ArchiveEnginePath);
@@ -29,12 +40,7 @@ bool WriteArchiveEngine(const app::ProgramPaths& paths, int languageOffset) {
     files::WriteWholeFile(paths.ArchiveEnginePath, engine.constData(),
                           static_cast<std::size_t>(engine.size()));
     if (files::FileExists(paths.ArchiveEnginePath)) return true;
-    mb::Beep();
-    using app::Msg;
-    mb::Show(app::Text(Msg::Error, languageOffset),
-             app::Text(Msg::CannotCreateFile, languageOffset) + "\r\n" + paths.ArchiveEnginePath +
-                 ".\r\n" + app::Text(Msg::CannotStart, languageOffset),
-             mb::MB_ICONERROR);
+    CannotStart(paths.ArchiveEnginePath, languageOffset);
     return false;
 }
 
@@ -60,24 +66,44 @@ app::WindowPosition StoredPosition() {
     return {settings.WindowLeft, settings.WindowTop};
 }
 
+// The toolbar, the region frame and the screen capture all count device pixels, whatever
+// Xft.dpi says: no scaling of windows, and fonts sized as at 96 dots per inch, so that texts
+// fit the controls' fixed sizes. Set before the QApplication reads them.
+void UseDevicePixels() {
+    qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
+    qunsetenv("QT_SCALE_FACTOR");
+    qunsetenv("QT_SCREEN_SCALE_FACTORS");
+    qunsetenv("QT_AUTO_SCREEN_SCALE_FACTOR");
+    qputenv("QT_FONT_DPI", "96");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Nothing is written, not even the instance lock, into a folder that is not the user's own.
+    const std::string temp = files::TempFolder();
+    const bool tempUsable = files::PrepareTempFolder(temp);
     std::unique_ptr<platform::instance::InstanceLock> lock;
-    if (platform::instance::InstanceLock::Acquire("KORVEX", &lock) ==
-        platform::instance::LockResult::AlreadyHeld) {
+    if (tempUsable && platform::instance::InstanceLock::Acquire("KORVEX", &lock) ==
+                          platform::instance::LockResult::AlreadyHeld) {
         if (auto first = platform::windows::FindWindowByTitle("Korvex!")) {
             platform::windows::RestoreAndActivate(*first);
         }
         return 0;
     }
 
+    UseDevicePixels();
     QApplication application(argc, argv);
     application.setQuitOnLastWindowClosed(true);
     platform::aboutbox::InstallAboutBox();
+    platform::termination::TerminationSignals terminationSignals;
 
-    const app::ProgramPaths paths = app::PathsFor(files::TempFolder());
     const int languageOffset = DecideLanguage();
+    if (!tempUsable) {
+        CannotStart(temp, languageOffset);
+        return 1;
+    }
+    const app::ProgramPaths paths = app::PathsFor(temp);
     if (!WriteArchiveEngine(paths, languageOffset)) return 1;
 
     app::TMainForm mainForm(paths, languageOffset, StoredPosition());
@@ -88,7 +114,9 @@ int main(int argc, char** argv) {
         [&mainForm] { return mainForm.IsStartPending(); });
     viewPort.OnClosedByUser = [&mainForm] { mainForm.RegionWindowClosed(); };
     mainForm.SetRegionWindow(&viewPort);
+    terminationSignals.OnSignal = [&mainForm](int) { mainForm.EndWithoutQuestions(); };
     const int result = application.exec();
+    terminationSignals.OnSignal = nullptr;
     mainForm.SetRegionWindow(nullptr);
     return result;
 }

@@ -1,7 +1,8 @@
 // Records a moving pattern with the real engine and prints what each frame cost, then lets
-// ffmpeg's x11grab record the same region with the equivalent encoder for comparison.
+// ffmpeg's x11grab record the same region with the equivalent encoder for comparison. Then
+// compresses a short run of grabbed frames with both and compares the bytes and the pictures.
 //   korvex_record_bench [--size WxH] [--fps N] [--codec FOURCC] [--seconds S]
-//   [--ffmpeg|--no-ffmpeg]
+//   [--ffmpeg|--no-ffmpeg] [--still]
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -16,6 +17,7 @@
 #include <string>
 #include <thread>
 
+#include "bench/codec_quality.h"
 #include "engine/Korvex_ScrCam_Unit.h"
 #include "engine/RecordTiming.h"
 #include "harness/engine_host.h"
@@ -34,12 +36,15 @@ struct Options {
     std::string codec = "MSVC";
     double seconds = 10;
     bool ffmpeg = true;
+    bool still = false;  // the pattern stands still
 };
+
+constexpr int kQualityFrames = 15;
 
 [[noreturn]] void Usage(const char* why) {
     std::fprintf(stderr,
                  "bench: %s\nusage: bench [--size WxH] [--fps N] [--codec FOURCC] "
-                 "[--seconds S] [--ffmpeg|--no-ffmpeg]\n",
+                 "[--seconds S] [--ffmpeg|--no-ffmpeg] [--still]\n",
                  why);
     std::exit(2);
 }
@@ -70,6 +75,8 @@ Options Parse(int argc, char** argv) {
             o.ffmpeg = true;
         } else if (arg == "--no-ffmpeg") {
             o.ffmpeg = false;
+        } else if (arg == "--still") {
+            o.still = true;
         } else {
             Usage(("unknown option " + arg).c_str());
         }
@@ -107,9 +114,9 @@ pid_t StartPattern(int width, int height) {
 
 std::string EncoderFor(const std::string& fourcc) {
     static const std::map<std::string, std::string> encoders = {
-        {"MSVC", "msvideo1"}, {"CRAM", "msvideo1"}, {"MJPG", "mjpeg"}, {"ZMBV", "zmbv"},
-        {"H264", "libx264"},  {"X264", "libx264"},  {"XVID", "mpeg4"}, {"FMP4", "mpeg4"},
-        {"HFYU", "huffyuv"},  {"cvid", "cinepak"}};
+        {"MSVC", "msvideo1"}, {"CRAM", "msvideo1"}, {"MJPG", "mjpeg"},
+        {"ZMBV", "zmbv"},     {"H264", "libx264"},  {"X264", "libx264"},
+        {"XVID", "mpeg4"},    {"FMP4", "mpeg4"},    {"HFYU", "huffyuv"}};
     auto it = encoders.find(fourcc);
     return it == encoders.end() ? std::string() : it->second;
 }
@@ -120,8 +127,16 @@ struct Figures {
     double cpuPerSecond = 0;
 };
 
+// ffmpeg's encoder options for the codec; empty when it has none.
+std::string FfmpegEncoder(const std::string& fourcc) {
+    const std::string encoder = EncoderFor(fourcc);
+    if (encoder.empty()) return {};
+    const bool rgb = encoder == "msvideo1" || encoder == "huffyuv" || encoder == "zmbv";
+    return " -c:v " + encoder + (rgb ? "" : " -pix_fmt yuv420p");
+}
+
 Figures RecordWithFfmpeg(const Options& o, int width, int height, const fs::path& path) {
-    const std::string encoder = EncoderFor(o.codec);
+    const std::string encoder = FfmpegEncoder(o.codec);
     Figures f;
     if (encoder.empty()) {
         std::printf("ffmpeg: no equivalent encoder known for %s\n", o.codec.c_str());
@@ -133,11 +148,7 @@ Figures RecordWithFfmpeg(const Options& o, int width, int height, const fs::path
         "ffmpeg -nostdin -v error -y -f x11grab -draw_mouse 1 -framerate " + std::to_string(o.fps) +
         " -video_size " + std::to_string(width) + "x" + std::to_string(height) + " -i " +
         korvex::test::Quote(std::string(display) + "+0,0") + " -t " + std::to_string(o.seconds) +
-        " -c:v " + encoder +
-        (encoder == "msvideo1" || encoder == "cinepak" || encoder == "huffyuv" || encoder == "zmbv"
-             ? ""
-             : " -pix_fmt yuv420p") +
-        " " + korvex::test::Quote(path.string());
+        encoder + " " + korvex::test::Quote(path.string());
     const double before = CpuSeconds(RUSAGE_CHILDREN);
     const auto result = korvex::test::RunCommand(command, true);
     const double cpu = CpuSeconds(RUSAGE_CHILDREN) - before;
@@ -152,6 +163,32 @@ Figures RecordWithFfmpeg(const Options& o, int width, int height, const fs::path
     return f;
 }
 
+// Bytes per frame and PSNR of a short run of grabbed frames, ours beside ffmpeg's encoder.
+void PrintQuality(const Options& o, const engine::TScreenCam& cam, const fs::path& dir,
+                  bool ffmpeg) {
+    const bench::Grabbed grabbed =
+        bench::GrabFrames(cam.FrameWidth, cam.FrameHeight, o.fps, kQualityFrames);
+    const bench::Quality ours = bench::OurQuality(grabbed, o.codec, cam.Quality, dir);
+    const bench::Quality theirs =
+        ffmpeg ? bench::FfmpegQuality(grabbed, FfmpegEncoder(o.codec), dir) : bench::Quality{};
+    std::printf("%d grabbed frames, quality %d:\n", kQualityFrames, cam.Quality);
+    const auto cell = [](double v, bool have) {
+        char text[32];
+        if (have) {
+            std::snprintf(text, sizeof text, "%10.2f", v);
+        } else {
+            std::snprintf(text, sizeof text, "%10s", "-");
+        }
+        return std::string(text);
+    };
+    const auto row = [&](const char* name, double a, bool haveA, double b, bool haveB) {
+        std::printf("%-28s %s %s\n", name, cell(a, haveA).c_str(), cell(b, haveB).c_str());
+    };
+    row("bytes per frame", ours.bytesPerFrame, ours.measured, theirs.bytesPerFrame,
+        theirs.measured);
+    row("PSNR dB", ours.psnr, ours.measured, theirs.psnr, theirs.measured);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -160,6 +197,7 @@ int main(int argc, char** argv) {
 
     const pid_t pattern = StartPattern(o.width, o.height);
     if (pattern < 0) Usage("could not put the moving pattern on the display");
+    if (o.still) kill(pattern, SIGSTOP);
 
     korvex::test::EngineHost host;
     engine::TScreenCam cam(host.Services());
@@ -189,6 +227,10 @@ int main(int argc, char** argv) {
     const auto start = steady_clock::now();
     cam.StartRecording(region, ours.string());
     std::this_thread::sleep_for(duration<double>(o.seconds));
+    // The frame loop starts after the codec is set up: let it reach the last position of the
+    // period, as ffmpeg's -t does.
+    const int lastPosition = static_cast<int>(o.seconds * o.fps + 0.5) - 1;
+    host.WaitFor([&] { return cam.FrameIndex >= lastPosition || cam.Thread == nullptr; }, 2000);
     cam.StopRecording();
     host.WaitFor([&] { return cam.Thread == nullptr; });
     const double recorded = duration<double>(steady_clock::now() - start).count();
@@ -233,6 +275,8 @@ int main(int argc, char** argv) {
     if (haveFfmpeg && ff.cpuPerSecond > 0) {
         std::printf("%-28s %10.2f\n", "CPU ratio korvex/ffmpeg", ourCpu / ff.cpuPerSecond);
     }
+    PrintQuality(o, cam, dir, haveFfmpeg);
+    kill(pattern, SIGCONT);
     kill(pattern, SIGTERM);
     waitpid(pattern, nullptr, 0);
     std::printf("avi: %s\n", ours.c_str());

@@ -1,13 +1,16 @@
 // Figures for the codec stand-in at screen sizes: DIB conversion per depth, and whole
 // ICM_COMPRESS calls of every installed codec for key and delta frames, at 1366 x 768 and
-// 1920 x 1080 (each aligned as the recorder aligns it for the codec).
+// 1920 x 1080 (each aligned as the recorder aligns it for the codec); bytes and PSNR of
+// Microsoft Video 1 at each quality beside ffmpeg's msvideo1 encoder.
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "bench/codec_quality.h"
 #include "platform/vfw/dib_convert.h"
 #include "platform/vfw/vfw.h"
 
@@ -187,6 +190,24 @@ void Compression(const ICINFO& codec, Size screen, int bitCount, int keyRate) {
         deltas ? 100.0 * static_cast<double>(deltaBytes) / deltas / raw : 0.0, deltas);
 }
 
+// Our 'MSVC' at each quality and ffmpeg's msvideo1 (which has no quality control) on the same
+// desktop frames, both decoded by ffmpeg.
+void MsvcQualities() {
+    const Size size{1364, 768};
+    bench::Grabbed grabbed{size.width, size.height, 10, {}};  // one key frame each
+    for (int i = 0; i < 6; ++i) grabbed.frames.push_back(Desktop(size, 32, i).pixels);
+    const auto dir = std::filesystem::temp_directory_path() / "korvex-bench";
+    std::filesystem::create_directories(dir);
+    const bench::Quality theirs = bench::FfmpegQuality(grabbed, " -c:v msvideo1", dir);
+    std::printf("ffmpeg msvideo1     %9.0f bytes/frame  PSNR %6.2f dB\n", theirs.bytesPerFrame,
+                theirs.psnr);
+    for (int quality : {0, 2500, 5000, 7500, 10000}) {
+        const bench::Quality ours = bench::OurQuality(grabbed, "MSVC", quality, dir);
+        std::printf("MSVC quality %5d  %9.0f bytes/frame  PSNR %6.2f dB\n", quality,
+                    ours.bytesPerFrame, ours.psnr);
+    }
+}
+
 }  // namespace
 
 int main() {
@@ -202,4 +223,5 @@ int main() {
         for (const ICINFO& c : codecs) Compression(c, screen, 32, 6);
     }
     for (const ICINFO& c : codecs) Compression(c, kScreens[0], 16, 6);
+    MsvcQualities();
 }

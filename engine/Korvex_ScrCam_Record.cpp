@@ -183,7 +183,8 @@ bool TScreenCam::FrameLoop(const CaptureRect& rect, avi::PAVISTREAM compressed) 
             marks.lastStatus = elapsed;
             Notify(OnStatus);
         }
-        const std::uint32_t spent = (platform::clock::TickMs() - StartTick) - elapsed;
+        const std::uint32_t spent =
+            SpentInPeriod(platform::clock::TickMs() - StartTick, FrameIndex, MsPerFrame);
         const SleepPlan plan = PlanSleep(spent, MsPerFrame);
         for (std::uint32_t i = 0; i < plan.slices && Recording; ++i) {
             platform::clock::SleepMs(slice);

@@ -47,6 +47,12 @@ bool StatusNoticeDue(std::uint32_t elapsedMs, std::uint32_t lastStatusMs) {
     return std::uint64_t{elapsedMs} > std::uint64_t{lastStatusMs} + 500;
 }
 
+std::uint32_t SpentInPeriod(std::uint32_t elapsedNowMs, std::int32_t frameIndex, int msPerFrame) {
+    const std::int64_t spent =
+        std::int64_t{elapsedNowMs} - std::int64_t{frameIndex} * SaneMsPerFrame(msPerFrame);
+    return spent > 0 ? static_cast<std::uint32_t>(spent) : 0;
+}
+
 std::uint32_t SleepSlice(int msPerFrame) {
     const auto slice = static_cast<std::uint32_t>(SaneMsPerFrame(msPerFrame) / 10);
     return slice == 0 ? 1 : slice;

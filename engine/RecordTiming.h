@@ -42,6 +42,13 @@ struct SleepPlan {
     std::uint32_t rest = 0;
 };
 
+// The time a pass has used of its period: from the time of the position it filled (frameIndex
+// periods after the start) to now, 0 when it began early. Counting from the position rather than
+// from the pass's own start keeps the passes on the positions' timetable, so a late pass (the
+// sleeps' overshoot, a busy processor) makes the next wait shorter instead of delaying every
+// later pass, which would cost a frame each time the delays add up to half a period.
+std::uint32_t SpentInPeriod(std::uint32_t elapsedNowMs, std::int32_t frameIndex, int msPerFrame);
+
 // The slice is a tenth of the period, at least 1 ms.
 std::uint32_t SleepSlice(int msPerFrame);
 SleepPlan PlanSleep(std::uint32_t spentMs, int msPerFrame);

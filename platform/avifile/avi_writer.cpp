@@ -59,6 +59,7 @@ WriteResult AviWriter::Begin(const VideoStreamHeader& header, std::span<const st
     }
     const vfw::BITMAPINFOHEADER& bitmap = *picture;
     header_ = header;
+    checkpointEvery_ = std::max<std::uint32_t>(1, header.rate / header.scale);
     width_ = static_cast<std::uint32_t>(bitmap.biWidth);
     height_ = static_cast<std::uint32_t>(bitmap.biHeight < 0 ? -bitmap.biHeight : bitmap.biHeight);
     chunkId_ = bitmap.biCompression == vfw::BI_RGB ? mmioFOURCC("00db") : mmioFOURCC("00dc");
@@ -94,7 +95,9 @@ WriteResult AviWriter::Begin(const VideoStreamHeader& header, std::span<const st
     riff_.EndTag(odmlAt_);
     riff_.EndTag(hdrl);
     part_.movi = riff_.StartList(kList, mmioFOURCC("movi"));
-    if (!sink_->Commit()) {
+    // From here on the file is a valid AVI, empty at first.
+    checkpointEnd_ = sink_->Position();
+    if (!sink_->Commit() || !PatchCheckpoint()) {
         broken_ = true;
         return WriteResult::writeFailed;
     }
@@ -116,6 +119,7 @@ WriteResult AviWriter::WriteFrame(std::uint32_t position, std::span<const std::b
         return check;
     }
     try {
+        if (next_ - indexed_ >= checkpointEvery_) AppendCheckpoint();
         while (next_ < position) {
             if (const auto result = AppendChunk({}, false); result != WriteResult::ok) {
                 return Fail(result);
@@ -128,8 +132,12 @@ WriteResult AviWriter::WriteFrame(std::uint32_t position, std::span<const std::b
         return Fail(WriteResult::noMemory);
     }
     if (!sink_->Commit()) return Fail(WriteResult::writeFailed);
-    committed_ = Mark{next_, part_.index.size()};
+    committed_ = Mark{next_, part_.index.size(), live_, indexed_};
     largestChunk_ = std::max(largestChunk_, static_cast<std::uint32_t>(data.size()));
+    if (checkpointEnd_ && !PatchCheckpoint()) {
+        broken_ = true;
+        return WriteResult::writeFailed;
+    }
     return WriteResult::ok;
 }
 
@@ -137,8 +145,45 @@ WriteResult AviWriter::Fail(WriteResult result) {
     sink_->Rollback();
     next_ = committed_.next;
     part_.index.resize(committed_.entries);
+    live_ = committed_.live;
+    indexed_ = committed_.indexed;
+    checkpointEnd_.reset();
     broken_ = true;
     return result;
+}
+
+void AviWriter::AppendCheckpoint() {
+    const std::size_t covered = live_.empty() ? 0 : live_.back().first + live_.back().count;
+    if (covered == part_.index.size()) return;
+    LiveIndex added{{}, covered, part_.index.size() - covered, 0};
+    std::size_t kept = live_.size();
+    while (kept > 0 && live_[kept - 1].level == added.level) {
+        --kept;
+        added = LiveIndex{{}, live_[kept].first, live_[kept].count + added.count, added.level + 1};
+    }
+    // The super index must keep room for the parts to come.
+    if (superIndex_.size() + kept + 2 > kSuperIndexEntries) {
+        added = LiveIndex{{}, 0, part_.index.size(), added.level + 1};
+        kept = 0;
+    }
+    // A part too full for it is about to be closed, with an index of all of its frames.
+    if (PartSizeWith(kStandardIndexHeader + 8 * added.count) > splitSize_) return;
+    live_.resize(kept);
+    added.chunk = WriteStandardIndex(added.first, added.count);
+    live_.push_back(added);
+    indexed_ = next_;
+    checkpointEnd_ = sink_->Position();
+}
+
+bool AviWriter::PatchCheckpoint() {
+    // Sizes first, then what points into them: a reader of the file between the two finds the
+    // index of the checkpoint before. The frames after the checkpoint lie past the lists' ends
+    // until the next one takes them in.
+    const std::uint64_t end = *checkpointEnd_;
+    checkpointEnd_.reset();
+    return riff_.PatchU32(part_.movi + 4, static_cast<std::uint32_t>(end - part_.movi - 8)) &&
+           riff_.PatchU32(part_.riff + 4, static_cast<std::uint32_t>(end - part_.riff - 8)) &&
+           PatchHeaders();
 }
 
 std::uint64_t AviWriter::PartSizeWith(std::uint64_t chunkBytes) const {
@@ -174,7 +219,7 @@ WriteResult AviWriter::Split() {
     // The part being closed and the one begun both need an entry in the super index.
     if (superIndex_.size() + 2 > kSuperIndexEntries) return WriteResult::fileFull;
     const bool first = superIndex_.empty();
-    const SuperIndexEntry closed = WriteStandardIndex();
+    const SuperIndexEntry closed = WriteStandardIndex(0, part_.index.size());
     bool sized = riff_.EndTag(part_.movi);
     if (first) WriteLegacyIndex();
     sized = riff_.EndTag(part_.riff) && sized;
@@ -186,6 +231,9 @@ WriteResult AviWriter::Split() {
     if (!sized || !sink_->Commit()) return WriteResult::writeFailed;
 
     superIndex_.push_back(closed);
+    live_.clear();
+    checkpointEnd_.reset();
+    indexed_ = next_;
     if (first) {
         firstPartFrames_ = next_;
         hasLegacyIndex_ = true;
@@ -193,12 +241,12 @@ WriteResult AviWriter::Split() {
     next.index = std::move(part_.index);
     next.index.clear();  // keeps its capacity for the new part
     part_ = std::move(next);
-    committed_ = Mark{next_, 0};
+    committed_ = Mark{next_, 0, {}, indexed_};
     return PatchHeaders() ? WriteResult::ok : WriteResult::writeFailed;
 }
 
-AviWriter::SuperIndexEntry AviWriter::WriteStandardIndex() {
-    const auto entries = static_cast<std::uint32_t>(part_.index.size());
+AviWriter::SuperIndexEntry AviWriter::WriteStandardIndex(std::size_t first, std::size_t count) {
+    const auto entries = static_cast<std::uint32_t>(count);
     const std::uint64_t at = riff_.StartTag(mmioFOURCC("ix00"));
     FieldBlock<24> header;
     header.fields.U16(2)
@@ -209,7 +257,7 @@ AviWriter::SuperIndexEntry AviWriter::WriteStandardIndex() {
         .U64(part_.movi + 8)
         .U32(0);
     riff_.Write(header.fields);
-    for (const IndexEntry& entry : part_.index) {
+    for (const IndexEntry& entry : std::span(part_.index).subspan(first, count)) {
         // Offsets point at the chunk's data, counted from the 'movi' id.
         FieldBlock<8> record;
         record.fields.U32(entry.offset + 8).U32(entry.size);
@@ -243,16 +291,32 @@ void AviWriter::Finish() {
     }
     const bool split = !superIndex_.empty();
     // The tail, after the last frame: this part's indexes and the end of its lists. What does
-    // not fit is cut off again, and the sizes are set to what the file then holds.
+    // not fit is cut off again, and the sizes are set to what the file then holds, with the
+    // indexes of the last checkpoint.
     std::optional<SuperIndexEntry> lastIndex;
-    if (split && !part_.index.empty()) lastIndex = WriteStandardIndex();
+    if ((split || !live_.empty()) && !part_.index.empty()) {
+        lastIndex = WriteStandardIndex(0, part_.index.size());
+    }
     riff_.EndTag(part_.movi);
     if (!split) WriteLegacyIndex();
     riff_.EndTag(part_.riff);
     if (sink_->Commit()) {
-        if (lastIndex) superIndex_.push_back(*lastIndex);
+        if (lastIndex) {
+            superIndex_.push_back(*lastIndex);
+            live_.clear();
+        }
         if (!split) hasLegacyIndex_ = true;
+        indexed_ = next_;
     } else {
+        // At least the frames since the last checkpoint get an index, when that little fits.
+        if (next_ > indexed_) {
+            AppendCheckpoint();
+            if (!sink_->Commit()) {
+                live_ = committed_.live;
+                indexed_ = committed_.indexed;
+            }
+            checkpointEnd_.reset();
+        }
         riff_.EndTag(part_.movi);
         riff_.EndTag(part_.riff);
         sink_->Commit();
@@ -273,18 +337,21 @@ bool AviWriter::PatchHeaders() {
         WriteStreamHeader(block.fields);
         patched = riff_.Patch(streamHeaderAt_ + 8, block.fields) && patched;
     }
-    if (!superIndex_.empty()) {
+    if (!superIndex_.empty() || !live_.empty()) {
         FieldBlock<8 + kSuperIndexSize> block;
         block.fields.U32(mmioFOURCC("indx"))
             .U32(kSuperIndexSize)
             .U16(4)
             .U8(0)
             .U8(AVI_INDEX_OF_INDEXES)
-            .U32(static_cast<std::uint32_t>(superIndex_.size()))
+            .U32(static_cast<std::uint32_t>(superIndex_.size() + live_.size()))
             .U32(chunkId_)
             .Zeros(12);
         for (const SuperIndexEntry& entry : superIndex_) {
             block.fields.U64(entry.offset).U32(entry.size).U32(entry.duration);
+        }
+        for (const LiveIndex& live : live_) {
+            block.fields.U64(live.chunk.offset).U32(live.chunk.size).U32(live.chunk.duration);
         }
         patched = riff_.Patch(superIndexAt_, block.fields) && patched;
 
@@ -294,7 +361,7 @@ bool AviWriter::PatchHeaders() {
             .U32(mmioFOURCC("odml"))
             .U32(mmioFOURCC("dmlh"))
             .U32(kDmlhSize)
-            .U32(next_);
+            .U32(indexed_);
         patched = riff_.Patch(odmlAt_, odml.fields) && patched;
     }
     return patched;
@@ -306,7 +373,7 @@ void AviWriter::WriteMainHeader(FieldWriter& out) const {
     const std::uint64_t maxBytesPerSec =
         static_cast<std::uint64_t>(largestChunk_) * header_.rate / header_.scale;
     // With OpenDML parts this counts the first part only; dmlh holds the total.
-    const std::uint32_t totalFrames = superIndex_.empty() ? next_ : firstPartFrames_;
+    const std::uint32_t totalFrames = superIndex_.empty() ? indexed_ : firstPartFrames_;
     out.U32(Saturate(microSecPerFrame))
         .U32(Saturate(maxBytesPerSec))
         .U32(0)
@@ -330,7 +397,7 @@ void AviWriter::WriteStreamHeader(FieldWriter& out) const {
         .U32(header_.scale)
         .U32(header_.rate)
         .U32(header_.start)
-        .U32(next_)
+        .U32(indexed_)
         .U32(largestChunk_)
         .U32(header_.quality)
         .U32(0);

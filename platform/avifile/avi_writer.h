@@ -2,13 +2,17 @@
 // a super index placeholder, odml placeholder), movi and idx1; past the split size the file goes
 // on in RIFF 'AVIX' parts, every part's movi ending in an 'ix00' standard index that the super
 // index lists. Totals, sizes and flags known only later are patched in place, so that the
-// headers never claim more than the file holds. Used by one thread at a time.
+// headers never claim more than the file holds. While frames come in, an 'ix00' chunk for the
+// frames since the last one is written every second of stream time, and the super index, the
+// sizes and the counts are patched to include it: a file whose writer dies keeps every frame up
+// to the last such checkpoint. Used by one thread at a time.
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -83,17 +87,30 @@ private:
         std::uint32_t size;    // of the whole chunk
         std::uint32_t duration;
     };
+    // An 'ix00' written at a checkpoint for the entries [first, first + count) of the current
+    // part. Two of the same level are merged into one of the next level, so a part needs only
+    // a few of them and each entry is written again only a few times.
+    struct LiveIndex {
+        SuperIndexEntry chunk;
+        std::size_t first;
+        std::size_t count;
+        int level;
+    };
     // What the file held at the last commit point.
     struct Mark {
         std::uint32_t next = 0;
         std::size_t entries = 0;
+        std::vector<LiveIndex> live;
+        std::uint32_t indexed = 0;
     };
 
     WriteResult AppendChunk(std::span<const std::byte> data, bool keyFrame);
+    void AppendCheckpoint();
+    bool PatchCheckpoint();
     WriteResult Split();
     WriteResult Fail(WriteResult result);
     std::uint64_t PartSizeWith(std::uint64_t chunkBytes) const;
-    SuperIndexEntry WriteStandardIndex();
+    SuperIndexEntry WriteStandardIndex(std::size_t first, std::size_t count);
     void WriteLegacyIndex();
     bool PatchHeaders();
     void WriteMainHeader(FieldWriter& out) const;
@@ -118,8 +135,12 @@ private:
     std::uint64_t odmlAt_ = 0;
 
     Part part_;
-    std::vector<SuperIndexEntry> superIndex_;  // of the parts whose 'ix00' is in the file
+    std::vector<SuperIndexEntry> superIndex_;     // of the parts whose 'ix00' is in the file
+    std::vector<LiveIndex> live_;                 // of the current part, at checkpoints
+    std::uint32_t checkpointEvery_ = 1;           // positions: one second of stream time
+    std::optional<std::uint64_t> checkpointEnd_;  // a checkpoint waiting for its commit
     std::uint32_t firstPartFrames_ = 0;
+    std::uint32_t indexed_ = 0;  // positions that the indexes in the file cover
     std::uint32_t next_ = 0;
     std::uint32_t largestChunk_ = 0;
     Mark committed_;

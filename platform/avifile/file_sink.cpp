@@ -1,13 +1,13 @@
 #include "platform/avifile/file_sink.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+
+#include "platform/files/files.h"
 
 namespace platform::avifile {
 
@@ -53,17 +53,9 @@ iovec Piece(std::span<const std::byte> bytes) {
 }  // namespace
 
 std::unique_ptr<FileSink> FileSink::Create(const std::filesystem::path& path) {
-    // O_NONBLOCK so that a FIFO at path cannot hang the open; only regular files are taken.
-    const int fd =
-        ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK, 0666);
-    if (fd < 0) return nullptr;
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
-        return nullptr;
-    }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    return std::make_unique<FileSink>(Key{}, fd, path);
+    files::Descriptor fd = files::CreatePrivateFile(path);
+    if (!fd) return nullptr;
+    return std::make_unique<FileSink>(Key{}, fd.Release(), path);
 }
 
 FileSink::FileSink(Key, int fd, std::filesystem::path path) : fd_(fd), path_(std::move(path)) {

@@ -19,7 +19,8 @@ class FileSink {
     };
 
 public:
-    // Creates path for writing, replacing an existing file; null when it cannot be created.
+    // Creates path as a new file of this user's only (0600), replacing an existing file or link;
+    // null when it cannot be created.
     static std::unique_ptr<FileSink> Create(const std::filesystem::path& path);
     FileSink(Key, int fd, std::filesystem::path path);  // for Create
     ~FileSink();

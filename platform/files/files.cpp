@@ -1,24 +1,88 @@
 #include "platform/files/files.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
+#include <cerrno>
 #include <cstdlib>
-#include <fstream>
 #include <system_error>
 
 namespace platform::files {
 
 namespace fs = std::filesystem;
 
+namespace {
+
+// Write permission for group or others.
+constexpr mode_t kWritableByOthers = S_IWGRP | S_IWOTH;
+
+bool TempIsSet() {
+    const char* temp = std::getenv("TEMP");
+    return temp != nullptr && *temp != '\0';
+}
+
+}  // namespace
+
 std::string TempFolder() {
     // An empty TEMP counts as unset: paths must never start at the file system's root.
-    if (const char* temp = std::getenv("TEMP"); temp && *temp) return temp;
-    if (const char* tmpdir = std::getenv("TMPDIR"); tmpdir && *tmpdir) return tmpdir;
-    return "/tmp";
+    if (TempIsSet()) return std::getenv("TEMP");
+    // A shared folder such as /tmp is writable by every user: the program keeps to a folder of
+    // its own inside it, as other programs do.
+    std::string base = "/tmp";
+    if (const char* tmpdir = std::getenv("TMPDIR"); tmpdir && *tmpdir) base = tmpdir;
+    if (base.size() > 1 && base.back() == '/') base.pop_back();
+    return base + "/korvex-" + std::to_string(::geteuid());
+}
+
+bool PrepareTempFolder(const fs::path& folder) {
+    // An existing folder is never changed; IsPrivateFolder decides whether it can be used.
+    if (!TempIsSet()) ::mkdir(folder.c_str(), 0700);
+    return IsPrivateFolder(folder);
+}
+
+bool IsPrivateFolder(const fs::path& folder) {
+    struct stat st {};
+    return ::lstat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() &&
+           (st.st_mode & kWritableByOthers) == 0;
+}
+
+Descriptor::~Descriptor() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+Descriptor& Descriptor::operator=(Descriptor&& other) noexcept {
+    if (this != &other) {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = other.Release();
+    }
+    return *this;
+}
+
+Descriptor CreatePrivateFile(const fs::path& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0) {
+        if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) return Descriptor();
+        // Unlinking removes a link itself, never what it points to.
+        if (::unlink(path.c_str()) != 0) return Descriptor();
+    }
+    // O_EXCL with O_NOFOLLOW: the file is new and ours, even if something was put at path again
+    // since the unlink.
+    return Descriptor(
+        ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+}
+
+Descriptor OpenTrustedFile(const fs::path& path) {
+    Descriptor fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
+    struct stat st {};
+    if (!fd || ::fstat(fd.Get(), &st) != 0) return Descriptor();
+    const bool owner = st.st_uid == ::geteuid() || st.st_uid == 0;
+    if (!S_ISREG(st.st_mode) || !owner || (st.st_mode & kWritableByOthers) != 0) {
+        return Descriptor();
+    }
+    return fd;
 }
 
 std::optional<std::uint32_t> Attributes(const fs::path& path) {
@@ -44,8 +108,11 @@ bool FolderExists(const fs::path& path) {
 }
 
 bool CreateFolders(const fs::path& path) {
-    std::error_code ec;
-    fs::create_directories(path, ec);
+    fs::path partial;
+    for (const fs::path& part : path) {
+        partial /= part;
+        if (::mkdir(partial.c_str(), 0700) != 0 && errno != EEXIST) break;
+    }
     return FolderExists(path);
 }
 
@@ -56,13 +123,21 @@ bool DeleteFile(const fs::path& path) {
 }
 
 bool WriteWholeFile(const fs::path& path, const void* data, std::size_t size) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out) return false;
-    out.write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
-    out.close();
-    if (!out) {
-        std::error_code ec;
-        fs::remove(path, ec);
+    Descriptor fd = CreatePrivateFile(path);
+    if (!fd) return false;
+    const auto* bytes = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t done = ::write(fd.Get(), bytes, size);
+        if (done < 0 && errno == EINTR) continue;
+        if (done <= 0) {
+            ::unlink(path.c_str());
+            return false;
+        }
+        bytes += done;
+        size -= static_cast<std::size_t>(done);
+    }
+    if (::close(fd.Release()) != 0) {
+        ::unlink(path.c_str());
         return false;
     }
     return true;

@@ -1,5 +1,6 @@
 // Files and folders as the program sees them: the TEMP folder, finding recordings by wildcard,
-// attributes, free space, and whether another process holds a file open.
+// attributes, free space, and whether another process holds a file open. Everything the program
+// creates is private to the user: folders 0700, files 0600, never through a link.
 #pragma once
 
 #include <cstdint>
@@ -15,8 +16,40 @@ constexpr std::uint32_t FILE_ATTRIBUTE_HIDDEN = 0x02;
 constexpr std::uint32_t FILE_ATTRIBUTE_DIRECTORY = 0x10;
 constexpr std::uint32_t FILE_ATTRIBUTE_ARCHIVE = 0x20;
 
-// The environment's "TEMP", else "TMPDIR", else "/tmp"; an empty variable counts as unset.
+// The environment's "TEMP"; else this user's own folder "korvex-<uid>" under "TMPDIR", else
+// under "/tmp". An empty variable counts as unset.
 std::string TempFolder();
+// Makes this user's own folder when TempFolder() is one (mode 0700), then tells whether folder
+// is safe to use: a real folder, not a link, owned by this user and writable by nobody else.
+bool PrepareTempFolder(const std::filesystem::path& folder);
+bool IsPrivateFolder(const std::filesystem::path& folder);
+
+// An open file descriptor, closed with the object.
+class Descriptor {
+public:
+    explicit Descriptor(int fd = -1) : fd_(fd) {}
+    ~Descriptor();
+    Descriptor(Descriptor&& other) noexcept : fd_(other.Release()) {}
+    Descriptor& operator=(Descriptor&& other) noexcept;
+    int Get() const { return fd_; }
+    explicit operator bool() const { return fd_ >= 0; }
+    int Release() {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
+
+private:
+    int fd_;
+};
+
+// Creates a new file at path for writing, readable and writable by this user only (0600). A file
+// or link already at path is removed first, never followed; anything else there (a folder, a
+// FIFO) makes it fail. Invalid descriptor on failure.
+Descriptor CreatePrivateFile(const std::filesystem::path& path);
+// Opens the file at path for reading when it is a regular file, not a link, owned by this user
+// (or by root) and writable by nobody else: a file that may be loaded as code.
+Descriptor OpenTrustedFile(const std::filesystem::path& path);
 
 // Attribute bits of a path: 0x10 folder, 0x20 file, 0x01 read-only, 0x02 hidden (a name that
 // starts with "."); none when nothing exists there.
@@ -24,7 +57,7 @@ std::optional<std::uint32_t> Attributes(const std::filesystem::path& path);
 
 bool FileExists(const std::filesystem::path& path);
 bool FolderExists(const std::filesystem::path& path);
-// Creates the folder with all missing parents; true when it exists afterwards.
+// Creates the folder with all missing parents (mode 0700); true when it exists afterwards.
 bool CreateFolders(const std::filesystem::path& path);
 // Deletes a file (never a folder); true when it was deleted.
 bool DeleteFile(const std::filesystem::path& path);

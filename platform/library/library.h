@@ -9,7 +9,8 @@ namespace platform::library {
 
 class Library {
 public:
-    // Loads the library at path; null when it cannot be loaded.
+    // Loads the library at path; null when it cannot be loaded, or when it is a link or a file
+    // that another user owns or can write to.
     static std::unique_ptr<Library> Load(const std::filesystem::path& path);
     ~Library();  // unloads
     Library(const Library&) = delete;

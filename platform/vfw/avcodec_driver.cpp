@@ -28,6 +28,19 @@ T* Pointer(std::intptr_t p) {
     return reinterpret_cast<T*>(p);
 }
 
+// A session of the entry's own encoder, else of libavcodec's.
+LRESULT OpenEncoder(const EncoderEntry& entry, const EncoderSettings& settings,
+                    std::unique_ptr<FrameEncoder>& encoder) {
+    if (entry.own != nullptr) {
+        encoder = entry.own->open(settings);
+        return encoder ? ICERR_OK : ICERR_BADFORMAT;
+    }
+    std::unique_ptr<AvEncoder> opened;
+    const LRESULT result = AvEncoder::Open(entry, settings, opened);
+    encoder = std::move(opened);
+    return result;
+}
+
 // One open codec. Compression runs between ICM_COMPRESS_BEGIN and ICM_COMPRESS_END.
 //
 // Key frames: the first frame after ICM_COMPRESS_BEGIN, every frame with ICCOMPRESS_KEYFRAME,
@@ -102,8 +115,8 @@ private:
         if (LRESULT result = QueryInput(entry_, in); result != ICERR_OK) return result;
         std::vector<std::uint8_t> codecData;
         if (entry_.codecDataInFormat) {
-            std::unique_ptr<AvEncoder> encoder;
-            if (LRESULT result = AvEncoder::Open(entry_, SettingsFor(*in), encoder);
+            std::unique_ptr<FrameEncoder> encoder;
+            if (LRESULT result = OpenEncoder(entry_, SettingsFor(*in), encoder);
                 result != ICERR_OK) {
                 return result;
             }
@@ -126,7 +139,7 @@ private:
         return static_cast<LRESULT>(MaxFrameBytes(entry_, *in));
     }
 
-    AvEncoder::Settings SettingsFor(const BITMAPINFOHEADER& in) const {
+    EncoderSettings SettingsFor(const BITMAPINFOHEADER& in) const {
         return {in.biWidth, in.biHeight, in.biBitCount, rate_, quality_};
     }
 
@@ -153,8 +166,8 @@ private:
         if (out == nullptr) return ICERR_BADPARAM;
         if (LRESULT result = QueryOutput(entry_, *in, *out); result != ICERR_OK) return result;
         encoder_.reset();
-        std::unique_ptr<AvEncoder> encoder;
-        if (LRESULT result = AvEncoder::Open(entry_, SettingsFor(*in), encoder);
+        std::unique_ptr<FrameEncoder> encoder;
+        if (LRESULT result = OpenEncoder(entry_, SettingsFor(*in), encoder);
             result != ICERR_OK) {
             return result;
         }
@@ -185,7 +198,7 @@ private:
 
         const bool key = keyDue_ || (c->dwFlags & ICCOMPRESS_KEYFRAME) != 0 ||
                          (keyRate_ > 0 && sinceKey_ + 1 >= keyRate_);
-        AvEncoder::Packet packet;
+        FrameEncoder::Packet packet;
         if (LRESULT result = encoder_->Encode(key, &packet); result != ICERR_OK) return result;
         // The caller's buffer holds what ICM_COMPRESS_GET_SIZE promised, never more.
         if (packet.bytes.size() > MaxFrameBytes(entry_, in)) {
@@ -208,8 +221,8 @@ private:
     bool compress_;
     std::int32_t keyRate_ = 0;
     std::int32_t quality_ = kDefaultQuality;
-    AvEncoder::Rate rate_;
-    std::unique_ptr<AvEncoder> encoder_;
+    EncoderRate rate_;
+    std::unique_ptr<FrameEncoder> encoder_;
     BITMAPINFOHEADER input_{};
     bool keyDue_ = true;
     std::int64_t sinceKey_ = 0;  // frames compressed since the last key frame
@@ -229,7 +242,7 @@ ICINFO AvCodecDriver::Info() const {
     info.dwVersionICM = ICVERSION;
     CopyText(info.szName, entry_.name);
     CopyText(info.szDescription, entry_.description);
-    std::u16string driver = u"libavcodec ";
+    std::u16string driver = entry_.own != nullptr ? u"Korvex " : u"libavcodec ";
     for (const char* c = entry_.encoder; *c != '\0'; ++c) driver += static_cast<char16_t>(*c);
     CopyText(info.szDriver, driver);
     return info;

@@ -1,5 +1,5 @@
-// Codec drivers backed by libavcodec encoders, one per encoder entry. A driver answers the
-// ICM_ messages of the codec interface for the frames its encoder takes.
+// Codec drivers, one per encoder entry, backed by a libavcodec encoder or by one of our own. A
+// driver answers the ICM_ messages of the codec interface for the frames its encoder takes.
 #pragma once
 
 #include <cstdint>
@@ -25,7 +25,8 @@ private:
     EncoderEntry entry_;
 };
 
-// Drivers for the entries whose encoder the libavcodec in use has, in the entries' order.
+// Drivers for the entries whose encoder is there (ours always, libavcodec's when the library in
+// use has it), in the entries' order.
 std::vector<std::shared_ptr<CodecDriver>> DriversFor(std::span<const EncoderEntry> entries);
 
 }  // namespace platform::vfw

@@ -77,10 +77,14 @@ std::string EncoderBuild(const EncoderEntry& entry) {
 }  // namespace
 
 bool HasEncoder(const EncoderEntry& entry) {
-    return avcodec_find_encoder_by_name(entry.encoder) != nullptr;
+    return entry.own != nullptr || avcodec_find_encoder_by_name(entry.encoder) != nullptr;
 }
 
 std::string EncoderLibraries(const EncoderEntry& entry) {
+    if (entry.own != nullptr) {
+        const std::string libraries = entry.own->libraries();
+        return libraries.empty() ? "Korvex" : "Korvex, with " + libraries;
+    }
     std::string text =
         "libavcodec " + VersionText(avcodec_version()) + " (FFmpeg " + av_version_info() + ")";
     if (ConvertsWithSwscale(entry.input)) text += ", libswscale " + VersionText(swscale_version());
@@ -192,10 +196,6 @@ LRESULT AvEncoder::Encode(bool key, Packet* packet) {
     switch (entry_.quality) {
         case QualityControl::QScale:
             frame_->quality = context_->global_quality;
-            break;
-        case QualityControl::Lambda:
-            // Cinepak takes a picture's quality as its lambda plus one.
-            frame_->quality = LambdaFor(settings_.quality) + 1;
             break;
         default:
             break;

@@ -4,6 +4,9 @@
 #include <climits>
 #include <cstdint>
 
+#include "platform/vfw/msvc_encoder.h"
+#include "platform/vfw/zmbv_encoder.h"
+
 namespace platform::vfw {
 
 namespace {
@@ -50,13 +53,6 @@ std::uint64_t HuffyuvMaxFrame(std::int32_t width, std::int32_t height, std::int3
     return static_cast<std::uint64_t>(width) * height * 12 + 64;
 }
 
-// Cinepak: a 10-byte frame header; for each strip (at most 32) a 12-byte header, two codebooks
-// of 256 six-byte entries and three 4-byte chunk headers; for each 4 x 4 block at most four
-// index bytes and two flag bits.
-std::uint64_t CinepakMaxFrame(std::int32_t width, std::int32_t height, std::int32_t) {
-    return 10 + 32 * (12 + 2 * (4 + 256 * 6) + 4) + Blocks(width, height, 4) * 5;
-}
-
 // ffmpeg and ffprobe take both codes for Microsoft Video 1; 'MSVC' is the one written.
 constexpr std::array<FOURCC, 1> kMsVideo1Aliases{mmioFOURCC('C', 'R', 'A', 'M')};
 constexpr std::array<FOURCC, 1> kH264Aliases{mmioFOURCC('X', '2', '6', '4')};
@@ -74,24 +70,24 @@ constexpr std::array<EncoderOption, 4> kX264Options{{
 }};
 // No intra frames of the encoder's own on a change of scene.
 constexpr std::array<EncoderOption, 1> kMpeg4Options{{{"sc_threshold", "1000000000"}}};
-constexpr std::array<EncoderEntry, 7> kEncoders{{
-    // libavcodec's msvideo1 has no quality control. It takes only whole 4 x 4 blocks, and it
-    // sizes its packet buffer at 9 bytes a pixel in int arithmetic, which bounds the picture.
+constexpr std::array<EncoderEntry, 6> kEncoders{{
+    // Our own encoder, in 16 bits a pixel; it takes only whole 4 x 4 blocks.
     {
         .handler = mmioFOURCC('M', 'S', 'V', 'C'),
         .compression = mmioFOURCC('M', 'S', 'V', 'C'),
         .aliases = kMsVideo1Aliases,
         .name = u"MSVC",
         .description = u"Microsoft Video 1",
-        .encoder = "msvideo1",
-        .flags = VIDCF_TEMPORAL | VIDCF_FASTTEMPORALC,
+        .encoder = "msvc",
+        .flags = VIDCF_QUALITY | VIDCF_TEMPORAL | VIDCF_FASTTEMPORALC,
         .input = EncoderInput::Rgb555,
         .bitCount = 16,
         .widthMultiple = 4,
         .heightMultiple = 4,
         .maxDimension = kNoDimensionLimit,
-        .maxPixels = (INT_MAX - 16384) / 9,
+        .maxPixels = kNoPixelLimit,
         .maxFrameBytes = MsVideo1MaxFrame,
+        .own = &kMsvcEncoder,
     },
     // Every frame a JPEG picture; quality is the quantiser. 4:2:2 keeps the horizontal detail of
     // coloured text better than 4:2:0, and is what AVI's Motion JPEG has always carried. JPEG
@@ -115,9 +111,8 @@ constexpr std::array<EncoderEntry, 7> kEncoders{{
         .keyFrames = KeyFrameControl::EveryFrame,
         .quality = QualityControl::QScale,
     },
-    // Lossless: the DIB's own pixels (8-bit with palette, RGB555, BGR0), so there is no quality
-    // to set. Delta frames carry moved and XORed 16 x 16 blocks. The encoder's own deflate level
-    // (9) is kept: the block search, not deflate, takes most of the time.
+    // Our own encoder. Lossless: the DIB's own pixels (8-bit with palette, RGB555, BGR0), so
+    // there is no quality to set.
     {
         .handler = mmioFOURCC('Z', 'M', 'B', 'V'),
         .compression = mmioFOURCC('Z', 'M', 'B', 'V'),
@@ -133,6 +128,7 @@ constexpr std::array<EncoderEntry, 7> kEncoders{{
         .maxDimension = kNoDimensionLimit,
         .maxPixels = kNoPixelLimit,
         .maxFrameBytes = ZmbvMaxFrame,
+        .own = &kZmbvEncoder,
     },
     // 4:2:0 needs even sizes, and x264 refuses anything wider or higher than 16384.
     {
@@ -199,27 +195,6 @@ constexpr std::array<EncoderEntry, 7> kEncoders{{
         .maxFrameBytes = HuffyuvMaxFrame,
         .keyFrames = KeyFrameControl::EveryFrame,
         .codecDataInFormat = true,
-    },
-    // Codebooks over 4 x 4 blocks, so both sizes are multiples of 4; the frame header holds
-    // them in 16 bits. Quality is the rate-distortion weight of each picture. The encoder's
-    // codebook search is slow (about a second for a full screen); a single strip a frame would
-    // halve that but leaves one codebook for the whole picture, visibly coarser.
-    {
-        .handler = mmioFOURCC('c', 'v', 'i', 'd'),
-        .compression = mmioFOURCC('c', 'v', 'i', 'd'),
-        .aliases = {},
-        .name = u"cvid",
-        .description = u"Cinepak",
-        .encoder = "cinepak",
-        .flags = VIDCF_QUALITY | VIDCF_TEMPORAL | VIDCF_FASTTEMPORALC,
-        .input = EncoderInput::Rgb24,
-        .bitCount = 24,
-        .widthMultiple = 4,
-        .heightMultiple = 4,
-        .maxDimension = 65532,
-        .maxPixels = kNoPixelLimit,
-        .maxFrameBytes = CinepakMaxFrame,
-        .quality = QualityControl::Lambda,
     },
 }};
 

@@ -1,11 +1,14 @@
-// The libavcodec encoders offered as codec drivers: one entry per codec, in the order the
-// drivers are enumerated. Entries are constant data, safe to read from any thread.
+// The encoders offered as codec drivers, libavcodec's and our own: one entry per codec, in the
+// order the drivers are enumerated. Entries are constant data, safe to read from any thread.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <span>
+#include <string>
 #include <string_view>
 
+#include "platform/vfw/frame_encoder.h"
 #include "platform/vfw/vfw.h"
 
 namespace platform::vfw {
@@ -31,7 +34,6 @@ enum class QualityControl {
     None,    // the codec has no quality control (or is lossless)
     QScale,  // a fixed quantiser for every picture
     Crf,     // x264's constant rate factor
-    Lambda,  // the rate-distortion weight of every picture
 };
 
 // A private option of the encoder (av_opt name and value).
@@ -40,13 +42,21 @@ struct EncoderOption {
     const char* value;
 };
 
+// An encoder of our own in place of libavcodec's.
+struct OwnEncoder {
+    // A session for pictures of the settings' size and depth; null for a depth it does not take.
+    std::unique_ptr<FrameEncoder> (*open)(const EncoderSettings& settings);
+    // The libraries it uses, for people to read ("zlib 1.2.13"); empty for none.
+    std::string (*libraries)();
+};
+
 struct EncoderEntry {
     FOURCC handler;                   // the driver's fccHandler
     FOURCC compression;               // biCompression of the compressed frames
     std::span<const FOURCC> aliases;  // other biCompression codes readers take for the codec
     std::u16string_view name;         // ICINFO szName, at most 15 characters
     std::u16string_view description;  // ICINFO szDescription, the name a user recognises
-    const char* encoder;              // libavcodec encoder name
+    const char* encoder;              // libavcodec encoder name, or our own encoder's name
     std::uint32_t flags;              // ICINFO dwFlags (VIDCF_)
     EncoderInput input;
     std::uint16_t bitCount;       // biBitCount of the compressed frames; 0: by the input depth
@@ -66,6 +76,8 @@ struct EncoderEntry {
     // Where the encoder names its own library in its first packet ("x264 - core 164 ..."), the
     // text that starts that name; null for none.
     const char* buildTag = nullptr;
+    // Set for a codec we encode ourselves; libavcodec's `encoder` is not used then.
+    const OwnEncoder* own = nullptr;
 };
 
 // Every entry, in enumeration order; whether libavcodec has each encoder is checked later.

@@ -22,8 +22,4 @@ double CrfFor(std::int32_t quality) {
     return 51.0 - 41.0 * Clamped(quality) / 10000.0;
 }
 
-int LambdaFor(std::int32_t quality) {
-    return static_cast<int>(std::lround(std::exp2(16.0 * (10000 - Clamped(quality)) / 10000.0)));
-}
-
 }  // namespace platform::vfw

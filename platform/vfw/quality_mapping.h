@@ -20,8 +20,4 @@ int QScaleFor(std::int32_t quality);
 // coding in a profile few players take.
 double CrfFor(std::int32_t quality);
 
-// The rate-distortion weight for Cinepak, in libavcodec's lambda units: 65536 at quality 0,
-// halving every 625 steps down to 1 at 10000; 5000 gives 256, the encoder's own default.
-int LambdaFor(std::int32_t quality);
-
 }  // namespace platform::vfw

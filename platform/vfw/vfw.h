@@ -1,6 +1,7 @@
 // The codec stand-in: a registry of video compressor drivers with the semantics of the Video for
 // Windows codec calls (ICInfo, ICOpen, ICSendMessage, ICGetInfo, ICClose) and their published
-// message numbers. Drivers are backed by libavcodec encoders; tests may install their own.
+// message numbers. Drivers are backed by libavcodec encoders or our own screen encoders; tests may
+// install their own.
 // Every function here may be called from any thread; one open codec is used by one thread.
 #pragma once
 

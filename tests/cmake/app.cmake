@@ -10,5 +10,12 @@ korvex_test(app_start_test LABEL e2e TIMEOUT 300
 add_dependencies(app_start_test korvex)
 
 korvex_test(app_recording_test LABEL e2e TIMEOUT 600
-  SOURCES e2e/app_recording_test.cpp LIBS korvex_test_program korvex_minireg)
+  SOURCES e2e/app_recording_test.cpp
+  LIBS korvex_test_program korvex_minireg avifile_test_support)
 add_dependencies(app_recording_test korvex)
+target_compile_definitions(app_start_test PRIVATE
+  KORVEX_HOOKLIB_FILE="$<TARGET_FILE:korvex_hooklib>")
+
+korvex_test(app_dpi_test LABEL e2e TIMEOUT 300
+  SOURCES e2e/app_dpi_test.cpp LIBS korvex_test_program)
+add_dependencies(app_dpi_test korvex)

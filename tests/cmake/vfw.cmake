@@ -8,7 +8,7 @@ korvex_test(vfw_msvc_test LABEL unit
 # Qt's offscreen platform shows the box without a display.
 korvex_test(vfw_about_test LABEL unit TIMEOUT 60
   SOURCES unit/vfw_about_test.cpp
-  LIBS korvex_aboutbox Qt6::Widgets PkgConfig::LIBAV)
+  LIBS korvex_aboutbox Qt6::Widgets PkgConfig::LIBAV ZLIB::ZLIB)
 korvex_test(vfw_codecs_test LABEL unit TIMEOUT 300
   SOURCES unit/vfw_codecs_test.cpp
   LIBS korvex_vfw PkgConfig::LIBAV)
@@ -20,3 +20,16 @@ korvex_test(vfw_avi_test LABEL unit TIMEOUT 300
 korvex_test(vfw_codecs_record_test LABEL x11 TIMEOUT 300
   SOURCES x11/vfw_codecs_record_test.cpp
   LIBS korvex_engine_host korvex_media_tools)
+# Our screen encoders on their own, and the same tests over them built with AddressSanitizer and
+# UndefinedBehaviorSanitizer.
+korvex_test(vfw_screen_encoders_test LABEL unit
+  SOURCES unit/vfw_screen_encoders_test.cpp
+  LIBS korvex_vfw PkgConfig::LIBAV)
+korvex_test(vfw_screen_encoders_sanitized_test LABEL unit TIMEOUT 300
+  SOURCES unit/vfw_screen_encoders_test.cpp ${PROJECT_SOURCE_DIR}/platform/vfw/msvc_encoder.cpp
+    ${PROJECT_SOURCE_DIR}/platform/vfw/zmbv_encoder.cpp
+    ${PROJECT_SOURCE_DIR}/platform/vfw/dib_convert.cpp
+  LIBS korvex_multimedia PkgConfig::LIBAV ZLIB::ZLIB)
+target_compile_options(vfw_screen_encoders_sanitized_test PRIVATE
+  -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+target_link_options(vfw_screen_encoders_sanitized_test PRIVATE -fsanitize=address,undefined)

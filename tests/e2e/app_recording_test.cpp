@@ -1,15 +1,17 @@
 // The whole recording cycle driven through the toolbar and Win+S as a user would, reading only
 // what a user sees or finds: window titles and sizes, message boxes and files.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/mount.h>
 
 #include <filesystem>
 #include <fstream>
-#include <regex>
+#include <functional>
 
 #include "app/MiniReg.h"
 #include "harness/media_probe.h"
 #include "tests/support/program.h"
+#include "tests/unit/avifile_test_support.h"
 
 namespace fs = std::filesystem;
 using namespace korvex::test;
@@ -18,28 +20,23 @@ namespace {
 
 const char kRegionTitle[] = "^Aufnahmebereich einstellen und Aufnahme starten\\.\\.\\.$";
 
-struct Geometry {
-    int x = 0, y = 0, width = 0, height = 0;
-};
-
-Geometry WindowGeometry(const std::string& window) {
-    const auto r = RunCommand("xdotool getwindowgeometry --shell " + window);
-    Geometry g;
-    std::smatch m;
-    auto value = [&](const char* key) {
-        std::regex re(std::string(key) + "=(-?[0-9]+)");
-        return std::regex_search(r.output, m, re) ? std::stoi(m[1]) : -1;
+// The chunk tree of an AVI file with the frames of each 'movi' left out (their number depends
+// on the length), and whether the main header claims an index.
+std::string Structure(const fs::path& file) {
+    const avitest::FileBytes bytes(file);
+    const auto chunks = avitest::ReadChunks(bytes);
+    if (!chunks || chunks->empty()) return "no RIFF file";
+    std::function<std::string(const avitest::Chunk&)> tree = [&](const avitest::Chunk& c) {
+        std::string text = c.id + (c.type.empty() ? "" : ":" + c.type) + "(";
+        for (const avitest::Chunk& child : c.children) {
+            if (c.type == "movi" && &child != &c.children.back()) continue;
+            text += tree(child);
+        }
+        return text + ")";
     };
-    g.x = value("X");
-    g.y = value("Y");
-    g.width = value("WIDTH");
-    g.height = value("HEIGHT");
-    return g;
-}
-
-void ClickAt(const std::string& window, int x, int y, int button = 1) {
-    RunCommand("xdotool mousemove --window " + window + " " + std::to_string(x) + " " +
-               std::to_string(y) + " click " + std::to_string(button));
+    std::string text = "flags " + std::to_string(bytes.U32(44)) + " ";
+    for (const avitest::Chunk& part : *chunks) text += tree(part);
+    return text;
 }
 
 void Key(const std::string& keys) {
@@ -67,16 +64,6 @@ protected:
             if (!ids.empty()) main = ids.front();
             return !ids.empty();
         }));
-    }
-
-    std::string WaitForWindow(const std::string& title) {
-        std::string found;
-        WaitUntil([&] {
-            auto ids = FindWindows(title);
-            if (!ids.empty()) found = ids.front();
-            return !ids.empty();
-        });
-        return found;
     }
 
     bool WaitGone(const std::string& title) {
@@ -232,7 +219,7 @@ TEST_F(Recording, TypedNameLosesFullStopsAndSlashes) {
 TEST_F(Recording, TooLittleFreeSpaceRefusesTheStart) {
     const fs::path small = home / "small";
     fs::create_directories(small);
-    if (::mount("tmpfs", small.c_str(), "tmpfs", 0, "size=150m") != 0) {
+    if (::mount("tmpfs", small.c_str(), "tmpfs", 0, "size=150m,mode=0700") != 0) {
         GTEST_SKIP() << "cannot mount a small file system here (needs root)";
     }
     const fs::path outer = home;
@@ -346,4 +333,35 @@ TEST_F(Recording, TheWindowPositionSurvivesARestart) {
     const Geometry again = WindowGeometry(main);
     EXPECT_EQ(again.x, moved.x) << position;
     EXPECT_EQ(again.y, moved.y) << position;
+}
+
+TEST_F(Recording, TerminationSignalsEndTheRecordingAndTheProgramAsAStopAndCloseWould) {
+    Start();
+    ShowRegionAndName("stopped");
+    StartAndWaitForSecond(2);
+    Stop();
+    ASSERT_TRUE(WaitUntilWritten(home / "Video" / "stopped.avi"));
+    RunCommand("xdotool windowactivate --sync " + main + " key --clearmodifiers alt+F4");
+    Answer("^FRAGE$", "n");
+    ASSERT_EQ(program->WaitForExit(), 0);
+    const std::string stopped = Structure(home / "Video" / "stopped.avi");
+    ASSERT_NE(stopped.find("idx1"), std::string::npos) << stopped;
+
+    // Logout, Ctrl+C in a terminal, a closed terminal: no question about deleting the videos
+    // (there are some), none deleted, the libraries gone.
+    for (const auto& [signal, name] :
+         {std::pair{SIGTERM, "term"}, {SIGINT, "int"}, {SIGHUP, "hup"}}) {
+        SCOPED_TRACE(name);
+        Start();
+        ShowRegionAndName(name);
+        StartAndWaitForSecond(2);
+        program->Signal(signal);
+        ASSERT_EQ(program->WaitForExit(), 0);
+        const fs::path video = home / "Video" / (std::string(name) + ".avi");
+        EXPECT_EQ(Structure(video), stopped);
+        EXPECT_GE(std::stod(ProbeVideo(video.string())["duration"]), 2.0);
+        EXPECT_TRUE(fs::exists(home / "Video" / "stopped.avi"));
+        EXPECT_FALSE(fs::exists(home / "Korvex.dll"));
+        EXPECT_FALSE(fs::exists(home / "7za.dll"));
+    }
 }

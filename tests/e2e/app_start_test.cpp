@@ -1,9 +1,12 @@
 // The real program started as a user would: one copy at a time, its libraries in the TEMP
 // folder while it runs, nothing of them left after a normal end.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 #include "harness/media_probe.h"
 #include "tests/support/program.h"
@@ -40,8 +43,30 @@ bool IsActive(const std::string& window) {
     return r.exitCode == 0 && r.output.substr(0, r.output.find('\n')) == window;
 }
 
+// Waits for the start-up error box of that title and closes it.
+void CloseErrorBox(const std::string& title) {
+    std::vector<std::string> boxes;
+    ASSERT_TRUE(WaitUntil([&] {
+        boxes = FindWindows(title);
+        return !boxes.empty();
+    })) << title;
+    RunCommand("xdotool windowactivate --sync " + boxes.front() + " key Return");
+}
+
 void CloseWithAltF4(const std::string& window) {
     RunCommand("xdotool windowactivate --sync " + window + " key --clearmodifiers alt+F4");
+}
+
+mode_t Mode(const fs::path& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
+// Whether the running program has the file mapped, as a loaded library is.
+bool Maps(const Program& program, const fs::path& file) {
+    std::ifstream maps("/proc/" + std::to_string(program.Pid()) + "/maps");
+    const std::string text((std::istreambuf_iterator<char>(maps)), {});
+    return text.find(file.string()) != std::string::npos;
 }
 
 }  // namespace
@@ -83,24 +108,81 @@ TEST_F(ProgramStart, ASecondCopyEndsAtOnceAndRaisesTheFirst) {
     EXPECT_FALSE(fs::exists(home / "Korvex.dll"));
 }
 
-TEST_F(ProgramStart, ALeftoverHookLibraryIsKeptButTheEngineReplaced) {
-    {
-        std::ofstream stale(home / "Korvex.dll");
-        stale << "not a library";
-    }
-    {
-        std::ofstream stale(home / "7za.dll");
-        stale << "stale engine";
-    }
-    Program korvex(ProgramBinary(), home);
+TEST_F(ProgramStart, WithoutTempItWorksInAFolderOfItsOwn) {
+    const fs::path own = home / "tmp" / ("korvex-" + std::to_string(geteuid()));
+    fs::create_directories(home / "tmp");
+    Program korvex(ProgramBinary(), home, "de_DE.UTF-8",
+                   {{"TEMP", ""}, {"TMPDIR", (home / "tmp").string()}});
     const std::string window = WaitForMainWindow();
     ASSERT_FALSE(window.empty());
-    // A file that does not load means no hooks, and no message either.
-    EXPECT_EQ(fs::file_size(home / "Korvex.dll"), 13u);
-    EXPECT_EQ(fs::file_size(home / "7za.dll"), fs::file_size("/usr/lib/p7zip/7z.so"));
-    EXPECT_TRUE(FindWindows("^FEHLER$").empty());
+    EXPECT_EQ(Mode(own), 0700u);
+    EXPECT_EQ(Mode(own / "Video"), 0700u);
+    EXPECT_EQ(Mode(own / "Korvex.dll"), 0600u);
+    EXPECT_EQ(Mode(own / "7za.dll"), 0600u);
+    EXPECT_TRUE(Maps(korvex, own / "Korvex.dll"));
     CloseWithAltF4(window);
-    EXPECT_EQ(korvex.WaitForExit(), 0);
+    ASSERT_EQ(korvex.WaitForExit(), 0);
+    EXPECT_FALSE(fs::exists(own / "Korvex.dll"));
+}
+
+TEST_F(ProgramStart, ALeftoverHookLibraryIsKeptButLoadedOnlyWhenSafe) {
+    struct Case {
+        const char* what;
+        std::function<void(const fs::path&)> make;
+    };
+    const Case cases[] = {
+        {"not a library", [](const fs::path& p) { std::ofstream(p) << "not a library"; }},
+        {"writable by the group",
+         [](const fs::path& p) {
+             fs::copy_file(KORVEX_HOOKLIB_FILE, p);
+             chmod(p.c_str(), 0664);
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        c.make(home / "Korvex.dll");
+        const auto size = fs::file_size(home / "Korvex.dll");
+        std::ofstream(home / "7za.dll") << "stale engine";
+        Program korvex(ProgramBinary(), home);
+        const std::string window = WaitForMainWindow();
+        ASSERT_FALSE(window.empty());
+        // A library that is not loaded means no hooks, and no message either.
+        EXPECT_FALSE(Maps(korvex, home / "Korvex.dll"));
+        EXPECT_EQ(fs::file_size(home / "Korvex.dll"), size);
+        EXPECT_EQ(fs::file_size(home / "7za.dll"), fs::file_size("/usr/lib/p7zip/7z.so"));
+        EXPECT_TRUE(FindWindows("^FEHLER$").empty());
+        CloseWithAltF4(window);
+        EXPECT_EQ(korvex.WaitForExit(), 0);
+    }
+}
+
+TEST_F(ProgramStart, AFolderOthersCouldWriteEndsTheStartTouchingNothing) {
+    const fs::path planted = home / "tmp" / ("korvex-" + std::to_string(geteuid()));
+    const fs::path shared = home / "shared";
+    fs::create_directories(planted);
+    fs::create_directories(shared);
+    chmod(shared.c_str(), 0775);
+    struct Case {
+        const char* what;
+        Environment environment;
+        fs::path folder;
+    };
+    std::vector<Case> cases = {
+        {"writable by the group", {{"TEMP", shared.string()}}, shared},
+        {"a link", {{"TEMP", (home / "link").string()}}, planted},
+    };
+    fs::create_directory_symlink(planted, home / "link");
+    if (lchown(planted.c_str(), 65534, 65534) == 0) {
+        cases.push_back(
+            {"another user's", {{"TEMP", ""}, {"TMPDIR", planted.parent_path()}}, planted});
+    }
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Program korvex(ProgramBinary(), home, "de_DE.UTF-8", c.environment);
+        CloseErrorBox("^FEHLER$");
+        EXPECT_EQ(korvex.WaitForExit(), 1);
+        EXPECT_TRUE(fs::is_empty(c.folder));
+    }
 }
 
 TEST_F(ProgramStart, AnUncreatableWorkingFolderEndsTheStartWithItsMessage) {
@@ -110,12 +192,7 @@ TEST_F(ProgramStart, AnUncreatableWorkingFolderEndsTheStartWithItsMessage) {
         blocker << "x";
     }
     Program korvex(ProgramBinary(), home);
-    std::vector<std::string> boxes;
-    ASSERT_TRUE(WaitUntil([&] {
-        boxes = FindWindows("^FEHLER$");
-        return !boxes.empty();
-    }));
-    RunCommand("xdotool windowactivate --sync " + boxes.front() + " key Return");
+    CloseErrorBox("^FEHLER$");
     EXPECT_EQ(korvex.WaitForExit(), 1);
     EXPECT_FALSE(fs::exists(home / "Korvex.dll"));
     EXPECT_FALSE(fs::exists(home / "7za.dll"));
@@ -127,11 +204,6 @@ TEST_F(ProgramStart, AnEnglishLocaleSpeaksEnglish) {
         blocker << "x";
     }
     Program korvex(ProgramBinary(), home, "en_GB.UTF-8");
-    std::vector<std::string> boxes;
-    ASSERT_TRUE(WaitUntil([&] {
-        boxes = FindWindows("^ERROR$");
-        return !boxes.empty();
-    }));
-    RunCommand("xdotool windowactivate --sync " + boxes.front() + " key Return");
+    CloseErrorBox("^ERROR$");
     EXPECT_EQ(korvex.WaitForExit(), 1);
 }

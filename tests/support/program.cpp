@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <regex>
 #include <sstream>
 #include <thread>
 
@@ -33,6 +34,16 @@ std::vector<std::string> FindWindows(const std::string& titlePattern) {
     return ids;
 }
 
+std::string WaitForWindow(const std::string& titlePattern) {
+    std::string found;
+    WaitUntil([&] {
+        const auto ids = FindWindows(titlePattern);
+        if (!ids.empty()) found = ids.front();
+        return !ids.empty();
+    });
+    return found;
+}
+
 bool FileHeldOpen(const std::filesystem::path& path) {
     namespace fs = std::filesystem;
     std::error_code ec;
@@ -51,13 +62,28 @@ bool WaitUntilWritten(const std::filesystem::path& path, std::chrono::millisecon
     return WaitUntil([&] { return std::filesystem::exists(path) && !FileHeldOpen(path); }, timeout);
 }
 
+Geometry WindowGeometry(const std::string& window) {
+    const auto r = RunCommand("xdotool getwindowgeometry --shell " + window);
+    auto value = [&](const char* key) {
+        std::smatch m;
+        const std::regex re(std::string(key) + "=(-?[0-9]+)");
+        return std::regex_search(r.output, m, re) ? std::stoi(m[1]) : -1;
+    };
+    return {value("X"), value("Y"), value("WIDTH"), value("HEIGHT")};
+}
+
+void ClickAt(const std::string& window, int x, int y, int button) {
+    RunCommand("xdotool mousemove --window " + window + " " + std::to_string(x) + " " +
+               std::to_string(y) + " click " + std::to_string(button));
+}
+
 std::filesystem::path ProgramBinary() {
     const char* build = std::getenv("KORVEX_BUILD_DIR");
     return std::filesystem::path(build ? build : ".") / "app" / "korvex";
 }
 
 Program::Program(const std::filesystem::path& binary, const std::filesystem::path& home,
-                 const std::string& locale) {
+                 const std::string& locale, const Environment& environment) {
     std::filesystem::create_directories(home);
     pid_ = fork();
     if (pid_ == 0) {
@@ -65,6 +91,13 @@ Program::Program(const std::filesystem::path& binary, const std::filesystem::pat
         setenv("XDG_RUNTIME_DIR", home.c_str(), 1);
         setenv("XDG_CONFIG_HOME", (home / "config").c_str(), 1);
         setenv("LC_ALL", locale.c_str(), 1);
+        for (const auto& [name, value] : environment) {
+            if (value.empty()) {
+                unsetenv(name.c_str());
+            } else {
+                setenv(name.c_str(), value.c_str(), 1);
+            }
+        }
         execl(binary.c_str(), binary.c_str(), static_cast<char*>(nullptr));
         _exit(127);
     }
@@ -75,6 +108,10 @@ Program::~Program() {
         kill(pid_, SIGKILL);
         WaitForExit();
     }
+}
+
+void Program::Signal(int signal) {
+    if (Running()) kill(pid_, signal);
 }
 
 bool Program::Running() {

@@ -9,6 +9,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace korvex::test {
@@ -20,6 +21,9 @@ bool WaitUntil(const std::function<bool()>& cond,
 // Visible windows whose title matches the regular expression, as xdotool finds them.
 std::vector<std::string> FindWindows(const std::string& titlePattern);
 
+// The first visible window whose title matches, once there is one; empty after the timeout.
+std::string WaitForWindow(const std::string& titlePattern);
+
 // Whether some process holds the file open (a recording still being finished).
 bool FileHeldOpen(const std::filesystem::path& path);
 
@@ -27,12 +31,23 @@ bool FileHeldOpen(const std::filesystem::path& path);
 bool WaitUntilWritten(const std::filesystem::path& path,
                       std::chrono::milliseconds timeout = std::chrono::seconds(20));
 
+// Environment variables set (or, with an empty value, unset) after the program's defaults.
+using Environment = std::vector<std::pair<std::string, std::string>>;
+
+struct Geometry {
+    int x = 0, y = 0, width = 0, height = 0;
+};
+// Where a window is and how large, as xdotool reports it; -1 for what it cannot tell.
+Geometry WindowGeometry(const std::string& window);
+// A click with the given mouse button at (x, y) of the window.
+void ClickAt(const std::string& window, int x, int y, int button = 1);
+
 class Program {
 public:
     // Starts the program binary with TEMP, XDG_RUNTIME_DIR and XDG_CONFIG_HOME under home
     // (created if needed) and the locale given, German unless a test asks for another.
     Program(const std::filesystem::path& binary, const std::filesystem::path& home,
-            const std::string& locale = "de_DE.UTF-8");
+            const std::string& locale = "de_DE.UTF-8", const Environment& environment = {});
     ~Program();  // kills the program if it still runs
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
@@ -40,6 +55,8 @@ public:
     // The exit status once the program has ended within the timeout.
     std::optional<int> WaitForExit(std::chrono::milliseconds timeout = std::chrono::seconds(20));
     bool Running();
+    pid_t Pid() const { return pid_; }
+    void Signal(int signal);
 
 private:
     pid_t pid_ = -1;

@@ -233,9 +233,13 @@ TEST_F(AviLayoutTest, KeyFramesAskedAndMarked) {
         }
         EXPECT_EQ(log_->keyRequests, c.asked);
         const FileBytes bytes(path);
+        const auto chunks = ReadChunks(bytes);
+        ASSERT_TRUE(chunks);
+        const Chunk* idx1 = chunks->at(0).Find("idx1");
+        ASSERT_NE(idx1, nullptr);
         std::vector<bool> marked;
         for (std::uint64_t i = 0; i < 7; ++i) {
-            marked.push_back(bytes.U32(kFirstChunk + 7 * 40 + 8 + 16 * i + 4) == 0x10);
+            marked.push_back(bytes.U32(idx1->offset + 8 + 16 * i + 4) == 0x10);
         }
         EXPECT_EQ(marked, c.marked);
     }

@@ -171,16 +171,24 @@ protected:
         return pixels;
     }
 
-    void ExpectPlaysUpTo(const std::filesystem::path& path, int frames,
-                         const std::string& expected) {
+    // Checks that readers find the frames written, of which the last second (5 frames) may be
+    // missing from the headers and the index where not even the index of that second fitted;
+    // returns the frames that the headers claim.
+    int ExpectPlaysUpTo(const std::filesystem::path& path, int written, const std::string& expected,
+                        int mayMiss) {
         const auto probe = ProbeVideo(path);
         EXPECT_EQ(probe.count("errors"), 0u) << probe.at("errors");
-        EXPECT_EQ(probe.at("nb_frames"), std::to_string(frames));
-        EXPECT_EQ(probe.at("nb_read_frames"), std::to_string(frames));
+        const int claimed = std::stoi(probe.at("nb_frames"));
+        const int read = std::stoi(probe.at("nb_read_frames"));
+        EXPECT_GE(claimed, written - mayMiss);
+        EXPECT_LE(claimed, read);
+        EXPECT_LE(read, written);
         const ToolResult decoded = DecodeRaw(path, "bgr24");
         EXPECT_EQ(decoded.exitCode, 0);
         EXPECT_EQ(decoded.err, "");
-        EXPECT_TRUE(decoded.out == expected) << "decoded pixels differ from those written";
+        EXPECT_TRUE(decoded.out == expected.substr(0, expected.size() / written * read))
+            << "decoded pixels differ from those written";
+        return claimed;
     }
 
     std::filesystem::path mountPoint_;
@@ -196,7 +204,7 @@ TEST_F(FullDiskTest, FramesBeforeTheFailedWriteStayPlayable) {
         ASSERT_EQ(recording.setupResult, avi::AVIERR_OK);
         expected = WriteUntilFull(recording, 64, 64, written);
     }
-    ExpectPlaysUpTo(path, written, expected);
+    ExpectPlaysUpTo(path, written, expected, 0);
 }
 
 // Tiny frames leave no room at all when the disk fills, and their index is large.
@@ -210,11 +218,11 @@ TEST_F(FullDiskTest, FileWhoseIndexDidNotFitStaysPlayable) {
     }
     const FileBytes bytes(path);
     EXPECT_EQ(bytes.U32(44), 0u) << "claims an index";
-    EXPECT_EQ(bytes.U32(48), static_cast<std::uint32_t>(written));
     const auto chunks = ReadChunks(bytes);
     ASSERT_TRUE(chunks) << "sizes do not match what the file holds";
     EXPECT_EQ((*chunks)[0].Find("idx1"), nullptr);
-    ExpectPlaysUpTo(path, written, expected);
+    const int frames = ExpectPlaysUpTo(path, written, expected, 5);
+    EXPECT_EQ(bytes.U32(48), static_cast<std::uint32_t>(frames));
 }
 
 TEST_F(FullDiskTest, SplitFileFullInALaterPartStaysPlayable) {
@@ -230,9 +238,8 @@ TEST_F(FullDiskTest, SplitFileFullInALaterPartStaysPlayable) {
     const auto chunks = ReadChunks(bytes);
     ASSERT_TRUE(chunks) << "sizes do not match what the file holds";
     EXPECT_GE(chunks->size(), 3u);
-    EXPECT_EQ(chunks->back().Find("movi")->children.back().id, "00db") << "last part indexed";
-    EXPECT_EQ(bytes.U32(140), static_cast<std::uint32_t>(written));
-    ExpectPlaysUpTo(path, written, expected);
+    const int frames = ExpectPlaysUpTo(path, written, expected, 5);
+    EXPECT_EQ(bytes.U32(140), static_cast<std::uint32_t>(frames));
 }
 
 }  // namespace

@@ -111,6 +111,31 @@ TEST(RecordTiming, WhichFramesAreWritten) {
     EXPECT_FALSE(ShouldWriteFrame(2, 3, 4));
 }
 
+// Ten seconds at 15 frames a second on a simulated clock: every sleep overshoots by 0.4 ms, a
+// pass takes 20 ms, and one pass is held up 40 ms more. Each pass is as late as those make it,
+// yet no position goes without a frame.
+TEST(RecordTiming, LateSleepsAndPassesCostNoFrame) {
+    constexpr int kPeriod = 67;
+    double now = 0;
+    std::int32_t last = 0, dropped = 0, written = 0;
+    while (now < 10000) {
+        const auto elapsed = static_cast<std::uint32_t>(now);
+        const std::int32_t index = FrameIndexFor(elapsed, kPeriod);
+        dropped += SkippedPositions(index, last);
+        if (ShouldWriteFrame(index, last, written)) {
+            ++written;
+            last = index;
+        }
+        now += written == 40 ? 60 : 20;
+        const SleepPlan plan =
+            PlanSleep(SpentInPeriod(static_cast<std::uint32_t>(now), index, kPeriod), kPeriod);
+        now += plan.slices * (plan.slice + 0.4) + (plan.rest > 0 ? plan.rest + 0.4 : 0);
+    }
+    EXPECT_EQ(dropped, 0);
+    EXPECT_EQ(written, 150);
+    EXPECT_EQ(SpentInPeriod(300, 5, 67), 0u);  // a pass that began early waits a whole period
+}
+
 TEST(RecordTiming, SleepSlices) {
     EXPECT_EQ(SleepSlice(200), 20u);
     EXPECT_EQ(SleepSlice(67), 6u);

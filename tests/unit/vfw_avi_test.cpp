@@ -40,7 +40,6 @@ const AviCase kCases[] = {
     {"H264", mmioFOURCC('H', '2', '6', '4'), "h264", false, false, 3},
     {"XVID", mmioFOURCC('X', 'V', 'I', 'D'), "mpeg4", false, false, 3},
     {"HFYU", mmioFOURCC('H', 'F', 'Y', 'U'), "huffyuv", true, true, 0},
-    {"cvid", mmioFOURCC('c', 'v', 'i', 'd'), "cinepak", false, false, 4},
 };
 
 constexpr int kWidth = 96, kHeight = 64, kFrames = 10, kKeyEvery = 4;

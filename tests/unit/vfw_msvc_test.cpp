@@ -222,10 +222,9 @@ TEST_P(MsvcRoundTrip, DecodesToWhatWasShown) {
         ASSERT_EQ(compressed.result, ICERR_OK) << "frame " << i;
         EXPECT_EQ(compressed.key, i == 0) << "frame " << i;
         ASSERT_TRUE(decoder.Decode(compressed.bytes, &decoded)) << "frame " << i;
-        // Most blocks come back within a step. libavcodec's Video 1 encoder flattens the odd
-        // high-contrast block to its mean colour (ffmpeg's own encodings do the same), so a
-        // few pixels may be far off; a picture turned upside down or with swapped channels
-        // is off everywhere.
+        // Most blocks come back within a step; a block of more colours than its quarters can
+        // hold may leave a few pixels far off. A picture turned upside down or with swapped
+        // channels is off everywhere.
         const Difference d = Compare(frame.picture, decoded);
         EXPECT_LT(d.mean, 0.5) << "frame " << i;
         EXPECT_LT(d.far, 0.03) << "frame " << i;
@@ -300,22 +299,10 @@ TEST(MsvcCompress, WorstCaseFramesFitTheSizePromised) {
     }
 }
 
-TEST(MsvcCompress, QualityIsCheckedButVideo1HasNoQualityControl) {
+TEST(MsvcCompress, HasAQualityControlAndChecksItsRange) {
     ICINFO info{};
     ASSERT_TRUE(ICInfo(ICTYPE_VIDEO, 0, &info));
-    EXPECT_FALSE(info.dwFlags & VIDCF_QUALITY);
-    // Claiming none, the driver must also behave so: the frames come out the same.
-    std::vector<std::uint8_t> low, high;
-    for (auto [quality, bytes] : {std::pair{0, &low}, std::pair{10000, &high}}) {
-        Session session;
-        ASSERT_EQ(session.Begin(DibHeader(64, 48, 24), 0, quality), ICERR_OK);
-        for (int i = 0; i < 3; ++i) {
-            const auto compressed = session.Compress(SceneFrame(64, 48, 24, i));
-            bytes->insert(bytes->end(), compressed.bytes.begin(), compressed.bytes.end());
-        }
-    }
-    EXPECT_EQ(low, high);
-
+    EXPECT_TRUE(info.dwFlags & VIDCF_QUALITY);
     Session session;
     EXPECT_EQ(session.Begin(DibHeader(64, 48, 24), 0, 10001), ICERR_BADPARAM);
     EXPECT_EQ(session.Begin(DibHeader(64, 48, 24), 0, -2), ICERR_BADPARAM);
@@ -394,6 +381,7 @@ TEST(MsvcDrivers, ACodecWhoseEncoderIsMissingIsNotInstalled) {
     EncoderEntry missing = EncoderTable()[0];
     missing.handler = mmioFOURCC('N', 'O', 'N', 'E');
     missing.encoder = "korvex-no-such-encoder";
+    missing.own = nullptr;
     const std::vector<EncoderEntry> entries = {missing, EncoderTable()[0]};
     const auto drivers = DriversFor(entries);
     ASSERT_EQ(drivers.size(), 1u);

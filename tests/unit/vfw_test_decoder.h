@@ -32,7 +32,6 @@ inline AVCodecID DecoderFor(FOURCC compression) {
         {mmioFOURCC('H', '2', '6', '4'), AV_CODEC_ID_H264},
         {mmioFOURCC('X', 'V', 'I', 'D'), AV_CODEC_ID_MPEG4},
         {mmioFOURCC('H', 'F', 'Y', 'U'), AV_CODEC_ID_HUFFYUV},
-        {mmioFOURCC('c', 'v', 'i', 'd'), AV_CODEC_ID_CINEPAK},
     };
     for (auto [code, id] : kCodes) {
         if (code == compression) return id;

@@ -75,8 +75,10 @@ inline BITMAPINFOHEADER DibHeader(int width, int height, int bitCount) {
     return h;
 }
 
-// Frame i of the scene at any of the four depths, laid out as the screen grabber makes it.
-inline Frame SceneFrame(int width, int height, int bitCount, int i) {
+// A picture of colour-table indices index(x, y) (top row first) at any of the four depths, laid
+// out as the screen grabber makes it.
+template <typename IndexFn>
+Frame PaletteFrame(int width, int height, int bitCount, IndexFn index) {
     Frame f;
     f.info.header = DibHeader(width, height, bitCount);
     for (int k = 0; k < 256; ++k) f.info.colours[k] = PaletteEntry(k);
@@ -85,7 +87,7 @@ inline Frame SceneFrame(int width, int height, int bitCount, int i) {
     for (int y = 0; y < height; ++y) {
         std::uint8_t* row = f.pixels.data() + static_cast<std::size_t>(height - 1 - y) * stride;
         for (int x = 0; x < width; ++x) {
-            const int k = SceneIndex(x, y, width, height, i);
+            const int k = index(x, y);
             const std::uint32_t c = PaletteEntry(k);
             const int r = c >> 16 & 0xFF, g = c >> 8 & 0xFF, b = c & 0xFF;
             // A 16-bit DIB holds 5 bits a channel, read back widened (31 as 255).
@@ -115,6 +117,12 @@ inline Frame SceneFrame(int width, int height, int bitCount, int i) {
         }
     }
     return f;
+}
+
+// Frame i of the scene.
+inline Frame SceneFrame(int width, int height, int bitCount, int i) {
+    return PaletteFrame(width, height, bitCount,
+                        [&](int x, int y) { return SceneIndex(x, y, width, height, i); });
 }
 
 // One ICMODE_COMPRESS session of a driver, through the IC* calls.

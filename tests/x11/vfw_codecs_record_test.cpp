@@ -46,7 +46,6 @@ const RecordedCodec kCodecs[] = {
     {"H264", vfw::mmioFOURCC('H', '2', '6', '4'), 3, "h264", 102, 76, 12},
     {"XVID", vfw::mmioFOURCC('X', 'V', 'I', 'D'), 4, "mpeg4", 102, 76, 12},
     {"HFYU", vfw::mmioFOURCC('H', 'F', 'Y', 'U'), 5, "huffyuv", 101, 75, 0},
-    {"cvid", vfw::mmioFOURCC('c', 'v', 'i', 'd'), 6, "cinepak", 104, 76, 16},
 };
 
 using Host = korvex::test::EngineHost;

@@ -1,8 +1,11 @@
-// make-artwork <resources folder> [--sheet <file.png>]
+// make-artwork <resources folder> [--icons <folder>] [--sheet <file.png>]
 // Draws the cursor images and toolbar pictures into <resources folder>/cursors/<id>.png and
-// <resources folder>/bitmaps/<id>.bmp. With --sheet it also writes an enlarged contact sheet of
-// everything, the cursors over light and dark ground, for reviewing the artwork.
+// <resources folder>/bitmaps/<id>.bmp. With --icons it also draws the program's icon into
+// <folder>/<size>.png for each icon size and <folder>/scalable.svg. With --sheet it also writes
+// an enlarged contact sheet of everything, the cursors over light and dark ground, for reviewing
+// the artwork.
 #include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QStringList>
@@ -10,6 +13,7 @@
 #include <cstdio>
 
 #include "tools/make-artwork/CursorArt.h"
+#include "tools/make-artwork/IconArt.h"
 #include "tools/make-artwork/ToolbarArt.h"
 
 namespace {
@@ -23,6 +27,36 @@ bool Save(const QImage& image, const QString& path, const char* format) {
     }
     std::fprintf(stderr, "make-artwork: cannot write %s\n", qPrintable(path));
     return false;
+}
+
+bool SaveIcons(const QDir& folder) {
+    if (!folder.mkpath(".")) {
+        std::fprintf(stderr, "make-artwork: cannot create %s\n", qPrintable(folder.path()));
+        return false;
+    }
+    bool ok = true;
+    for (const int size : artwork::kIconSizes) {
+        ok &= Save(artwork::DrawIcon(size).convertToFormat(QImage::Format_ARGB32),
+                   folder.filePath(QString("%1.png").arg(size)), "PNG");
+    }
+    QFile svg(folder.filePath("scalable.svg"));
+    if (!svg.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        svg.write(artwork::IconSvg().toUtf8()) < 0 || !svg.flush()) {
+        std::fprintf(stderr, "make-artwork: cannot write %s\n", qPrintable(svg.fileName()));
+        return false;
+    }
+    return ok;
+}
+
+// Takes "--option value" out of args; the value, or an empty string when the option is absent.
+QString TakeOption(QStringList& args, const QString& option) {
+    const auto at = args.indexOf(option);
+    if (at < 0 || at + 1 >= args.size()) {
+        return {};
+    }
+    const QString value = args.takeAt(at + 1);
+    args.removeAt(at);
+    return value;
 }
 
 // Lays out equal cells in rows of the given number of columns; returns each cell's corner.
@@ -75,13 +109,12 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
-    QString sheetPath;
-    if (const auto at = args.indexOf("--sheet"); at >= 0 && at + 1 < args.size()) {
-        sheetPath = args.takeAt(at + 1);
-        args.removeAt(at);
-    }
+    const QString sheetPath = TakeOption(args, "--sheet");
+    const QString iconFolder = TakeOption(args, "--icons");
     if (args.size() != 1) {
-        std::fprintf(stderr, "usage: make-artwork <resources folder> [--sheet <file.png>]\n");
+        std::fprintf(stderr,
+                     "usage: make-artwork <resources folder> [--icons <folder>] "
+                     "[--sheet <file.png>]\n");
         return 2;
     }
     const QDir root(args.front());
@@ -101,6 +134,9 @@ int main(int argc, char** argv) {
     for (int id = artwork::kFirstToolbarId; id <= artwork::kLastToolbarId; ++id) {
         bitmaps.append(artwork::DrawToolbarBitmap(id));
         ok &= Save(bitmaps.back(), root.filePath(QString("bitmaps/%1.bmp").arg(id)), "BMP");
+    }
+    if (!iconFolder.isEmpty()) {
+        ok &= SaveIcons(QDir(iconFolder));
     }
     if (!sheetPath.isEmpty()) {
         ok &= Save(ContactSheet(cursors, bitmaps), sheetPath, "PNG");
