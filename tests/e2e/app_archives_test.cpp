@@ -119,21 +119,7 @@ protected:
         ASSERT_FALSE(main.empty());
     }
 
-    std::string WaitForWindow(const std::string& title) {
-        std::string found;
-        WaitUntil([&] {
-            const auto ids = FindWindows(title);
-            if (!ids.empty()) found = ids.front();
-            return !ids.empty();
-        });
-        return found;
-    }
-
     void Run(const std::string& xdotool) { RunCommand("xdotool " + xdotool); }
-    void ClickMain(int x, int y, int button = 1) {
-        Run("mousemove --window " + main + " " + std::to_string(x) + " " + std::to_string(y) +
-            " click " + std::to_string(button));
-    }
 
     // The program's visible windows, popups included.
     std::size_t ProgramWindows() {
@@ -145,7 +131,7 @@ protected:
     // number of the program's windows before.
     std::size_t InPopup(int button, const std::vector<std::string>& keys) {
         const std::size_t before = ProgramWindows();
-        ClickMain(60, 50, button);
+        ClickAt(main, 60, 50, button);
         EXPECT_TRUE(WaitUntil([&] { return ProgramWindows() > before; }));
         for (const std::string& command : keys) Run(command);
         return before;
@@ -161,7 +147,7 @@ protected:
         for (int i = 0; i < item; ++i) keys += " Down";
         InPopup(3, {"key" + keys + " Return"});
     }
-    void PressMail() { ClickMain(96, 20); }
+    void PressMail() { ClickAt(main, 96, 20); }
 
     // Whether a box of that title came; it is then closed.
     bool Answer(const std::string& title) {
@@ -257,14 +243,14 @@ TEST_F(Archives, CompressingAndMailingTheSelectedRecording) {
     program.reset();
     Settings(true, 2);
     Start();
-    ClickMain(20, 20);
+    ClickAt(main, 20, 20);
     ASSERT_FALSE(WaitForWindow("^Aufnahmebereich einstellen").empty());
-    ClickMain(60, 50);
+    ClickAt(main, 60, 50);
     Run("type --delay 30 Demo");
-    ClickMain(20, 20);
+    ClickAt(main, 20, 20);
     const std::string recording = WaitForWindow("^00:01$");
     ASSERT_FALSE(recording.empty());
-    Run("mousemove --window " + recording + " 20 20 click 1");
+    ClickAt(recording, 20, 20);
     main = WaitForWindow("^Korvex!$");
     ASSERT_TRUE(WaitUntilWritten(Video("Demo.avi")));
     Select("Test");
@@ -315,7 +301,7 @@ TEST_F(Archives, AFullDiskWhilePackingIsReportedAndLeavesNothingBehind) {
     Write(Video("big.avi"), Noise(2 * 1048576));
     Write(Video("tiny.avi"), AviBytes("tiny"));
     Start();
-    ClickMain(60, 50);
+    ClickAt(main, 60, 50);
     Run("key Escape");
     const std::vector<std::uint32_t> normal = CursorImage();
 
