@@ -85,8 +85,9 @@ public:
     bool PackInto7z(const std::string& archivePath, const std::string& videoPath);
 
     // Unpacks the recordings at the top level of the archive (".7z" or ".zip", any letter
-    // case) into videoFolder under their names and opens each in entry order. Other files get
-    // the NotAValidFile alert.
+    // case) into videoFolder under their names and opens each in entry order; one that could
+    // not be unpacked gets the CannotExtract alert instead. An archive without such recordings,
+    // or one that cannot be read, gets NoVideoFound; any other file NotAValidFile.
     void PlayFromArchive(const std::string& videoFolder, const std::string& archivePath);
 
 private:
