@@ -3,7 +3,7 @@
 #include <utility>
 
 #include "engine/CursorState.h"
-#include "platform/keys/keys.h"
+#include "platform/keys/HookFormat.h"
 
 namespace app {
 

@@ -21,6 +21,7 @@
 #include "engine/Korvex_ScrCam_Unit.h"
 #include "platform/hookevents/hookevents.h"
 #include "platform/hotkey/hotkey.h"
+#include "platform/keys/keys.h"
 #include "platform/library/library.h"
 
 class QFileDialog;
@@ -59,6 +60,8 @@ public:
 
     // The return to the idle look when the user closes the region window.
     void RegionWindowClosed();
+    // The name that a window chosen in the region window's picker proposes for the next video.
+    void ProposeVideoName(const std::string& name);
 
     // The Record button and Win+S.
     void ToggleRecording();
@@ -142,6 +145,7 @@ private:
     std::uint32_t HotKeyId = 0;
     platform::hotkey::HotKeys hotKeys_;
     platform::hookevents::HookEvents hookEvents_;
+    platform::keys::KeyState keyState_;
 
     using HookFn = void (*)(unsigned long);
     using UnhookMouseFn = void (*)();

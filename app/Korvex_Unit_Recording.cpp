@@ -14,7 +14,6 @@
 namespace app {
 
 namespace files = platform::files;
-namespace keys = platform::keys;
 namespace mb = platform::msgbox;
 
 namespace {
@@ -328,8 +327,9 @@ void TMainForm::OnHotKey(std::uint32_t id) {
 
 void TMainForm::HookMessage(const platform::hookevents::HookEvent& event) {
     if (!Cam_) return;
-    const int kind = EventKindForHookMessage(
-        event.message, event.wParam, [](int vk) { return keys::GetAsyncKeyState(vk) != 0; });
+    const int kind = EventKindForHookMessage(event.message, event.wParam, [this](int vk) {
+        return keyState_.GetAsyncKeyState(vk) != 0;
+    });
     if (kind != 0) Cam_->TriggerEventCursor(kind);
 }
 

@@ -40,6 +40,12 @@ void TMainForm::UpdateComboHint() {
                                          Text(Msg::ContextMenuHint), Text(Msg::SelectVideoHint))));
 }
 
+void TMainForm::ProposeVideoName(const std::string& name) {
+    Video_ComboBox->setEditText(QString::fromStdString(name));
+    Video_ComboBox->setToolTip(Video_ComboBox->currentText() + "\r\n" +
+                               QString::fromStdString(Text(Msg::ContextMenuHint)));
+}
+
 RecordingFiles TMainForm::SelectedRecording(const std::string& name) const {
     // A listed entry stands for its own file, whatever its name holds (blanks at the ends,
     // several ".avi"); only a text that is no entry is read as a typed name.

@@ -113,6 +113,9 @@ int main(int argc, char** argv) {
         mainForm.Language(), [&mainForm](app::Msg id) { return mainForm.Text(id); },
         [&mainForm] { return mainForm.IsStartPending(); });
     viewPort.OnClosedByUser = [&mainForm] { mainForm.RegionWindowClosed(); };
+    viewPort.OnNameProposed = [&mainForm](const std::string& name) {
+        mainForm.ProposeVideoName(name);
+    };
     mainForm.SetRegionWindow(&viewPort);
     terminationSignals.OnSignal = [&mainForm](int) { mainForm.EndWithoutQuestions(); };
     const int result = application.exec();

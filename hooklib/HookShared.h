@@ -53,6 +53,9 @@ public:
     HookShared& operator=(HookShared&&) noexcept;
     ~HookShared();
 
+    // The mapped fields; other processes may read and write them at any time.
+    HookSharedData& Data() { return *data_; }
+
 private:
     struct Unmap {
         void operator()(HookSharedData* data) const;

@@ -93,7 +93,7 @@ TViewPort_Form::TViewPort_Form(int languageOffset, std::function<std::string(app
     setMouseTracking(true);
     setWindowTitle(QString::fromUtf8("Aufnahmebereich einstellen und Aufnahme starten..."));
 
-    Programs_ComboBox = new QComboBox(this);
+    Programs_ComboBox = new PickerComboBox(this);
     Programs_ComboBox->setGeometry(4, 4, 315, 21);
     Programs_ComboBox->setMaxVisibleItems(25);
     Programs_ComboBox->setToolTip(
@@ -110,9 +110,9 @@ TViewPort_Form::TViewPort_Form(int languageOffset, std::function<std::string(app
     placeholder_ = text_(app::Msg::ChooseTargetWindow);
     startNotice_ = text_(app::Msg::StartingRecording);
     ownTitle_ = text_(app::Msg::SetRegionTitle);
-    Programs_ComboBox->addItem(QString::fromStdString(placeholder_));
-    Programs_ComboBox->setCurrentIndex(0);
-    WHandles.assign(1, 0);
+    ResetPicker();
+    Programs_ComboBox->OnDropDown = [this] { Programs_ComboBoxDropDown(); };
+    Programs_ComboBox->OnCloseUp = [this] { Programs_ComboBoxCloseUp(); };
     if (languageOffset > 0) setWindowTitle(QString::fromStdString(text_(app::Msg::RegionCaption)));
     PlaceButtons();
     StoreRectangle();

@@ -16,6 +16,7 @@
 
 #include "app/MessageCatalogue.h"
 #include "engine/RecordingRegion.h"
+#include "region/PickerComboBox.h"
 #include "region/RegionHitTest.h"
 
 namespace region {
@@ -35,9 +36,12 @@ public:
     // Shows the window, centred on the primary screen the first time, where it was left after.
     void ShowRegion();
 
-    QComboBox* Programs_ComboBox = nullptr;
-    // Window handles parallel to the picker's items.
-    std::vector<unsigned long> WHandles;
+    // Called with the video name that a chosen window's title proposes.
+    std::function<void(const std::string& name)> OnNameProposed;
+
+    PickerComboBox* Programs_ComboBox = nullptr;
+    // Never shown: the window handle of each of the picker's items as decimal text.
+    std::vector<std::string> WHandle_ComboBox;
 
     int RegionLeft() const override { return left_; }
     int RegionTop() const override { return top_; }
@@ -63,6 +67,10 @@ private:
     void PlaceButtons();
     void StoreRectangle();
     void UpdateMaximizeGlyph();
+    void Programs_ComboBoxDropDown();
+    void Programs_ComboBoxCloseUp();
+    // Back to rest: the placeholder alone in both lists, selected.
+    void ResetPicker();
 
     std::function<std::string(app::Msg)> text_;
     std::function<bool()> startPending_;

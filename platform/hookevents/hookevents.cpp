@@ -5,7 +5,7 @@
 #include <QCoreApplication>
 
 #include "platform/hotkey/hotkey.h"
-#include "platform/keys/keys.h"
+#include "platform/keys/HookFormat.h"
 
 namespace platform::hookevents {
 

@@ -1,30 +1,37 @@
-// GetAsyncKeyState for the few keys the program marks in recordings, and the format of the
-// messages the hook library posts to the main window. GUI thread.
+// GetAsyncKeyState for the few keys the program marks in recordings.
 #pragma once
 
+#include <QAbstractNativeEventFilter>
 #include <cstdint>
+#include <memory>
+
+#include "platform/keys/HookFormat.h"
 
 namespace platform::keys {
 
-constexpr int VK_RETURN = 0x0D;
-constexpr int VK_ESCAPE = 0x1B;
-constexpr int VK_F9 = 0x78;
-constexpr int VK_F10 = 0x79;
-constexpr int VK_F11 = 0x7A;
-constexpr int VK_F12 = 0x7B;
+// The key state as the server has it, and for each key whether it was pressed since it was
+// last asked about. The presses come as raw events on the application's own X connection, in
+// order with the hook messages: a key tapped and released before its hook message is handled
+// still counts. Only the latest press counts as "pressed since": a press of any key clears the
+// others, so a Return typed long before a recording cannot mark a letter typed during it.
+// Create and use on the GUI thread once the application exists; without an X display or
+// XInput 2 only the "down now" half answers.
+class KeyState : public QAbstractNativeEventFilter {
+public:
+    KeyState();
+    ~KeyState() override;
+    KeyState(const KeyState&) = delete;
+    KeyState& operator=(const KeyState&) = delete;
 
-// Bit 15 set while the key is down on the server; 0 for keys other than those above.
-std::int16_t GetAsyncKeyState(int vk);
+    // Bit 15 set while the key is down, bit 0 when it was pressed since the last question
+    // about it (which clears that bit). 0 for keys other than those above.
+    std::int16_t GetAsyncKeyState(int vk);
 
-// The X client message by which the hook library posts a hook message: message_type is the
-// atom of this name; data32 holds the message number, wParam and lParam.
-inline constexpr char kHookMessageAtom[] = "KORVEX_HOOK_MESSAGE";
-constexpr std::uint32_t WM_HOOK_MOUSE = 0x46F;
-constexpr std::uint32_t WM_HOOK_KEYBOARD = 0x4DE;
-constexpr std::uint32_t WM_KEYDOWN = 0x100;
-constexpr std::uint32_t WM_LBUTTONDOWN = 0x201;
-constexpr std::uint32_t WM_LBUTTONDBLCLK = 0x203;
-constexpr std::uint32_t WM_RBUTTONDOWN = 0x204;
-constexpr std::uint32_t WM_RBUTTONDBLCLK = 0x206;
+    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
 
 }  // namespace platform::keys

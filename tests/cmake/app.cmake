@@ -9,9 +9,14 @@ korvex_test(app_start_test LABEL e2e TIMEOUT 300
   SOURCES e2e/app_start_test.cpp LIBS korvex_test_program)
 add_dependencies(app_start_test korvex)
 
+# The program driven as a user drives it, shared by the end-to-end tests.
+add_library(korvex_e2e_session STATIC ${CMAKE_CURRENT_SOURCE_DIR}/e2e/session.cpp)
+target_link_libraries(korvex_e2e_session PUBLIC korvex_test_program GTest::gtest)
+set_target_properties(korvex_e2e_session PROPERTIES AUTOMOC OFF)
+
 korvex_test(app_recording_test LABEL e2e TIMEOUT 600
   SOURCES e2e/app_recording_test.cpp
-  LIBS korvex_test_program korvex_minireg avifile_test_support)
+  LIBS korvex_e2e_session korvex_minireg avifile_test_support)
 add_dependencies(app_recording_test korvex)
 target_compile_definitions(app_start_test PRIVATE
   KORVEX_HOOKLIB_FILE="$<TARGET_FILE:korvex_hooklib>")
@@ -19,3 +24,10 @@ target_compile_definitions(app_start_test PRIVATE
 korvex_test(app_dpi_test LABEL e2e TIMEOUT 300
   SOURCES e2e/app_dpi_test.cpp LIBS korvex_test_program)
 add_dependencies(app_dpi_test korvex)
+
+# Clicks and keys in the video, and the hook library's file.
+korvex_test(app_marks_test LABEL e2e TIMEOUT 600
+  SOURCES e2e/app_marks_test.cpp LIBS korvex_e2e_session korvex_test_support korvex_minireg)
+target_compile_definitions(app_marks_test PRIVATE
+  KORVEX_FAKE_HOOKLIB_FILE="$<TARGET_FILE:korvex_test_fakehook>")
+add_dependencies(app_marks_test korvex korvex_test_fakehook)

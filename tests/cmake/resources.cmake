@@ -8,9 +8,18 @@ target_compile_definitions(resources_test PRIVATE
 
 korvex_test(hooklib_test LABEL unit
   SOURCES unit/hooklib_test.cpp
-  LIBS ${CMAKE_DL_LIBS})
+  LIBS korvex_test_hooklib)
 target_compile_definitions(hooklib_test PRIVATE KORVEX_HOOKLIB_FILE="$<TARGET_FILE:korvex_hooklib>")
 add_dependencies(hooklib_test korvex_hooklib)
 
-# Both load the library, which opens the one shared block of the machine: never at the same time.
-set_tests_properties(resources_test hooklib_test PROPERTIES RESOURCE_LOCK korvex_hook_shared)
+# The observers on a display of their own, driven with xdotool.
+korvex_test(hooklib_observer_test LABEL x11 TIMEOUT 300
+  SOURCES x11/hooklib_observer_test.cpp
+  LIBS korvex_test_hooklib korvex_test_support)
+target_compile_definitions(hooklib_observer_test PRIVATE
+  KORVEX_HOOKLIB_FILE="$<TARGET_FILE:korvex_hooklib>")
+add_dependencies(hooklib_observer_test korvex_hooklib)
+
+# All load the library, which opens the one shared block of the machine: never at the same time.
+set_tests_properties(resources_test hooklib_test hooklib_observer_test
+  PROPERTIES RESOURCE_LOCK korvex_hook_shared)

@@ -10,15 +10,13 @@
 
 #include "app/MiniReg.h"
 #include "harness/media_probe.h"
-#include "tests/support/program.h"
+#include "tests/e2e/session.h"
 #include "tests/unit/avifile_test_support.h"
 
 namespace fs = std::filesystem;
 using namespace korvex::test;
 
 namespace {
-
-const char kRegionTitle[] = "^Aufnahmebereich einstellen und Aufnahme starten\\.\\.\\.$";
 
 // The chunk tree of an AVI file with the frames of each 'movi' left out (their number depends
 // on the length), and whether the main header claims an index.
@@ -39,78 +37,9 @@ std::string Structure(const fs::path& file) {
     return text;
 }
 
-void Key(const std::string& keys) {
-    RunCommand("xdotool key --clearmodifiers " + keys);
-}
-
-class Recording : public ::testing::Test {
-protected:
-    void SetUp() override {
-        if (!std::getenv("DISPLAY")) GTEST_SKIP() << "needs a display";
-        home = fs::temp_directory_path() / ("korvex-rec-" + std::to_string(getpid()));
-        fs::remove_all(home);
-        fs::create_directories(home);
-    }
-    void TearDown() override {
-        program.reset();
-        fs::remove_all(home);
-    }
-
-    // Starts the program and waits for its toolbar.
-    void Start() {
-        program = std::make_unique<Program>(ProgramBinary(), home);
-        ASSERT_TRUE(WaitUntil([&] {
-            auto ids = FindWindows("^Korvex!$");
-            if (!ids.empty()) main = ids.front();
-            return !ids.empty();
-        }));
-    }
-
-    bool WaitGone(const std::string& title) {
-        return WaitUntil([&] { return FindWindows(title).empty(); });
-    }
-
-    void PressRecord() { ClickAt(main, 20, 20); }
-
-    // Idle -> Ready, with the name typed into the field.
-    void ShowRegionAndName(const std::string& name) {
-        PressRecord();
-        region = WaitForWindow(kRegionTitle);
-        ASSERT_FALSE(region.empty());
-        ClickAt(main, 60, 50);
-        RunCommand("xdotool type --delay 20 " + Quote(name));
-    }
-
-    // Ready -> Starting -> Recording, up to the caption of the given second.
-    void StartAndWaitForSecond(int second) {
-        PressRecord();
-        char caption[16];
-        std::snprintf(caption, sizeof caption, "^00:%02d$", second);
-        recordingWindow = WaitForWindow(caption);
-        ASSERT_FALSE(recordingWindow.empty()) << caption;
-    }
-
-    void Stop() {
-        PressRecordIn(recordingWindow);
-        ASSERT_FALSE(WaitForWindow("^Korvex!$").empty());
-    }
-
-    void PressRecordIn(const std::string& window) { ClickAt(window, 20, 20); }
-
-    // Answers the message box of that title with a key.
-    void Answer(const std::string& title, const std::string& key) {
-        const std::string box = WaitForWindow(title);
-        ASSERT_FALSE(box.empty()) << title;
-        RunCommand("xdotool windowactivate --sync " + box + " key " + key);
-        ASSERT_TRUE(WaitGone(title));
-    }
-
-    fs::path home;
-    std::unique_ptr<Program> program;
-    std::string main, region, recordingWindow;
-};
-
 }  // namespace
+
+using Recording = Session;
 
 TEST_F(Recording, TheWholeCycleThroughTheToolbar) {
     Start();

@@ -6,7 +6,7 @@
 
 #include "app/HookMessages.h"
 #include "engine/CursorState.h"
-#include "platform/keys/keys.h"
+#include "platform/keys/HookFormat.h"
 
 using app::EventKindForHookMessage;
 namespace keys = platform::keys;
