@@ -66,6 +66,7 @@ TMainForm::TMainForm(const ProgramPaths& paths, int languageOffset, const Window
     Video_ComboBox->OnChange = [this] { UpdateComboHint(); };
     connect(DeleteVideo, &QAction::triggered, this, &TMainForm::DeleteVideoClick);
     connect(OpenExplorer, &QAction::triggered, this, &TMainForm::OpenExplorerClick);
+    CreateArchiveCommands();
 
     Timer = new QTimer(this);
     Timer->setInterval(1000);
@@ -74,7 +75,7 @@ TMainForm::TMainForm(const ProgramPaths& paths, int languageOffset, const Window
     hotKeys_.OnHotKey = [this](std::uint32_t id) { OnHotKey(id); };
     hookEvents_.OnHookEvent = [this](const platform::hookevents::HookEvent& e) { HookMessage(e); };
 
-    created_ = FormCreate();
+    created_ = CreateArchiveComponents() && FormCreate();
 }
 
 TMainForm::~TMainForm() {
@@ -168,6 +169,7 @@ void TMainForm::ApplyLanguage() {
     CompressVideo->setText(q(Msg::CompressVideoItem));
     OpenExplorer->setText(q(Msg::OpenExplorerItem));
     ShowCompressedVideo->setText(q(Msg::ShowCompressedVideoItem));
+    ApplyArchiveLanguage();
 }
 
 bool TMainForm::FormCloseQuery() const {
@@ -241,6 +243,7 @@ void TMainForm::FormDestroy() {
         }
         Cam_.reset();
     }
+    ReleaseArchiveComponents();
     if (files::FileExists(paths_.HookLibraryPath)) files::DeleteFile(paths_.HookLibraryPath);
     if (files::FileExists(paths_.ArchiveEnginePath)) files::DeleteFile(paths_.ArchiveEnginePath);
 }

@@ -7,7 +7,9 @@
 #include <QTimer>
 #include <QWidget>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/MessageCatalogue.h"
@@ -15,11 +17,14 @@
 #include "app/Settings.h"
 #include "app/ToolbarWidgets.h"
 #include "app/VideoNames.h"
+#include "archive/CompressionWorkflow.h"
 #include "engine/Korvex_ScrCam_Unit.h"
 #include "platform/hookevents/hookevents.h"
 #include "platform/hotkey/hotkey.h"
 #include "platform/keys/keys.h"
 #include "platform/library/library.h"
+
+class QFileDialog;
 
 namespace region {
 class TViewPort_Form;
@@ -123,6 +128,22 @@ private:
     void DeleteVideoClick();
     void OpenExplorerClick();
 
+    // Archives and mail.
+    bool CreateArchiveComponents();
+    void CreateArchiveCommands();
+    void ApplyArchiveLanguage();
+    void ReleaseArchiveComponents();
+    // Runs a command; an error it raises ends it and is shown with its own text.
+    void ReportErrors(const std::function<void()>& command);
+    void ArchiveAlert(archive::WorkflowAlert alert, const std::string& path);
+    // The selected recording packed beside it: the archive's path, with the hourglass shown
+    // from the packing on; none when it stopped with a message.
+    std::optional<std::string> PackSelectedVideo(archive::BusyCursor& busy);
+    void CompressVideoClick();
+    void Mail_ImageMouseDown();
+    void Mail_ImageMouseUp();
+    void ShowCompressedVideoClick();
+
     ProgramPaths paths_;
     int LanguageOffset;
     SettingsRecord Settings;
@@ -156,6 +177,9 @@ private:
     std::uint16_t ElapsedSeconds = 0;
 
     std::unique_ptr<engine::TScreenCam> Cam_;
+    TKAZip KAZip;
+    std::unique_ptr<archive::TSevenZip> SevenZip;
+    std::unique_ptr<archive::CompressionWorkflow> workflow_;
 
     PictureButton* Record_Image = nullptr;
     PictureButton* Play_Image = nullptr;
@@ -168,6 +192,7 @@ private:
     QAction* ShowCompressedVideo = nullptr;
     QAction* OpenExplorer = nullptr;
     QTimer* Timer = nullptr;
+    QFileDialog* CompressedVideo_OpenDialog = nullptr;
 };
 
 }  // namespace app

@@ -72,8 +72,8 @@ void TMainForm::WireButtons() {
         Play_Image->SetPicture(Bitmap::PlayReleased);
         if (Play_Image->IsCursorOver()) PlayVideo();
     };
-    Mail_Image->OnPress = [this] { Mail_Image->SetPicture(Bitmap::MailPressed); };
-    Mail_Image->OnRelease = [this] { Mail_Image->SetPicture(Bitmap::MailReleased); };
+    Mail_Image->OnPress = [this] { Mail_ImageMouseDown(); };
+    Mail_Image->OnRelease = [this] { Mail_ImageMouseUp(); };
     Tools_Image->OnPress = [this] { Tools_Image->SetPicture(Bitmap::ToolsPressed); };
     Tools_Image->OnRelease = [this] {
         Tools_Image->SetPicture(Bitmap::ToolsReleased);

@@ -5,6 +5,8 @@
 #include <memory>
 #include <string>
 
+#include "platform/files/files.h"
+
 namespace platform::library {
 
 class Library {
@@ -25,8 +27,12 @@ public:
     }
 
 private:
-    explicit Library(void* handle) : handle_(handle) {}
+    Library(void* handle, files::Descriptor file) : handle_(handle), file_(std::move(file)) {}
     void* handle_;
+    // The loader knows the library by the descriptor's /proc name, so the descriptor is held
+    // while it is loaded: a later library opened under the same number would otherwise be taken
+    // for this one.
+    files::Descriptor file_;
 };
 
 }  // namespace platform::library

@@ -1,11 +1,15 @@
-// A private home for one mail test: the registry hive and the desktop's settings live below it.
+// Shared by the mail tests: a private home for the registry hive and the desktop's settings, and
+// the fields of the mailto address a mail program is started with.
 #pragma once
 
 #include <stdlib.h>
 
 #include <filesystem>
+#include <map>
+#include <sstream>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace mail::test {
 
@@ -36,5 +40,36 @@ public:
 private:
     std::filesystem::path root_;
 };
+
+inline int FromHex(char c) {
+    return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10;
+}
+
+inline std::string PercentDecoded(const std::string& text) {
+    std::string decoded;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size()) {
+            decoded += static_cast<char>(FromHex(text[i + 1]) * 16 + FromHex(text[i + 2]));
+            i += 2;
+        } else {
+            decoded += text[i];
+        }
+    }
+    return decoded;
+}
+
+using Fields = std::map<std::string, std::vector<std::string>>;
+
+// The fields of a mailto address, percent-decoded, by name in order of appearance.
+inline Fields MailtoFields(const std::string& address) {
+    Fields fields;
+    std::istringstream query(address.substr(address.find('?') + 1));
+    std::string field;
+    while (std::getline(query, field, '&')) {
+        const std::size_t equals = field.find('=');
+        fields[field.substr(0, equals)].push_back(PercentDecoded(field.substr(equals + 1)));
+    }
+    return fields;
+}
 
 }  // namespace mail::test

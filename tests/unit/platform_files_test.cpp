@@ -161,6 +161,16 @@ TEST_F(Files, NewFilesArePrivateAndNeverFollowALink) {
     EXPECT_TRUE(fs::is_fifo(dir / "fifo.avi"));
 }
 
+TEST_F(Files, TwoLibrariesLoadedOneAfterTheOtherAreEachTheirOwn) {
+    fs::copy_file(KORVEX_7Z_ENGINE, dir / "7za.dll");
+    fs::copy_file(KORVEX_HOOKLIB_FILE, dir / "Korvex.dll");
+    const auto engine = platform::library::Library::Load(dir / "7za.dll");
+    const auto hooks = platform::library::Library::Load(dir / "Korvex.dll");
+    ASSERT_TRUE(engine && hooks);
+    EXPECT_NE(engine->Symbol("CreateObject"), nullptr);
+    EXPECT_NE(hooks->Symbol("HookMouse"), nullptr);
+}
+
 TEST_F(Files, CodeIsLoadedOnlyFromAFileOfThisUsersOwn) {
     fs::copy_file(KORVEX_HOOKLIB_FILE, dir / "Korvex.dll");
     fs::create_symlink(dir / "Korvex.dll", dir / "link.dll");

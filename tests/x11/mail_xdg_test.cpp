@@ -26,36 +26,9 @@ void WriteFile(const fs::path& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;
 }
 
-int FromHex(char c) {
-    return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10;
-}
-
-std::string PercentDecoded(const std::string& text) {
-    std::string decoded;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size()) {
-            decoded += static_cast<char>(FromHex(text[i + 1]) * 16 + FromHex(text[i + 2]));
-            i += 2;
-        } else {
-            decoded += text[i];
-        }
-    }
-    return decoded;
-}
-
-using Fields = std::map<std::string, std::vector<std::string>>;
-
-// The fields of a mailto address, percent-decoded, by name in order of appearance.
-Fields MailtoFields(const std::string& address) {
-    Fields fields;
-    std::istringstream query(address.substr(address.find('?') + 1));
-    std::string field;
-    while (std::getline(query, field, '&')) {
-        const std::size_t equals = field.find('=');
-        fields[field.substr(0, equals)].push_back(PercentDecoded(field.substr(equals + 1)));
-    }
-    return fields;
-}
+using mail::test::Fields;
+using mail::test::MailtoFields;
+using mail::test::PercentDecoded;
 
 // The fields of a "-compose" argument as Thunderbird reads them: split at commas outside single
 // quotes (opened right after "=", closed before a comma or the end); a quoted value as it is,

@@ -1,0 +1,327 @@
+// The archive commands driven as a user would: the context menu's Compress and Watch commands
+// and the Mail button, with a player and a mail program of the test's own registered on a
+// desktop that knows no others.
+#include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <xcb/xcb.h>
+#include <xcb/xfixes.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <set>
+#include <sstream>
+
+#include "app/MiniReg.h"
+#include "harness/media_probe.h"
+#include "tests/support/program.h"
+#include "tests/unit/mail_test_support.h"
+
+namespace fs = std::filesystem;
+using namespace korvex::test;
+
+namespace {
+
+void Write(const fs::path& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string Read(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// Bytes that no packer can shrink, so that an archive needs as much room as its recording.
+std::string Noise(std::size_t size) {
+    std::mt19937 random(size);
+    std::string bytes(size, '\0');
+    for (char& c : bytes) c = static_cast<char>(random());
+    return bytes;
+}
+
+// Enough of an AVI file for the desktop to take it for one.
+std::string AviBytes(const std::string& payload) {
+    return std::string("RIFF\x10\0\0\0AVI LIST", 16) + payload;
+}
+
+// The cursor the pointer shows now, as its pixels.
+std::vector<std::uint32_t> CursorImage() {
+    xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
+    xcb_xfixes_query_version_reply(connection, xcb_xfixes_query_version(connection, 4, 0), nullptr);
+    std::vector<std::uint32_t> pixels;
+    if (auto* reply = xcb_xfixes_get_cursor_image_reply(
+            connection, xcb_xfixes_get_cursor_image(connection), nullptr)) {
+        const std::uint32_t* data = xcb_xfixes_get_cursor_image_cursor_image(reply);
+        pixels.assign(data, data + xcb_xfixes_get_cursor_image_cursor_image_length(reply));
+        free(reply);
+    }
+    xcb_disconnect(connection);
+    return pixels;
+}
+
+class Archives : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!std::getenv("DISPLAY")) GTEST_SKIP() << "needs a display";
+        home = fs::temp_directory_path() / ("korvex-arc-" + std::to_string(getpid()));
+        fs::remove_all(home);
+        for (const char* folder : {"Video", "bin", "data/applications", "config", "system"})
+            fs::create_directories(home / folder);
+        // A desktop that xdg-utils know nothing special about, with our handlers only.
+        for (const char* name : {"XDG_CURRENT_DESKTOP", "KDE_FULL_SESSION",
+                                 "GNOME_DESKTOP_SESSION_ID", "DESKTOP_SESSION", "MAILER"})
+            unsetenv(name);
+        setenv("BROWSER", "korvex-no-browser", 1);
+        setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);
+        setenv("XDG_DATA_DIRS", (home / "system").c_str(), 1);
+        setenv("XDG_CONFIG_DIRS", (home / "system").c_str(), 1);
+        setenv("XDG_CONFIG_HOME", (home / "config").c_str(), 1);
+        Register("player", "video/x-msvideo;video/vnd.avi;",
+                 "printf '%s\\n' \"$1\" >> " + Quote((home / "opened").string()));
+        Register("mailer", "x-scheme-handler/mailto;",
+                 "printf '%s' \"$1\" > " + Quote((home / "mail.part").string()) + " && mv " +
+                     Quote((home / "mail.part").string()) + " " + Quote((home / "mail").string()));
+        Write(home / "config/mimeapps.list",
+              "[Default Applications]\nvideo/x-msvideo=korvex-test-player.desktop\n"
+              "video/vnd.avi=korvex-test-player.desktop\n"
+              "x-scheme-handler/mailto=korvex-test-mailer.desktop\n");
+    }
+    void TearDown() override {
+        program.reset();
+        if (!mounted.empty()) umount2(mounted.c_str(), MNT_DETACH);
+        fs::remove_all(home);
+    }
+
+    // A program of the test that runs command with its argument, as the handler of types.
+    void Register(const std::string& name, const std::string& types, const std::string& command) {
+        const fs::path script = home / "bin" / name;
+        Write(script, "#!/bin/sh\n" + command + "\n");
+        fs::permissions(script, fs::perms::owner_all);
+        Write(home / "data/applications" / ("korvex-test-" + name + ".desktop"),
+              "[Desktop Entry]\nType=Application\nName=" + name + "\nExec=" + script.string() +
+                  " %u\nMimeType=" + types + "\n");
+    }
+
+    void Settings(bool use7z, int thresholdMB) {
+        ASSERT_TRUE(app::WriteRegString(app::Root::CurrentUser,
+                                        "SOFTWARE\\Korvex\\compression in 7-zip format",
+                                        use7z ? "yes" : "no"));
+        ASSERT_TRUE(app::WriteRegInteger(app::Root::CurrentUser,
+                                         "SOFTWARE\\Korvex\\use 7-zip format automatically at (MB)",
+                                         thresholdMB));
+    }
+
+    void Start() {
+        program = std::make_unique<Program>(ProgramBinary(), home);
+        main = WaitForWindow("^Korvex!$");
+        ASSERT_FALSE(main.empty());
+    }
+
+    void Run(const std::string& xdotool) { RunCommand("xdotool " + xdotool); }
+
+    // The program's visible windows, popups included.
+    std::size_t ProgramWindows() {
+        const std::string ids =
+            RunCommand("xdotool search --onlyvisible --class '^korvex$'").output;
+        return static_cast<std::size_t>(std::count(ids.begin(), ids.end(), '\n'));
+    }
+    // Clicks, then types keys into the popup that the click opens, once it shows. The
+    // number of the program's windows before.
+    std::size_t InPopup(int button, const std::vector<std::string>& keys) {
+        const std::size_t before = ProgramWindows();
+        ClickAt(main, 60, 50, button);
+        EXPECT_TRUE(WaitUntil([&] { return ProgramWindows() > before; }));
+        for (const std::string& command : keys) Run(command);
+        return before;
+    }
+    // Drops the list down (which refreshes it) and picks the entry by typing its name.
+    void Select(const std::string& name) {
+        const std::size_t before = InPopup(1, {"type --delay 30 " + Quote(name), "key Return"});
+        EXPECT_TRUE(WaitUntil([&] { return ProgramWindows() <= before; }));
+    }
+    // The context menu's items: 1 Delete, 2 Compress, 3 Watch a compressed video.
+    void Menu(int item) {
+        std::string keys;
+        for (int i = 0; i < item; ++i) keys += " Down";
+        InPopup(3, {"key" + keys + " Return"});
+    }
+    void PressMail() { ClickAt(main, 96, 20); }
+
+    // Whether a box of that title came; it is then closed.
+    bool Answer(const std::string& title) {
+        const std::string box = WaitForWindow(title);
+        if (box.empty()) return false;
+        Run("windowactivate --sync " + box + " key Return");
+        return WaitUntil([&] { return FindWindows(title).empty(); });
+    }
+
+    // Chooses a file in the dialog of the Watch command by typing its path.
+    void Watch(const fs::path& archive) {
+        fs::remove(home / "opened");
+        Menu(3);
+        const std::string dialog = WaitForWindow("^Komprimiertes Video anzeigen$");
+        ASSERT_FALSE(dialog.empty());
+        Run("windowactivate --sync " + dialog + " type --delay 10 " + Quote(archive.string()));
+        Run("key Return");
+        WaitUntil([&] { return FindWindows("^Komprimiertes Video anzeigen$").empty(); });
+    }
+
+    // The lines the player was started with, once count of them are there.
+    std::multiset<std::string> Opened(std::size_t count) {
+        std::multiset<std::string> lines;
+        WaitUntil([&] {
+            std::istringstream in(Read(home / "opened"));
+            lines.clear();
+            for (std::string line; std::getline(in, line);) lines.insert(line);
+            return lines.size() >= count;
+        });
+        return lines;
+    }
+
+    // Subject and attachment of the mail the mail program was started with.
+    mail::test::Fields Mailed() {
+        EXPECT_TRUE(WaitUntil([&] { return fs::exists(home / "mail"); })) << "nothing mailed";
+        auto fields = mail::test::MailtoFields(Read(home / "mail"));
+        fs::remove(home / "mail");
+        return fields;
+    }
+
+    std::string Video(const std::string& name) const { return (home / "Video" / name).string(); }
+
+    fs::path home;
+    fs::path mounted;
+    std::unique_ptr<Program> program;
+    std::string main;
+};
+
+}  // namespace
+
+TEST_F(Archives, CompressingAndMailingTheSelectedRecording) {
+    Settings(false, 2);
+    Write(Video("Test.avi"), AviBytes("a short recording"));
+    Write(Video("Big.avi"), Noise(2 * 1048576));
+    Write(Video("Gone.avi"), AviBytes("soon gone"));
+    Start();
+
+    Menu(2);
+    EXPECT_TRUE(Answer("^INFORMATION$"));
+
+    // Before any recording the subject is empty; a small recording goes into a ZIP.
+    Select("Test");
+    PressMail();
+    auto mail = Mailed();
+    EXPECT_TRUE(mail["subject"].empty());
+    EXPECT_EQ(mail["attach"], std::vector{Video("Test.zip")});
+    EXPECT_EQ(RunCommand("unzip -t " + Quote(Video("Test.zip"))).exitCode, 0);
+    EXPECT_EQ(RunCommand("unzip -p " + Quote(Video("Test.zip")) + " Test.avi").output,
+              Read(Video("Test.avi")));
+
+    // A release outside the button packs and mails nothing: the next command finds no ZIP.
+    fs::remove(Video("Test.zip"));
+    Run("mousemove --window " + main + " 96 20 mousedown 1 mousemove --window " + main +
+        " 96 140 mouseup 1");
+    // At the limit: 7z, and the 7z archive is what is mailed.
+    Select("Big");
+    Menu(2);
+    ASSERT_TRUE(WaitUntilWritten(Video("Big.7z")));
+    EXPECT_FALSE(fs::exists(Video("Test.zip")));
+    EXPECT_FALSE(fs::exists(home / "mail"));
+    EXPECT_FALSE(fs::exists(Video("Big.zip")));
+    EXPECT_EQ(RunCommand("7z t " + Quote(Video("Big.7z"))).exitCode, 0);
+    PressMail();
+    EXPECT_EQ(Mailed()["attach"], std::vector{Video("Big.7z")});
+
+    Select("Gone");
+    fs::remove(Video("Gone.avi"));
+    Menu(2);
+    EXPECT_TRUE(Answer("^FEHLER$"));
+
+    // With 7z chosen for everything, after recording Demo: Test goes out as Test.7z under the
+    // subject Demo.
+    program.reset();
+    Settings(true, 2);
+    Start();
+    ClickAt(main, 20, 20);
+    ASSERT_FALSE(WaitForWindow("^Aufnahmebereich einstellen").empty());
+    ClickAt(main, 60, 50);
+    Run("type --delay 30 Demo");
+    ClickAt(main, 20, 20);
+    const std::string recording = WaitForWindow("^00:01$");
+    ASSERT_FALSE(recording.empty());
+    ClickAt(recording, 20, 20);
+    main = WaitForWindow("^Korvex!$");
+    ASSERT_TRUE(WaitUntilWritten(Video("Demo.avi")));
+    Select("Test");
+    PressMail();
+    mail = Mailed();
+    EXPECT_EQ(mail["subject"], std::vector<std::string>{"Demo"});
+    EXPECT_EQ(mail["attach"], std::vector{Video("Test.7z")});
+    EXPECT_EQ(RunCommand("7z t " + Quote(Video("Test.7z"))).exitCode, 0);
+}
+
+TEST_F(Archives, WatchingTheRecordingsOfACompressedVideo) {
+    const fs::path source = home / "source";
+    fs::create_directories(source / "sub");
+    Write(source / "a.avi", AviBytes("first"));
+    Write(source / "B.AVI", AviBytes("second"));
+    Write(source / "sub/c.avi", AviBytes("nested"));
+    Write(source / "notes.txt", "notes");
+    Write(source / "movie.rar", "Rar!");
+    const std::string in = "cd " + Quote(source.string()) + " && ";
+    for (const char* command : {"zip -q both.zip a.avi sub/c.avi notes.txt B.AVI",
+                                "7z a -bd both.7z a.avi sub/c.avi notes.txt B.AVI",
+                                "7z a -bd nested.7z sub/c.avi notes.txt"})
+        ASSERT_EQ(RunCommand(in + command).exitCode, 0) << command;
+    Start();
+
+    for (const char* archive : {"both.zip", "both.7z"}) {
+        SCOPED_TRACE(archive);
+        fs::remove(Video("a.avi"));
+        fs::remove(Video("B.AVI"));
+        Watch(source / archive);
+        EXPECT_EQ(Opened(2), (std::multiset{Video("a.avi"), Video("B.AVI")}));
+        EXPECT_EQ(Read(Video("B.AVI")), Read(source / "B.AVI"));
+        EXPECT_FALSE(fs::exists(Video("c.avi")));
+    }
+    for (const char* archive : {"nested.7z", "movie.rar"}) {
+        Watch(source / archive);
+        EXPECT_TRUE(Answer("^FEHLER$")) << archive;
+    }
+}
+
+TEST_F(Archives, AFullDiskWhilePackingIsReportedAndLeavesNothingBehind) {
+    if (mount("tmpfs", (home / "Video").c_str(), "tmpfs", 0, "size=4m,mode=0700") != 0) {
+        GTEST_SKIP() << "cannot mount a small file system as the video folder (needs root)";
+    }
+    mounted = home / "Video";
+    Settings(false, 2);
+    Write(Video("small.avi"), Noise(1536 * 1024));
+    Write(Video("big.avi"), Noise(2 * 1048576));
+    Write(Video("tiny.avi"), AviBytes("tiny"));
+    Start();
+    ClickAt(main, 60, 50);
+    Run("key Escape");
+    const std::vector<std::uint32_t> normal = CursorImage();
+
+    // The ZIP component's own error; then the 7z packing, by the menu and by the Mail button.
+    Select("small");
+    Menu(2);
+    EXPECT_TRUE(Answer("^FEHLER$"));
+    Select("big");
+    Menu(2);
+    EXPECT_TRUE(Answer("^FEHLER$"));
+    PressMail();
+    EXPECT_TRUE(Answer("^FEHLER$"));
+    for (const char* archive : {"small.zip", "big.7z"})
+        EXPECT_FALSE(fs::exists(Video(archive))) << archive;
+    Run("mousemove --window " + main + " 60 50");
+    EXPECT_TRUE(WaitUntil([&] { return CursorImage() == normal; }));
+
+    // Still usable: a recording that fits is packed.
+    Select("tiny");
+    Menu(2);
+    EXPECT_TRUE(WaitUntilWritten(Video("tiny.zip")));
+    EXPECT_FALSE(fs::exists(home / "mail"));
+}
