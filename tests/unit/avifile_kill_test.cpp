@@ -42,38 +42,58 @@ Frame MovingBar(int position) {
     return frame;
 }
 
+// Frames a killed writer had surely written, and at most.
+struct Killed {
+    int recorded = -1;
+    int upTo = -1;
+};
+
 // Records a moving bar in a child process, a key frame every second, until stopAt says so
-// about a report; then kills the child with SIGKILL. Returns the positions fully written.
-int RecordAndKill(const std::filesystem::path& path, std::uint64_t splitSize,
-                  const std::function<bool(const Report&)>& stopAt) {
-    int reports[2];
-    if (::pipe(reports) != 0) return -1;
+// about a report; then kills the child with SIGKILL. The child waits for a go-ahead after each
+// report, so the kill lands exactly there: while it waits, or (for a report before a frame)
+// right after it was let go into writing that frame.
+Killed RecordAndKill(const std::filesystem::path& path, std::uint64_t splitSize,
+                     const std::function<bool(const Report&)>& stopAt) {
+    int reports[2], goAhead[2];
+    if (::pipe(reports) != 0) return {};
+    if (::pipe(goAhead) != 0) return {};
     const pid_t child = ::fork();
     if (child == 0) {
         ::close(reports[0]);
+        ::close(goAhead[1]);
         AviRecording recording(path, MovingBar(0), kRate, CompressOptions(kMsvc, kRate), splitSize);
+        auto report = [&](const Report& r) {
+            char go = 0;
+            if (::write(reports[1], &r, sizeof r) != sizeof r || ::read(goAhead[0], &go, 1) != 1) {
+                ::_exit(1);
+            }
+        };
         for (std::int32_t i = 0;; ++i) {
-            Report before{i, 0, 0};
-            if (::write(reports[1], &before, sizeof before) != sizeof before) ::_exit(1);
+            report({i, 0, 0});
             if (recording.Write(i, MovingBar(i)) != 0) ::_exit(2);
-            Report after{i, 1, std::filesystem::file_size(path)};
-            if (::write(reports[1], &after, sizeof after) != sizeof after) ::_exit(1);
+            report({i, 1, std::filesystem::file_size(path)});
         }
     }
     ::close(reports[1]);
-    int recorded = -1;
+    ::close(goAhead[0]);
+    Killed killed;
     Report report{};
+    const char go = 1;
     while (::read(reports[0], &report, sizeof report) == sizeof report) {
-        if (report.written == 1) recorded = report.position + 1;
-        if (stopAt(report)) {
-            ::kill(child, SIGKILL);
-            break;
+        if (report.written == 1) killed.recorded = report.position + 1;
+        killed.upTo = report.written == 1 ? killed.recorded : report.position;
+        const bool stop = stopAt(report);
+        if (!stop || report.written == 0) {
+            if (::write(goAhead[1], &go, 1) != 1) break;
+            if (report.written == 0) killed.upTo = report.position + 1;
         }
+        if (stop) break;
     }
-    ::kill(child, SIGKILL);  // if the loop ended early
+    ::kill(child, SIGKILL);
     ::waitpid(child, nullptr, 0);
     ::close(reports[0]);
-    return recorded;
+    ::close(goAhead[1]);
+    return killed;
 }
 
 // Buffers that GStreamer's avidemux gives out for the file's video stream.
@@ -89,7 +109,8 @@ int GstreamerFrames(const std::filesystem::path& path) {
 // The file keeps its frames up to at most a second before the kill: its headers and index claim
 // them, and GStreamer and ffmpeg read them, ffmpeg without a complaint. Readers may find the
 // complete frames after them as well, by reading on. Returns ffmpeg's pictures.
-std::string ExpectKeepsTheRecording(const std::filesystem::path& path, int recorded) {
+std::string ExpectKeepsTheRecording(const std::filesystem::path& path, const Killed& killed) {
+    const int recorded = killed.recorded;
     const auto probe = ProbeVideo(path);
     EXPECT_FALSE(probe.empty()) << "ffprobe cannot read the file";
     if (probe.empty()) return {};
@@ -98,7 +119,7 @@ std::string ExpectKeepsTheRecording(const std::filesystem::path& path, int recor
     const int claimed = probe.at("nb_frames") == "N/A" ? 0 : std::stoi(probe.at("nb_frames"));
     const int read = std::stoi(probe.at("nb_read_frames"));
     EXPECT_LE(claimed, read);
-    EXPECT_LE(read, recorded);
+    EXPECT_LE(read, killed.upTo);
     const double duration = probe.at("duration") == "N/A" ? 0 : std::stod(probe.at("duration"));
     const double recordedSeconds = static_cast<double>(recorded) / kRate;
     EXPECT_NEAR(duration, static_cast<double>(claimed) / kRate, 1e-6);
@@ -137,9 +158,9 @@ TEST(AviKilledWriterTest, KeepsEveryFrameUpToTheLastSecond) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.moment);
         const auto path = dir / "killed.avi";
-        const int recorded = RecordAndKill(path, 0, c.stopAt);
-        ASSERT_GE(recorded, 0);
-        const std::string shown = ExpectKeepsTheRecording(path, recorded);
+        const Killed killed = RecordAndKill(path, 0, c.stopAt);
+        ASSERT_GE(killed.recorded, 0);
+        const std::string shown = ExpectKeepsTheRecording(path, killed);
         EXPECT_TRUE(pictures.compare(0, shown.size(), shown) == 0) << "other pictures";
     }
 }
@@ -149,7 +170,7 @@ TEST(AviKilledWriterTest, KilledInTheSecondPartKeepsTheFirstAndTheSecondUpToTheL
     constexpr std::uint64_t kSplit = 1 << 20;
     const TempDir dir;
     const auto path = dir / "killed-split.avi";
-    const int recorded = RecordAndKill(path, kSplit, [](const Report& r) {
+    const Killed killed = RecordAndKill(path, kSplit, [](const Report& r) {
         return r.written == 1 && r.fileSize > kSplit * 3 / 2;
     });
     const FileBytes bytes(path);
@@ -157,7 +178,7 @@ TEST(AviKilledWriterTest, KilledInTheSecondPartKeepsTheFirstAndTheSecondUpToTheL
     ASSERT_LE(second, kSplit);
     EXPECT_EQ(bytes.FourCC(second), "RIFF");
     EXPECT_EQ(bytes.FourCC(second + 8), "AVIX");
-    ExpectKeepsTheRecording(path, recorded);
+    ExpectKeepsTheRecording(path, killed);
 }
 
 }  // namespace
