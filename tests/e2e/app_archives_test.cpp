@@ -117,6 +117,14 @@ protected:
         program = std::make_unique<Program>(ProgramBinary(), home);
         main = WaitForWindow("^Korvex!$");
         ASSERT_FALSE(main.empty());
+        Run("mousemove --window " + main + " 60 50");
+        idleCursor = CursorImage();
+    }
+    // Waits until the program shows its normal cursor over the list again: a command it was
+    // busy with (a mail handed over) has ended, so the next clicks and keys go where they aim.
+    void WaitUntilIdle() {
+        Run("mousemove --window " + main + " 60 50");
+        EXPECT_TRUE(WaitUntil([&] { return CursorImage() == idleCursor; }));
     }
 
     void Run(const std::string& xdotool) { RunCommand("xdotool " + xdotool); }
@@ -185,6 +193,7 @@ protected:
         EXPECT_TRUE(WaitUntil([&] { return fs::exists(home / "mail"); })) << "nothing mailed";
         auto fields = mail::test::MailtoFields(Read(home / "mail"));
         fs::remove(home / "mail");
+        WaitUntilIdle();
         return fields;
     }
 
@@ -194,6 +203,7 @@ protected:
     fs::path mounted;
     std::unique_ptr<Program> program;
     std::string main;
+    std::vector<std::uint32_t> idleCursor;
 };
 
 }  // namespace
