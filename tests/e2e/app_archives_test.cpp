@@ -144,10 +144,27 @@ protected:
         for (const std::string& command : keys) Run(command);
         return before;
     }
-    // Drops the list down (which refreshes it) and picks the entry by typing its name.
+    // Drops the list down (which refreshes it) and picks the entry by typing its name. Keys
+    // typed while the drop-down is still being mapped can miss it, so a pick that did not
+    // close the list is tried again after Escape.
     void Select(const std::string& name) {
-        const std::size_t before = InPopup(1, {"type --delay 30 " + Quote(name), "key Return"});
-        EXPECT_TRUE(WaitUntil([&] { return ProgramWindows() <= before; }));
+        for (int attempt = 0;; ++attempt) {
+            WaitUntilIdle();
+            const std::size_t before = ProgramWindows();
+            ClickAt(main, 60, 50, 1);
+            const bool opened =
+                WaitUntil([&] { return ProgramWindows() > before; }, std::chrono::seconds(5));
+            if (opened) {
+                Run("type --delay 30 " + Quote(name));
+                Run("key Return");
+                if (WaitUntil([&] { return ProgramWindows() <= before; },
+                              std::chrono::seconds(5))) {
+                    return;
+                }
+            }
+            ASSERT_LT(attempt, 2) << "the list did not take " << name;
+            Run("key Escape");
+        }
     }
     // The context menu's items: 1 Delete, 2 Compress, 3 Watch a compressed video.
     void Menu(int item) {
