@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -12,7 +13,12 @@ namespace platform::vfw {
 namespace {
 
 constexpr int kBlock = 16;
-constexpr int kReach = 16;  // the farthest a probed vector moves a block, in pixels
+constexpr int kRange = 8;   // every move up to this far in both directions is searched
+constexpr int kReach = 16;  // straight moves, as scrolling makes, up to this far
+constexpr std::size_t kFoundKept = 4;
+// Whole searches a frame may make: an eighth of its blocks, and at least a few.
+constexpr std::size_t kSearchShare = 8;
+constexpr std::size_t kLeastSearches = 16;
 constexpr std::uint8_t kKeyFrame = 1;
 constexpr std::uint8_t kDeltaPalette = 2;
 constexpr std::uint8_t kZlib = 1;
@@ -23,6 +29,30 @@ struct Move {
     int dx = 0, dy = 0;
     bool operator==(const Move&) const = default;
 };
+
+// Every move the search tries, nearest first.
+const std::vector<Move>& SearchOrder() {
+    static const std::vector<Move> order = [] {
+        std::vector<Move> moves;
+        for (int dy = -kRange; dy <= kRange; ++dy) {
+            for (int dx = -kRange; dx <= kRange; ++dx) {
+                if (dx != 0 || dy != 0) moves.push_back({dx, dy});
+            }
+        }
+        for (int r = kRange + 1; r <= kReach; ++r) {
+            for (const Move m : {Move{r, 0}, Move{-r, 0}, Move{0, r}, Move{0, -r}}) {
+                moves.push_back(m);
+            }
+        }
+        auto distance = [](Move m) {
+            return std::max(std::abs(m.dx), std::abs(m.dy)) * 64 + std::abs(m.dx) + std::abs(m.dy);
+        };
+        std::stable_sort(moves.begin(), moves.end(),
+                         [&](Move a, Move b) { return distance(a) < distance(b); });
+        return moves;
+    }();
+    return order;
+}
 
 // The format's code for the pixels of a DIB depth.
 std::uint8_t FormatCode(int depth) {
@@ -38,8 +68,9 @@ std::uint8_t FormatCode(int depth) {
 
 class ZmbvEncoder final : public FrameEncoder {
 public:
-    explicit ZmbvEncoder(const EncoderSettings& s)
+    ZmbvEncoder(const EncoderSettings& s, ZmbvLevels levels)
         : settings_(s),
+          levels_(levels),
           pixelBytes_(s.bitCount == 8    ? 1
                       : s.bitCount == 16 ? 2
                                          : 4),
@@ -59,7 +90,8 @@ public:
     ZmbvEncoder& operator=(const ZmbvEncoder&) = delete;
 
     bool Start() {
-        started_ = deflateInit(&stream_, kZmbvDeflateLevel) == Z_OK;
+        started_ = deflateInit(&stream_, levels_.key) == Z_OK;
+        level_ = levels_.key;
         if (started_) out_.resize(kKeyHeader + deflateBound(&stream_, payload_.size()) + 16);
         return started_;
     }
@@ -109,10 +141,14 @@ public:
             out[0] = newPalette ? kDeltaPalette : 0;
             length = DeltaPayload(newPalette);
         }
-        stream_.next_in = payload_.data();
-        stream_.avail_in = static_cast<uInt>(length);
         stream_.next_out = out + header;
         stream_.avail_out = static_cast<uInt>(out_.size() - header);
+        if (!SetLevel(key ? levels_.key : levels_.delta)) {
+            first_ = true;
+            return ICERR_INTERNAL;
+        }
+        stream_.next_in = payload_.data();
+        stream_.avail_in = static_cast<uInt>(length);
         // Each frame ends on a byte boundary of the one stream, so the decoder can stop there.
         if (deflate(&stream_, Z_SYNC_FLUSH) != Z_OK || stream_.avail_in != 0 ||
             stream_.avail_out == 0) {
@@ -128,6 +164,15 @@ public:
     }
 
 private:
+    // Changes the level between frames, before the frame's input is given: the previous frame
+    // ended flushed, so zlib has nothing left to compress at the old level.
+    bool SetLevel(int level) {
+        if (level == level_) return true;
+        if (deflateParams(&stream_, level, Z_DEFAULT_STRATEGY) != Z_OK) return false;
+        level_ = level;
+        return true;
+    }
+
     // The vectors, two bytes a block, padded to whole 32-bit words.
     std::size_t VectorBytes() const {
         return (static_cast<std::size_t>(blocksWide_) * static_cast<std::size_t>(blocksHigh_) * 2 +
@@ -151,6 +196,8 @@ private:
         std::uint8_t* vectors = at;
         at += VectorBytes();
         std::fill(vectors, at, 0);
+        found_.clear();
+        searches_ = std::max<std::size_t>(kLeastSearches, moves_.size() / kSearchShare);
         for (int by = 0; by < blocksHigh_; ++by) {
             for (int bx = 0; bx < blocksWide_; ++bx) {
                 const std::size_t index = static_cast<std::size_t>(by) * blocksWide_ + bx;
@@ -207,22 +254,34 @@ private:
     }
 
     // The block's vector: one that shows it exactly (`moved`), else 0 with its XOR to follow.
-    // Tried in turn: no move; the moves of the block to the left, the block above and this block
-    // in the previous frame; then straight moves up to kReach pixels, as scrolling makes.
-    Move Choose(const Block& b, std::size_t index, bool* moved) const {
+    // Tried in turn: no move; the moves of the block to the left, the block above, this block
+    // in the previous frame and the latest ones found in this frame; then, while the frame's
+    // budget lasts, every move within kRange and straight ones up to kReach, nearest first.
+    // A dragged window is thus found once and then followed block by block, and a picture that
+    // is new everywhere costs at most the budget's searches.
+    Move Choose(const Block& b, std::size_t index, bool* moved) {
         *moved = true;
         if (Matches(b, {})) return {};
-        const Move candidates[] = {
+        const Move neighbours[] = {
             b.x > 0 ? moves_[index - 1] : Move{},
             b.y > 0 ? moves_[index - static_cast<std::size_t>(blocksWide_)] : Move{},
             lastMoves_[index],
         };
-        for (const Move& m : candidates) {
+        for (const Move& m : neighbours) {
             if (m != Move{} && Matches(b, m)) return m;
         }
-        for (int r = 1; r <= kReach; ++r) {
-            for (const Move m : {Move{r, 0}, Move{-r, 0}, Move{0, r}, Move{0, -r}}) {
-                if (Matches(b, m)) return m;
+        for (const Move& m : found_) {
+            if (Matches(b, m)) return m;
+        }
+        if (searches_ > 0) {
+            --searches_;
+            for (const Move& m : SearchOrder()) {
+                if (!Matches(b, m)) continue;
+                if (std::find(found_.begin(), found_.end(), m) == found_.end()) {
+                    if (found_.size() == kFoundKept) found_.pop_back();
+                    found_.insert(found_.begin(), m);
+                }
+                return m;
             }
         }
         *moved = false;
@@ -241,6 +300,8 @@ private:
     }
 
     EncoderSettings settings_;
+    ZmbvLevels levels_;
+    int level_ = 0;  // the stream's level now
     std::size_t pixelBytes_;
     std::size_t rowBytes_;
     int blocksWide_, blocksHigh_;
@@ -250,6 +311,8 @@ private:
     std::array<std::uint8_t, kPaletteBytes> lastPalette_{};
     std::vector<Move> moves_;      // this frame's, block by block
     std::vector<Move> lastMoves_;  // the previous frame's
+    std::vector<Move> found_;      // moves the search found in this frame, latest first
+    std::size_t searches_ = 0;     // searches left in this frame
     std::vector<std::uint8_t> payload_;
     std::vector<std::uint8_t> out_;
     z_stream stream_{};
@@ -263,15 +326,16 @@ std::string ZlibVersion() {
 
 }  // namespace
 
-std::unique_ptr<FrameEncoder> OpenZmbvEncoder(const EncoderSettings& settings) {
+std::unique_ptr<FrameEncoder> OpenZmbvEncoder(const EncoderSettings& settings, ZmbvLevels levels) {
     const int depth = settings.bitCount;
     if (depth != 8 && depth != 16 && depth != 24 && depth != 32) return nullptr;
     if (settings.width <= 0 || settings.height <= 0) return nullptr;
-    auto encoder = std::make_unique<ZmbvEncoder>(settings);
+    auto encoder = std::make_unique<ZmbvEncoder>(settings, levels);
     if (!encoder->Start()) return nullptr;
     return encoder;
 }
 
-const OwnEncoder kZmbvEncoder{OpenZmbvEncoder, ZlibVersion};
+const OwnEncoder kZmbvEncoder{
+    [](const EncoderSettings& settings) { return OpenZmbvEncoder(settings); }, ZlibVersion};
 
 }  // namespace platform::vfw
