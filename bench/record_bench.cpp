@@ -134,12 +134,14 @@ struct Figures {
     double cpuPerSecond = 0;
 };
 
-// ffmpeg's encoder options for the codec; empty when it has none.
+// ffmpeg's encoder options for the codec, in the pixel format our driver gives the same
+// encoder (Motion JPEG: full-range 4:2:2); empty when it has none.
 std::string FfmpegEncoder(const std::string& fourcc) {
     const std::string encoder = EncoderFor(fourcc);
     if (encoder.empty()) return {};
     const bool rgb = encoder == "msvideo1" || encoder == "huffyuv" || encoder == "zmbv";
-    return " -c:v " + encoder + (rgb ? "" : " -pix_fmt yuv420p");
+    if (rgb) return " -c:v " + encoder;
+    return " -c:v " + encoder + (encoder == "mjpeg" ? " -pix_fmt yuvj422p" : " -pix_fmt yuv420p");
 }
 
 Figures RecordWithFfmpeg(const Options& o, int width, int height, const fs::path& path) {
