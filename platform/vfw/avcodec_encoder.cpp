@@ -179,11 +179,29 @@ std::span<const std::uint8_t> AvEncoder::CodecData() const {
 }
 
 LRESULT AvEncoder::Load(const DibImage& image) {
+    same_ = false;
+    loaded_ = false;
     if (av_frame_make_writable(frame_.get()) < 0) return ICERR_MEMORY;
-    return input_->Load(image, frame_.get()) ? ICERR_OK : ICERR_BADFORMAT;
+    loaded_ = input_->Load(image, frame_.get());
+    return loaded_ ? ICERR_OK : ICERR_BADFORMAT;
+}
+
+LRESULT AvEncoder::LoadChanged(const DibImage& image, std::span<const RowSpan> changed) {
+    if (!changed.empty() || !loaded_) return Load(image);
+    if (image.width != settings_.width || image.height != settings_.height ||
+        image.bitCount != settings_.bitCount) {
+        return ICERR_BADFORMAT;
+    }
+    return ICERR_OK;
 }
 
 LRESULT AvEncoder::Encode(bool key, Packet* packet) {
+    // Every packet of such an encoder is a whole picture: the same picture, the same packet.
+    if (same_ && entry_.keyFrames == KeyFrameControl::EveryFrame && packet_->size > 0) {
+        packet->bytes = {packet_->data, static_cast<std::size_t>(packet_->size)};
+        packet->key = (packet_->flags & AV_PKT_FLAG_KEY) != 0;
+        return ICERR_OK;
+    }
     const bool restart =
         key && entry_.keyFrames == KeyFrameControl::Restart && framesSinceOpen_ > 0;
     if (!context_ || restart) {
@@ -212,6 +230,7 @@ LRESULT AvEncoder::Encode(bool key, Packet* packet) {
     }
     packet->bytes = {packet_->data, static_cast<std::size_t>(packet_->size)};
     packet->key = (packet_->flags & AV_PKT_FLAG_KEY) != 0;
+    same_ = true;
     return ICERR_OK;
 }
 

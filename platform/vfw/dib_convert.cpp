@@ -128,6 +128,18 @@ void Bgrx32ToBgr0(const std::uint8_t* __restrict in, std::uint8_t* __restrict ou
 
 }  // namespace
 
+DibImage DibRows(const DibImage& dib, RowSpan rows) {
+    const auto stride = static_cast<std::size_t>(DibStride(dib.width, dib.bitCount));
+    // Bottom-up: the span's lowest row comes first in memory.
+    const auto first = static_cast<std::size_t>(dib.height - rows.bottom) * stride;
+    const auto count = static_cast<std::size_t>(rows.bottom - rows.top);
+    return {dib.width, rows.bottom - rows.top, dib.bitCount,
+            dib.pixels.subspan(
+                std::min(first, dib.pixels.size()),
+                std::min(count * stride, dib.pixels.size() - std::min(first, dib.pixels.size()))),
+            dib.colours};
+}
+
 bool DibToRgb555(const DibImage& dib, std::span<std::uint8_t> out, std::ptrdiff_t outStride) {
     const auto lookup = ColourLookup(dib);
     return ForEachRow(dib, out, outStride, 2, [&](const std::uint8_t* in, std::uint8_t* row) {

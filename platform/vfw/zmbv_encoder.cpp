@@ -8,6 +8,8 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/vfw/changed_rows.h"
+
 namespace platform::vfw {
 
 namespace {
@@ -81,6 +83,7 @@ public:
           previous_(current_.size()),
           moves_(static_cast<std::size_t>(blocksWide_) * static_cast<std::size_t>(blocksHigh_)),
           lastMoves_(moves_.size()),
+          rows_(s.height),
           payload_(kPaletteBytes + VectorBytes() + current_.size()) {}
 
     ~ZmbvEncoder() override {
@@ -97,31 +100,33 @@ public:
     }
 
     LRESULT Load(const DibImage& image) override {
-        if (image.width != settings_.width || image.height != settings_.height ||
-            image.bitCount != settings_.bitCount) {
-            return ICERR_BADFORMAT;
-        }
-        const auto stride = static_cast<std::ptrdiff_t>(rowBytes_);
-        bool loaded = false;
-        switch (image.bitCount) {
-            case 8: {
-                std::array<std::uint32_t, 256> words{};
-                loaded = DibToPal8(image, current_, stride, words);
-                for (std::size_t i = 0; i < words.size(); ++i) {
-                    palette_[3 * i] = static_cast<std::uint8_t>(words[i] >> 16);
-                    palette_[3 * i + 1] = static_cast<std::uint8_t>(words[i] >> 8);
-                    palette_[3 * i + 2] = static_cast<std::uint8_t>(words[i]);
-                }
-                break;
+        if (!Fits(image)) return ICERR_BADFORMAT;
+        if (!Convert(image, current_)) return ICERR_BADFORMAT;
+        rows_.LoadedWhole();
+        return ICERR_OK;
+    }
+
+    LRESULT LoadChanged(const DibImage& image, std::span<const RowSpan> changed) override {
+        if (first_) return Load(image);
+        if (!Fits(image)) return ICERR_BADFORMAT;
+        if (!ValidRowSpans(changed, settings_.height)) return ICERR_BADPARAM;
+        rows_.LoadingPart(changed, [&](RowSpan span) {
+            std::copy(previous_.begin() + RowStart(span.top),
+                      previous_.begin() + RowStart(span.bottom),
+                      current_.begin() + RowStart(span.top));
+        });
+        for (const RowSpan& span : changed) {
+            const std::span<std::uint8_t> rows(current_.data() + RowStart(span.top),
+                                               RowStart(span.bottom - span.top));
+            if (!Convert(DibRows(image, span), rows)) {
+                first_ = true;  // the picture is in part new, in part unknown
+                rows_.LoadedWhole();
+                return ICERR_BADFORMAT;
             }
-            case 16:
-                loaded = DibToRgb555(image, current_, stride);
-                break;
-            default:
-                loaded = DibToBgr0(image, current_, stride);
-                break;
         }
-        return loaded ? ICERR_OK : ICERR_BADFORMAT;
+        // The colour table can change without a pixel changing.
+        if (settings_.bitCount == 8) TakePalette(image);
+        return ICERR_OK;
     }
 
     LRESULT Encode(bool key, Packet* packet) override {
@@ -157,6 +162,7 @@ public:
         }
         first_ = false;
         current_.swap(previous_);
+        rows_.Swapped();
         lastPalette_ = palette_;
         packet->bytes = {out, out_.size() - stream_.avail_out};
         packet->key = key;
@@ -164,6 +170,42 @@ public:
     }
 
 private:
+    bool Fits(const DibImage& image) const {
+        return image.width == settings_.width && image.height == settings_.height &&
+               image.bitCount == settings_.bitCount;
+    }
+
+    std::ptrdiff_t RowStart(std::int32_t row) const {
+        return static_cast<std::ptrdiff_t>(rowBytes_) * row;
+    }
+
+    // The DIB's rows in the format's pixels into `out`, top row first.
+    bool Convert(const DibImage& image, std::span<std::uint8_t> out) {
+        const auto stride = static_cast<std::ptrdiff_t>(rowBytes_);
+        switch (image.bitCount) {
+            case 8: {
+                std::array<std::uint32_t, 256> words{};
+                if (!DibToPal8(image, out, stride, words)) return false;
+                TakePalette(image);
+                return true;
+            }
+            case 16:
+                return DibToRgb555(image, out, stride);
+            default:
+                return DibToBgr0(image, out, stride);
+        }
+    }
+
+    void TakePalette(const DibImage& image) {
+        std::array<std::uint32_t, 256> words{};
+        DibPalette(image, words);
+        for (std::size_t i = 0; i < words.size(); ++i) {
+            palette_[3 * i] = static_cast<std::uint8_t>(words[i] >> 16);
+            palette_[3 * i + 1] = static_cast<std::uint8_t>(words[i] >> 8);
+            palette_[3 * i + 2] = static_cast<std::uint8_t>(words[i]);
+        }
+    }
+
     // Changes the level between frames, before the frame's input is given: the previous frame
     // ended flushed, so zlib has nothing left to compress at the old level.
     bool SetLevel(int level) {
@@ -199,6 +241,11 @@ private:
         found_.clear();
         searches_ = std::max<std::size_t>(kLeastSearches, moves_.size() / kSearchShare);
         for (int by = 0; by < blocksHigh_; ++by) {
+            // A block row the loaded picture left alone keeps every block where it was.
+            if (!rows_.MayDiffer(by * kBlock, by * kBlock + kBlock)) {
+                std::fill_n(moves_.begin() + by * blocksWide_, blocksWide_, Move{});
+                continue;
+            }
             for (int bx = 0; bx < blocksWide_; ++bx) {
                 const std::size_t index = static_cast<std::size_t>(by) * blocksWide_ + bx;
                 const Block block = BlockAt(bx, by);
@@ -311,8 +358,9 @@ private:
     std::array<std::uint8_t, kPaletteBytes> lastPalette_{};
     std::vector<Move> moves_;      // this frame's, block by block
     std::vector<Move> lastMoves_;  // the previous frame's
-    std::vector<Move> found_;      // moves the search found in this frame, latest first
-    std::size_t searches_ = 0;     // searches left in this frame
+    ChangedRows rows_;
+    std::vector<Move> found_;   // moves the search found in this frame, latest first
+    std::size_t searches_ = 0;  // searches left in this frame
     std::vector<std::uint8_t> payload_;
     std::vector<std::uint8_t> out_;
     z_stream stream_{};
