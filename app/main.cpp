@@ -5,8 +5,9 @@
 #include <memory>
 
 #include "app/Korvex_Unit.h"
-#include "app/MessageCatalogue.h"
 #include "app/ProgramPaths.h"
+#include "catalogue/Language.h"
+#include "catalogue/MessageCatalogue.h"
 #include "dialogs/Korvex_Info_Unit.h"
 #include "dialogs/Korvex_Options_Unit.h"
 #include "platform/aboutbox/aboutbox.h"
@@ -65,7 +66,7 @@ int main(int argc, char** argv) {
     platform::termination::TerminationSignals terminationSignals;
 
     if (!tempUsable) {
-        CannotStart(temp, dialogs::DecideLanguage());
+        CannotStart(temp, app::DecideLanguage());
         return 1;
     }
     const app::ProgramPaths paths = app::PathsFor(temp);

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "app/MessageCatalogue.h"
+#include "catalogue/MessageCatalogue.h"
 #include "engine/RecordingRegion.h"
 #include "region/PickerComboBox.h"
 #include "region/RegionHitTest.h"

@@ -1,10 +1,10 @@
-#include "app/Settings.h"
+#include "settings/Settings.h"
 
 #include <algorithm>
 #include <limits>
 
-#include "app/MiniReg.h"
-#include "engine/RecordTiming.h"
+#include "settings/FrameRate.h"
+#include "settings/MiniReg.h"
 
 namespace app {
 
@@ -101,8 +101,8 @@ bool WritePosition(const SettingsRecord& record) {
 
 void LoadSettings(SettingsRecord& record) {
     ForEachSetting(record, [](const auto& value, auto& field) { Read(value, field); });
-    record.FramesPerSecond = engine::FramesPerSecondFor(record.MsPerFrame);
-    record.KeyFrameEvery = record.FramesPerSecond * settings::kKeyFrameSeconds;
+    record.Engine.FramesPerSecond = app::settings::FramesPerSecondFor(record.Engine.MsPerFrame);
+    record.Engine.KeyFrameEvery = record.Engine.FramesPerSecond * settings::kKeyFrameSeconds;
 }
 
 void SaveSettings(const SettingsRecord& record) {

@@ -1,4 +1,4 @@
-#include "app/MessageCatalogue.h"
+#include "catalogue/MessageCatalogue.h"
 
 #include <algorithm>
 #include <array>
