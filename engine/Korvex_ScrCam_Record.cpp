@@ -31,8 +31,7 @@ struct TScreenCam::LoopMarks {
 };
 
 RecordOutcome TScreenCam::RecordAVI(RecordingRegion& region, const std::string& fileName) {
-    CaptureRect rect{region.RegionLeft(), region.RegionTop(), region.RegionWidth(),
-                     region.RegionHeight()};
+    CaptureRect rect = region.Region();
     FrameWidth = rect.width;
     FrameHeight = rect.height;
     bitsErrorReported_ = false;

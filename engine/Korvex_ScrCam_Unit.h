@@ -56,14 +56,6 @@ class TScreenCam;
 // compressor, so the worker records again.
 enum class RecordOutcome { Recorded, Failed, RetryWithDefault };
 
-// The screen rectangle a recording grabs.
-struct CaptureRect {
-    int left = 0;
-    int top = 0;
-    int width = 0;
-    int height = 0;
-};
-
 class TRecordAVIThread {
 public:
     // Starts the worker at once; it runs RecordAVI until that stops asking for another go.
