@@ -10,8 +10,9 @@
 #include <string_view>
 
 #include "app/Korvex_Unit.h"
-#include "app/MessageCatalogue.h"
 #include "app/ProgramPaths.h"
+#include "catalogue/Language.h"
+#include "catalogue/MessageCatalogue.h"
 #include "dialogs/Korvex_Info_Unit.h"
 #include "dialogs/Korvex_Options_Unit.h"
 #include "platform/aboutbox/aboutbox.h"
@@ -63,9 +64,9 @@ bool UseDisplay(std::span<char* const> arguments) {
         platform::display::ChosenDisplay(arguments, std::getenv("DISPLAY"));
     std::string problem;
     if (!display) {
-        problem = app::Text(Msg::NoDisplay, dialogs::DecideLanguage());
+        problem = app::Text(Msg::NoDisplay, app::DecideLanguage());
     } else if (!platform::display::CanConnect(*display)) {
-        problem = app::Text(Msg::DisplayUnreachable, dialogs::DecideLanguage()) + *display;
+        problem = app::Text(Msg::DisplayUnreachable, app::DecideLanguage()) + *display;
     } else {
         setenv("DISPLAY", display->c_str(), 1);
         return true;
@@ -104,7 +105,7 @@ int main(int argc, char** argv) {
     platform::termination::TerminationSignals terminationSignals;
 
     if (!tempUsable) {
-        CannotStart(temp, dialogs::DecideLanguage());
+        CannotStart(temp, app::DecideLanguage());
         return 1;
     }
     const app::ProgramPaths paths = app::PathsFor(temp);

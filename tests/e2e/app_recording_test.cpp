@@ -8,8 +8,8 @@
 #include <fstream>
 #include <functional>
 
-#include "app/MiniReg.h"
 #include "harness/media_probe.h"
+#include "settings/MiniReg.h"
 #include "tests/e2e/session.h"
 #include "tests/unit/avifile_test_support.h"
 

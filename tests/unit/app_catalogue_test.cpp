@@ -3,8 +3,8 @@
 
 #include <set>
 
-#include "app/MessageCatalogue.h"
 #include "app/ProgramPaths.h"
+#include "catalogue/MessageCatalogue.h"
 
 using namespace app;
 

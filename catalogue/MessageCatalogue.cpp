@@ -1,9 +1,10 @@
-#include "app/MessageCatalogue.h"
+#include "catalogue/MessageCatalogue.h"
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <utility>
+
+#include "platform/files/files.h"
 
 namespace app {
 
@@ -163,13 +164,10 @@ std::vector<int> CatalogueIds() {
 
 int LanguageOffsetFor(const std::optional<std::string>& locale) {
     if (!locale) return kGerman;
-    std::string value = *locale;
-    std::transform(value.begin(), value.end(), value.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
     static constexpr std::array<std::string_view, 5> kGermanLocales = {
         "00000407", "00001407", "00001007", "00000807", "00000C07"};
     for (std::string_view german : kGermanLocales) {
-        if (value == german) return kGerman;
+        if (platform::files::EqualsIgnoringAsciiCase(*locale, german)) return kGerman;
     }
     return kEnglish;
 }
