@@ -1,5 +1,6 @@
 #include "engine/FrameBlock.h"
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 #include <new>
@@ -45,6 +46,12 @@ std::span<const std::uint8_t> FrameBlock::Pixels() const {
 
 void FrameBlock::ClearPixels() {
     std::memset(data_.get() + pixelOffset_, 0, size_ - pixelOffset_);
+}
+
+void FrameBlock::CopyPicture(const FrameBlock& other) {
+    const std::size_t header = sizeof(BITMAPINFOHEADER);
+    std::memcpy(data_.get() + header, other.data_.get() + header,
+                std::min(size_, other.size_) - header);
 }
 
 }  // namespace engine

@@ -45,6 +45,8 @@ public:
     std::span<const std::uint8_t> Bytes() const { return {data_.get(), size_}; }
     // Blackens the pixel rows.
     void ClearPixels();
+    // Takes the colour table and pixel rows of a block of the same size and depth.
+    void CopyPicture(const FrameBlock& other);
 
 private:
     FrameBlock(std::unique_ptr<std::uint8_t[]> data, std::size_t size, std::size_t pixelOffset,

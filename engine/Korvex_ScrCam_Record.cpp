@@ -23,13 +23,6 @@ struct TScreenCam::AviOutput {
     avi::StreamHandle compressed;
 };
 
-// What the frame loop carries from one pass to the next.
-struct TScreenCam::LoopMarks {
-    std::uint32_t lastWrite = 0;
-    std::uint32_t lastStatus = 0;
-    std::int32_t lastIndex = 0;
-};
-
 RecordOutcome TScreenCam::RecordAVI(RecordingRegion& region, const std::string& fileName) {
     CaptureRect rect = region.Region();
     FrameWidth = rect.width;
@@ -159,60 +152,6 @@ bool TScreenCam::OpenAvi(const std::string& fileName, FrameBlock& frame,
     if (made != avi::AVIERR_OK) return false;
     return avi::AVIStreamSetFormat(compressed, 0, &frame.Header(),
                                    static_cast<std::int32_t>(frame.FormatSize())) == avi::AVIERR_OK;
-}
-
-bool TScreenCam::FrameLoop(const CaptureRect& rect, avi::PAVISTREAM compressed) {
-    const std::uint32_t slice = SleepSlice(Settings.MsPerFrame);
-    Notify(OnStart);
-    LoopMarks marks;
-    FramesWritten = 0;
-    LastFrameInterval = 0;
-    DroppedFrames = 0;
-    StartTick = platform::clock::TickMs();
-    bool written = true;
-    while (Recording) {
-        // Unsigned difference: the tick's wrap-around does no harm.
-        const std::uint32_t elapsed = platform::clock::TickMs() - StartTick;
-        PFrame current = GrabFrame(rect.left, rect.top, rect.width, rect.height);
-        if (!current) break;
-        if (!WriteDueFrame(compressed, *current, elapsed, marks)) {
-            written = false;
-            break;
-        }
-        FreeFrame(current);
-        if (StatusNoticeDue(elapsed, marks.lastStatus)) {
-            marks.lastStatus = elapsed;
-            Notify(OnStatus);
-        }
-        const std::uint32_t spent =
-            SpentInPeriod(platform::clock::TickMs() - StartTick, FrameIndex, Settings.MsPerFrame);
-        const SleepPlan plan = PlanSleep(spent, Settings.MsPerFrame);
-        for (std::uint32_t i = 0; i < plan.slices && Recording; ++i) {
-            platform::clock::SleepMs(slice);
-        }
-        if (Recording && plan.rest > 0) platform::clock::SleepMs(plan.rest);
-    }
-    Notify(OnStop);
-    return written;
-}
-
-bool TScreenCam::WriteDueFrame(avi::PAVISTREAM compressed, FrameBlock& frame, std::uint32_t elapsed,
-                               LoopMarks& marks) {
-    FrameIndex = FrameIndexFor(elapsed, Settings.MsPerFrame);
-    DroppedFrames += SkippedPositions(FrameIndex, marks.lastIndex);
-    if (!ShouldWriteFrame(FrameIndex, marks.lastIndex, FramesWritten)) return true;
-    const auto start = std::chrono::steady_clock::now();
-    const auto pixels = frame.Pixels();
-    const avi::HRESULT written = avi::AVIStreamWrite(
-        compressed, FrameIndex, 1, pixels.data(),
-        static_cast<std::int32_t>(frame.Header().biSizeImage), 0, nullptr, nullptr);
-    Costs.writeUs += MicrosSince(start);
-    if (written != avi::AVIERR_OK) return false;
-    FramesWritten += 1;
-    LastFrameInterval = static_cast<double>(elapsed - marks.lastWrite);
-    marks.lastWrite = elapsed;
-    marks.lastIndex = FrameIndex;
-    return true;
 }
 
 RecordOutcome TScreenCam::ReportFailure() {

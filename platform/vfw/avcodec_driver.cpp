@@ -10,7 +10,6 @@
 #include "platform/vfw/about_box.h"
 #include "platform/vfw/avcodec_encoder.h"
 #include "platform/vfw/changed_rows.h"
-#include "platform/vfw/changed_rows.h"
 #include "platform/vfw/codec_formats.h"
 #include "platform/vfw/dib_convert.h"
 #include "platform/vfw/quality_mapping.h"

@@ -163,6 +163,7 @@ public:
         }
         if (!DibToRgb555(image, RowBytes({0, settings_.height}), Stride())) return ICERR_BADFORMAT;
         rows_.LoadedWhole();
+        sameSinceKey_ = false;
         return ICERR_OK;
     }
 
@@ -173,6 +174,7 @@ public:
             return ICERR_BADFORMAT;
         }
         if (!ValidRowSpans(changed, settings_.height)) return ICERR_BADPARAM;
+        if (!changed.empty()) sameSinceKey_ = false;
         rows_.LoadingPart(changed, [&](RowSpan span) {
             const auto from = previous_.begin() + RowStart(span.top);
             std::copy(from, previous_.begin() + RowStart(span.bottom),
@@ -191,6 +193,14 @@ public:
     LRESULT Encode(bool key, Packet* packet) override {
         key = key || first_;
         first_ = false;
+        if (key && sameSinceKey_) {
+            // The picture of the last key frame again: so are its bytes.
+            current_.swap(previous_);
+            rows_.Swapped();
+            packet->bytes = lastKey_;
+            packet->key = true;
+            return ICERR_OK;
+        }
         at_ = out_.data();
         skipped_ = 0;
         // Block rows go bottom first, as DIB rows do.
@@ -209,6 +219,10 @@ public:
         current_.swap(previous_);
         rows_.Swapped();
         packet->bytes = {out_.data(), static_cast<std::size_t>(at_ - out_.data())};
+        if (key) {
+            lastKey_.assign(packet->bytes.begin(), packet->bytes.end());
+            sameSinceKey_ = true;
+        }
         packet->key = key;
         return ICERR_OK;
     }
@@ -317,6 +331,8 @@ private:
     std::vector<std::uint8_t> out_;
     std::uint8_t* at_ = nullptr;
     int skipped_ = 0;  // unchanged blocks not yet written as a run
+    std::vector<std::uint8_t> lastKey_;
+    bool sameSinceKey_ = false;  // no picture loaded since lastKey_ changed a row
     bool first_ = true;
 };
 

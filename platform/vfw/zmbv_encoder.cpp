@@ -88,6 +88,7 @@ public:
 
     ~ZmbvEncoder() override {
         if (started_) deflateEnd(&stream_);
+        if (keySaved_) deflateEnd(&keyStream_);
     }
     ZmbvEncoder(const ZmbvEncoder&) = delete;
     ZmbvEncoder& operator=(const ZmbvEncoder&) = delete;
@@ -103,6 +104,7 @@ public:
         if (!Fits(image)) return ICERR_BADFORMAT;
         if (!Convert(image, current_)) return ICERR_BADFORMAT;
         rows_.LoadedWhole();
+        sameSinceKey_ = false;
         return ICERR_OK;
     }
 
@@ -110,6 +112,7 @@ public:
         if (first_) return Load(image);
         if (!Fits(image)) return ICERR_BADFORMAT;
         if (!ValidRowSpans(changed, settings_.height)) return ICERR_BADPARAM;
+        if (!changed.empty()) sameSinceKey_ = false;
         rows_.LoadingPart(changed, [&](RowSpan span) {
             std::copy(previous_.begin() + RowStart(span.top),
                       previous_.begin() + RowStart(span.bottom),
@@ -131,6 +134,7 @@ public:
 
     LRESULT Encode(bool key, Packet* packet) override {
         key = key || first_;
+        if (key && sameSinceKey_ && palette_ == keyPalette_) return RepeatKey(packet);
         std::uint8_t* out = out_.data();
         std::size_t header = 1;
         std::size_t length = 0;
@@ -166,10 +170,38 @@ public:
         lastPalette_ = palette_;
         packet->bytes = {out, out_.size() - stream_.avail_out};
         packet->key = key;
+        if (key) KeepKey(packet->bytes);
         return ICERR_OK;
     }
 
 private:
+    // The bytes of a key frame and the stream as it stood after them, for the same picture.
+    void KeepKey(std::span<const std::uint8_t> bytes) {
+        if (keySaved_) deflateEnd(&keyStream_);
+        keySaved_ = deflateCopy(&keyStream_, &stream_) == Z_OK;
+        lastKey_.assign(bytes.begin(), bytes.end());
+        keyPalette_ = palette_;
+        sameSinceKey_ = keySaved_;
+    }
+
+    // The last key frame again, and the stream back where it stood after it, as compressing
+    // the same picture once more would leave it.
+    LRESULT RepeatKey(Packet* packet) {
+        deflateEnd(&stream_);
+        if (deflateCopy(&stream_, &keyStream_) != Z_OK) {
+            started_ = false;
+            return ICERR_MEMORY;
+        }
+        level_ = levels_.key;
+        std::fill(lastMoves_.begin(), lastMoves_.end(), Move{});
+        current_.swap(previous_);
+        rows_.Swapped();
+        lastPalette_ = palette_;
+        packet->bytes = lastKey_;
+        packet->key = true;
+        return ICERR_OK;
+    }
+
     bool Fits(const DibImage& image) const {
         return image.width == settings_.width && image.height == settings_.height &&
                image.bitCount == settings_.bitCount;
@@ -365,6 +397,11 @@ private:
     std::vector<std::uint8_t> out_;
     z_stream stream_{};
     bool started_ = false;
+    z_stream keyStream_{};  // stream_ right after the last key frame
+    bool keySaved_ = false;
+    std::vector<std::uint8_t> lastKey_;
+    std::array<std::uint8_t, kPaletteBytes> keyPalette_{};
+    bool sameSinceKey_ = false;  // no picture loaded since the last key frame changed a row
     bool first_ = true;
 };
 

@@ -1,0 +1,164 @@
+// The frame loop on two threads. This worker keeps the region's picture up to date from the
+// screen's damage, draws the cursor into a copy, works out the stream position and queues the
+// frame; a second thread compresses and writes the queued frames in their order. The queue
+// holds two frames, so that one slow frame does not cost the next position; when it is full the
+// grab waits, and the positions that passes in the meantime are counted as dropped.
+#include <chrono>
+#include <thread>
+
+#include "engine/DamageRows.h"
+#include "engine/Korvex_ScrCam_Unit.h"
+#include "engine/LivePicture.h"
+#include "engine/RecordTiming.h"
+#include "platform/avifile/avifile.h"
+#include "platform/clock/clock.h"
+#include "platform/msgbox/msgbox.h"
+
+namespace engine {
+
+namespace avi = platform::avifile;
+
+namespace {
+
+constexpr std::size_t kQueuedFrames = 2;
+// Blocks in use at once: the queued ones, the one written last and the one being filled.
+constexpr std::size_t kFrameBlocks = kQueuedFrames + 2;
+
+}  // namespace
+
+// One frame on its way to the file.
+struct TScreenCam::QueuedFrame {
+    std::int32_t index = 0;
+    std::uint32_t elapsed = 0;
+    PFrame frame;                  // null: the frame written before, again
+    bool first = false;            // the first frame: nothing to compare it with
+    std::vector<RowSpan> changed;  // else the rows that differ from the frame queued before
+};
+
+struct TScreenCam::CursorMark {
+    std::optional<FramePoint> corner;  // none: no cursor drawn
+    int image = 0;
+    bool operator==(const CursorMark&) const = default;
+};
+
+TScreenCam::CursorMark TScreenCam::CursorNow(int left, int top) {
+    CursorMark mark{CursorCorner(left, top), 0};
+    if (mark.corner) mark.image = ChooseCursorImage(Cursor, services_.LocalTimeMs());
+    return mark;
+}
+
+bool TScreenCam::FrameLoop(const CaptureRect& rect, avi::PAVISTREAM compressed) {
+    const int msPerFrame = Settings.MsPerFrame;
+    const std::uint32_t slice = SleepSlice(msPerFrame);
+    Notify(OnStart);
+    LivePicture picture(*screen_, platform::screen::DamageWatcher::Open(), rect, BitsPerPixel,
+                        [this] { ReportUnreadable(); });
+    if (!picture.Valid()) {
+        // As a failed grab: told, and the recording ends with what it has.
+        services_.Alert("Error", "Error capturing a frame!", platform::msgbox::MB_ICONWARNING);
+        Notify(OnStop);
+        return true;
+    }
+    FramesWritten = 0;
+    LastFrameInterval = 0;
+    DroppedFrames = 0;
+    FrameQueue<QueuedFrame> queue(kQueuedFrames);
+    FrameQueue<PFrame> spare(kFrameBlocks);
+    bool written = true;
+    std::thread writer([&] { written = WriteFrames(compressed, queue, spare); });
+
+    StartTick = platform::clock::TickMs();
+    std::uint32_t lastStatus = 0;
+    std::int32_t lastIndex = 0;
+    std::int32_t queued = 0;
+    CursorMark lastCursor;
+    while (Recording && !queue.Closed()) {
+        // Unsigned difference: the tick's wrap-around does no harm.
+        const std::uint32_t elapsed = platform::clock::TickMs() - StartTick;
+        const LivePicture::Cost cost = picture.Update();
+        Costs.grabUs += cost.grabUs;
+        Costs.convertUs += cost.convertUs;
+        Costs.grabs += 1;
+        const CursorMark cursor = CursorNow(rect.left, rect.top);
+        FrameIndex = FrameIndexFor(elapsed, msPerFrame);
+        DroppedFrames += SkippedPositions(FrameIndex, lastIndex);
+        if (ShouldWriteFrame(FrameIndex, lastIndex, queued)) {
+            QueuedFrame next{FrameIndex, elapsed, nullptr, queued == 0, picture.TakeChanged()};
+            // The cursor is drawn into each frame: where it was and where it is now changed.
+            if (cursor != lastCursor) {
+                const auto rowsOf = [&](const CursorMark& m) {
+                    return CursorRows(m.corner ? std::optional(m.corner->y) : std::nullopt,
+                                      kCursorSize, rect.height);
+                };
+                next.changed =
+                    UniteRows(next.changed, UniteRows(rowsOf(lastCursor), rowsOf(cursor)));
+            }
+            if (next.first || !next.changed.empty()) {
+                std::optional<PFrame> block = spare.TryPop();
+                next.frame = block ? std::move(*block)
+                                   : FrameBlock::Allocate(rect.width, rect.height, BitsPerPixel);
+                if (!next.frame) {
+                    services_.Alert("Error", "Error capturing a frame!",
+                                    platform::msgbox::MB_ICONWARNING);
+                    break;
+                }
+                next.frame->CopyPicture(picture.Picture());
+                if (cursor.corner) {
+                    BITMAPINFOHEADER& h = next.frame->Header();
+                    DrawCursor({next.frame->Pixels().data(), h.biWidth, h.biHeight,
+                                next.frame->Stride(), h.biBitCount, next.frame->ColorTable()},
+                               cursor.corner->x, cursor.corner->y,
+                               cursorImages_.Image(cursor.image));
+                }
+            }
+            if (!queue.Push(std::move(next))) break;
+            lastIndex = FrameIndex;
+            lastCursor = cursor;
+            ++queued;
+        }
+        if (StatusNoticeDue(elapsed, lastStatus)) {
+            lastStatus = elapsed;
+            Notify(OnStatus);
+        }
+        const std::uint32_t spent =
+            SpentInPeriod(platform::clock::TickMs() - StartTick, FrameIndex, msPerFrame);
+        const SleepPlan plan = PlanSleep(spent, msPerFrame);
+        for (std::uint32_t i = 0; i < plan.slices && Recording; ++i) {
+            platform::clock::SleepMs(slice);
+        }
+        if (Recording && plan.rest > 0) platform::clock::SleepMs(plan.rest);
+    }
+    queue.Close();
+    writer.join();
+    Notify(OnStop);
+    return written;
+}
+
+bool TScreenCam::WriteFrames(avi::PAVISTREAM compressed, FrameQueue<QueuedFrame>& queue,
+                             FrameQueue<PFrame>& spare) {
+    PFrame shown;  // the frame written last
+    std::uint32_t lastWrite = 0;
+    while (std::optional<QueuedFrame> next = queue.Pop()) {
+        if (next->frame) {
+            if (shown) spare.Push(std::move(shown));
+            shown = std::move(next->frame);
+        }
+        const auto start = std::chrono::steady_clock::now();
+        if (!next->first) avi::AVIStreamChangedRows(compressed, next->changed);
+        const auto pixels = shown->Pixels();
+        const avi::HRESULT result = avi::AVIStreamWrite(
+            compressed, next->index, 1, pixels.data(),
+            static_cast<std::int32_t>(shown->Header().biSizeImage), 0, nullptr, nullptr);
+        Costs.writeUs += MicrosSince(start);
+        if (result != avi::AVIERR_OK) {
+            queue.Close();
+            return false;
+        }
+        FramesWritten += 1;
+        LastFrameInterval = static_cast<double>(next->elapsed - lastWrite);
+        lastWrite = next->elapsed;
+    }
+    return true;
+}
+
+}  // namespace engine

@@ -1,0 +1,54 @@
+// The screen content of a recording's rectangle, kept up to date pass by pass: the first update
+// grabs it whole, later ones only the rows that the screen's damage names (all of them when the
+// damage is not known). The cursor is no part of it. Recording worker only.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "engine/DamageRows.h"
+#include "engine/FrameBlock.h"
+#include "engine/RecordingRegion.h"
+#include "platform/screen/damage.h"
+#include "platform/screen/screen.h"
+
+namespace engine {
+
+class LivePicture {
+public:
+    // damage may be null: then every update grabs everything. unreadable is called when pixels
+    // cannot be read; those rows come out black.
+    LivePicture(platform::screen::Screen& screen,
+                std::unique_ptr<platform::screen::DamageWatcher> damage, const CaptureRect& rect,
+                int bitsPerPixel, std::function<void()> unreadable);
+
+    // False when the picture's memory could not be had.
+    bool Valid() const { return picture_ != nullptr; }
+
+    struct Cost {
+        std::uint64_t grabUs = 0, convertUs = 0;
+    };
+    // Grabs what changed since the previous update.
+    Cost Update();
+
+    // The rows changed since the previous call (everything before the first), forgotten here.
+    std::vector<RowSpan> TakeChanged();
+
+    const FrameBlock& Picture() const { return *picture_; }
+
+private:
+    void Grab(RowSpan rows, Cost& cost);
+
+    platform::screen::Screen& screen_;
+    std::unique_ptr<platform::screen::DamageWatcher> damage_;
+    CaptureRect rect_;
+    int bitsPerPixel_;
+    std::function<void()> unreadable_;
+    PFrame picture_;
+    bool grabbed_ = false;
+    std::vector<RowSpan> changed_;
+};
+
+}  // namespace engine
