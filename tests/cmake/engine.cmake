@@ -8,3 +8,10 @@ korvex_test(engine_record_test LABEL x11 TIMEOUT 300
   LIBS korvex_engine_host korvex_media_tools korvex_test_support)
 korvex_test(engine_catalogue_test LABEL x11
   SOURCES x11/engine_catalogue_test.cpp LIBS korvex_engine)
+# Frames from the screen's damage, and the two-thread frame loop under a slow compressor.
+korvex_test(engine_damage_test LABEL x11 TIMEOUT 300
+  SOURCES x11/engine_damage_test.cpp
+  LIBS korvex_engine_host korvex_media_tools korvex_test_support)
+korvex_test(engine_pipeline_test LABEL unit
+  SOURCES unit/engine_pipeline_test.cpp
+  LIBS korvex_engine_core Threads::Threads)
