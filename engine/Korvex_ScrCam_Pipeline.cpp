@@ -4,6 +4,7 @@
 // holds two frames, so that one slow frame does not cost the next position; when it is full the
 // grab waits, and the positions that passes in the meantime are counted as dropped.
 #include <chrono>
+#include <deque>
 #include <thread>
 
 #include "engine/DamageRows.h"
@@ -23,14 +24,23 @@ namespace {
 constexpr std::size_t kQueuedFrames = 2;
 // Blocks in use at once: the queued ones, the one written last and the one being filled.
 constexpr std::size_t kFrameBlocks = kQueuedFrames + 2;
+// Frames back to which a block is brought up to date by the rows changed since; an older block
+// is copied whole.
+constexpr std::size_t kHistory = 64;
 
 }  // namespace
+
+// A frame block and the number of the queued frame whose picture it holds (-1: none).
+struct TScreenCam::Block {
+    PFrame frame;
+    std::int32_t picture = -1;
+};
 
 // One frame on its way to the file.
 struct TScreenCam::QueuedFrame {
     std::int32_t index = 0;
     std::uint32_t elapsed = 0;
-    PFrame frame;                  // null: the frame written before, again
+    Block block;                   // no frame: the frame written before, again
     bool first = false;            // the first frame: nothing to compare it with
     std::vector<RowSpan> changed;  // else the rows that differ from the frame queued before
 };
@@ -63,7 +73,8 @@ bool TScreenCam::FrameLoop(const CaptureRect& rect, avi::PAVISTREAM compressed) 
     LastFrameInterval = 0;
     DroppedFrames = 0;
     FrameQueue<QueuedFrame> queue(kQueuedFrames);
-    FrameQueue<PFrame> spare(kFrameBlocks);
+    FrameQueue<Block> spare(kFrameBlocks);
+    std::deque<std::vector<RowSpan>> history;  // each queued frame's changed rows, latest last
     bool written = true;
     std::thread writer([&] { written = WriteFrames(compressed, queue, spare); });
 
@@ -72,6 +83,10 @@ bool TScreenCam::FrameLoop(const CaptureRect& rect, avi::PAVISTREAM compressed) 
     std::int32_t lastIndex = 0;
     std::int32_t queued = 0;
     CursorMark lastCursor;
+    const auto rowsOf = [&](const CursorMark& m) {
+        return CursorRows(m.corner ? std::optional(m.corner->y) : std::nullopt, kCursorSize,
+                          rect.height);
+    };
     while (Recording && !queue.Closed()) {
         // Unsigned difference: the tick's wrap-around does no harm.
         const std::uint32_t elapsed = platform::clock::TickMs() - StartTick;
@@ -83,33 +98,44 @@ bool TScreenCam::FrameLoop(const CaptureRect& rect, avi::PAVISTREAM compressed) 
         FrameIndex = FrameIndexFor(elapsed, msPerFrame);
         DroppedFrames += SkippedPositions(FrameIndex, lastIndex);
         if (ShouldWriteFrame(FrameIndex, lastIndex, queued)) {
-            QueuedFrame next{FrameIndex, elapsed, nullptr, queued == 0, picture.TakeChanged()};
+            QueuedFrame next{FrameIndex, elapsed, {}, queued == 0, picture.TakeChanged()};
             // The cursor is drawn into each frame: where it was and where it is now changed.
             if (cursor != lastCursor) {
-                const auto rowsOf = [&](const CursorMark& m) {
-                    return CursorRows(m.corner ? std::optional(m.corner->y) : std::nullopt,
-                                      kCursorSize, rect.height);
-                };
                 next.changed =
                     UniteRows(next.changed, UniteRows(rowsOf(lastCursor), rowsOf(cursor)));
             }
+            history.push_back(next.changed);
+            if (history.size() > kHistory) history.pop_front();
             if (next.first || !next.changed.empty()) {
-                std::optional<PFrame> block = spare.TryPop();
-                next.frame = block ? std::move(*block)
-                                   : FrameBlock::Allocate(rect.width, rect.height, BitsPerPixel);
-                if (!next.frame) {
+                next.block = spare.TryPop().value_or(
+                    Block{FrameBlock::Allocate(rect.width, rect.height, BitsPerPixel), -1});
+                if (!next.block.frame) {
                     services_.Alert("Error", "Error capturing a frame!",
                                     platform::msgbox::MB_ICONWARNING);
                     break;
                 }
-                next.frame->CopyPicture(picture.Picture());
+                // The rows that changed since the block's picture, and where the cursor goes:
+                // it is drawn afresh over rows taken from the picture.
+                const std::int32_t behind = queued - next.block.picture;
+                std::vector<RowSpan> stale{{0, rect.height}};
+                if (next.block.picture >= 0 &&
+                    behind <= static_cast<std::int32_t>(history.size())) {
+                    stale.clear();
+                    for (auto it = history.end() - behind; it != history.end(); ++it) {
+                        stale = UniteRows(stale, *it);
+                    }
+                    stale = UniteRows(stale, rowsOf(cursor));
+                }
+                FrameBlock& frame = *next.block.frame;
+                frame.CopyRows(picture.Picture(), stale);
                 if (cursor.corner) {
-                    BITMAPINFOHEADER& h = next.frame->Header();
-                    DrawCursor({next.frame->Pixels().data(), h.biWidth, h.biHeight,
-                                next.frame->Stride(), h.biBitCount, next.frame->ColorTable()},
+                    BITMAPINFOHEADER& h = frame.Header();
+                    DrawCursor({frame.Pixels().data(), h.biWidth, h.biHeight, frame.Stride(),
+                                h.biBitCount, frame.ColorTable()},
                                cursor.corner->x, cursor.corner->y,
                                cursorImages_.Image(cursor.image));
                 }
+                next.block.picture = queued;
             }
             if (!queue.Push(std::move(next))) break;
             lastIndex = FrameIndex;
@@ -135,20 +161,20 @@ bool TScreenCam::FrameLoop(const CaptureRect& rect, avi::PAVISTREAM compressed) 
 }
 
 bool TScreenCam::WriteFrames(avi::PAVISTREAM compressed, FrameQueue<QueuedFrame>& queue,
-                             FrameQueue<PFrame>& spare) {
-    PFrame shown;  // the frame written last
+                             FrameQueue<Block>& spare) {
+    Block shown;  // the frame written last
     std::uint32_t lastWrite = 0;
     while (std::optional<QueuedFrame> next = queue.Pop()) {
-        if (next->frame) {
-            if (shown) spare.Push(std::move(shown));
-            shown = std::move(next->frame);
+        if (next->block.frame) {
+            if (shown.frame) spare.Push(std::move(shown));
+            shown = std::move(next->block);
         }
         const auto start = std::chrono::steady_clock::now();
         if (!next->first) avi::AVIStreamChangedRows(compressed, next->changed);
-        const auto pixels = shown->Pixels();
+        const auto pixels = shown.frame->Pixels();
         const avi::HRESULT result = avi::AVIStreamWrite(
             compressed, next->index, 1, pixels.data(),
-            static_cast<std::int32_t>(shown->Header().biSizeImage), 0, nullptr, nullptr);
+            static_cast<std::int32_t>(shown.frame->Header().biSizeImage), 0, nullptr, nullptr);
         Costs.writeUs += MicrosSince(start);
         if (result != avi::AVIERR_OK) {
             queue.Close();

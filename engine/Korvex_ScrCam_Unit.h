@@ -163,6 +163,7 @@ private:
     }
     // The steps of RecordAVI. Each owns what it opens.
     struct AviOutput;
+    struct Block;
     struct QueuedFrame;
     struct CursorMark;
     // Chooses the codec for the first frame and aligns FrameWidth and FrameHeight to what it
@@ -182,7 +183,7 @@ private:
     // The second thread: writes the queued frames in order until the queue closes; false, with
     // the queue closed, at the first write that fails.
     bool WriteFrames(platform::avifile::PAVISTREAM compressed, FrameQueue<QueuedFrame>& queue,
-                     FrameQueue<PFrame>& spare);
+                     FrameQueue<Block>& spare);
     // The cursor image's place and picture for a frame at (left, top) now.
     CursorMark CursorNow(int left, int top);
     // "Error retrieving bitmap bits", once per recording.

@@ -134,7 +134,8 @@ LRESULT AvEncoder::Open(const EncoderEntry& entry, const Settings& settings,
 
 // The driver decides every key frame, so the encoder's own schedule is pushed as far out as the
 // encoder lets it (an intra-only encoder has none). Nothing may hold frames back: no B-frames,
-// and one thread, since libavcodec's frame threads each keep a picture in flight.
+// and one thread, since libavcodec's frame threads each keep a picture in flight, unless the
+// entry's encoder splits each picture among its threads.
 LRESULT AvEncoder::OpenContext() {
     context_.reset();
     const AVCodec* codec = avcodec_find_encoder_by_name(entry_.encoder);
@@ -151,7 +152,7 @@ LRESULT AvEncoder::OpenContext() {
         context->keyint_min = entry_.longestKeyInterval;
     }
     context->max_b_frames = 0;
-    context->thread_count = 1;
+    context->thread_count = entry_.threads;
     if (ConvertsWithSwscale(entry_.input)) {
         context->color_range = input_->Range();
         context->colorspace = AVCOL_SPC_SMPTE170M;
