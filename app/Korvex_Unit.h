@@ -12,7 +12,9 @@
 #include <optional>
 #include <string>
 
+#include "app/HookLibrary.h"
 #include "app/ProgramPaths.h"
+#include "app/RecordingControl.h"
 #include "app/ToolbarWidgets.h"
 #include "app/VideoNames.h"
 #include "archive/CompressionWorkflow.h"
@@ -21,7 +23,6 @@
 #include "platform/hookevents/hookevents.h"
 #include "platform/hotkey/hotkey.h"
 #include "platform/keys/keys.h"
-#include "platform/library/library.h"
 #include "settings/Settings.h"
 
 class QFileDialog;
@@ -35,10 +36,6 @@ class TOptions_Form;
 }
 
 namespace app {
-
-// The recording control as the user sees it: Idle (region window hidden), Ready (region window
-// shown), Starting (start confirmed, the engine starts at the next tick), Recording.
-enum class RecordState { Idle, Ready, Starting, Recording };
 
 class TMainForm : public QWidget {
     Q_OBJECT
@@ -62,7 +59,7 @@ public:
     // Text id of the catalogue in the program's language.
     std::string Text(Msg id) const;
     int Language() const { return LanguageOffset; }
-    bool IsStartPending() const { return State == RecordState::Starting; }
+    bool IsStartPending() const { return control_.State() == RecordState::Starting; }
 
     // The return to the idle look when the user closes the region window.
     void RegionWindowClosed();
@@ -87,7 +84,6 @@ private:
     void FormClose();
     void FormDestroy();
     void ApplyLanguage();
-    void LoadHookLibrary();
     void DeleteRecordingsOnClose();
     void LoadSettings();
     // The engine's fields of the settings handed to the engine.
@@ -99,13 +95,18 @@ private:
     void TimerTick();
     void BeginRecording();
     void AutomaticStop(Msg caption, unsigned style, const std::string& text);
+    // The stop that the Record button and the automatic stops share, before the look changes.
+    void EndRecording();
     void StopBranch();
     void StartBranch();
     void ShowRegionBranch();
     bool ConfirmOverwrite();
-    // The toolbar's look in a state, and the Record button's hint and picture alone.
-    void ShowState(RecordState state);
-    void ShowRecordButton(RecordState state);
+    // Moves the recording control by event and shows its new state; false when the event does
+    // not apply in the current state.
+    bool SetState(RecordEvent event);
+    // The toolbar's look in the current state, and the Record button's hint and picture alone.
+    void ShowState();
+    void ShowRecordButton();
     void ShowToolbarControls(bool shown);
     void SetFullSize();
     void SetCompactSize();
@@ -158,19 +159,12 @@ private:
     platform::hookevents::HookEvents hookEvents_;
     platform::keys::KeyState keyState_;
 
-    using HookFn = void (*)(unsigned long);
-    using UnhookMouseFn = void (*)();
-    using UnhookKeyboardFn = bool (*)();
-    std::unique_ptr<platform::library::Library> hookLibrary_;
-    HookFn HookMouse = nullptr;
-    HookFn HookKeyboard = nullptr;
-    UnhookMouseFn UnhookMouse = nullptr;
-    UnhookKeyboardFn UnHookKeyboard = nullptr;
+    std::optional<HookLibrary> hookLibrary_;
 
     std::string CurrentVideoPath;
     std::string CurrentVideoName;
     class DialogScope;
-    RecordState State = RecordState::Idle;
+    RecordingControl control_;
     bool DialogOpen = false;
     bool compact_ = false;
     bool BlinkPhase = false;
