@@ -65,11 +65,18 @@ TMainForm::TMainForm(const ProgramPaths& paths, int languageOffset, const Window
     connect(Video_ComboBox, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
         Context_PopupMenu->popup(Video_ComboBox->mapToGlobal(at));
     });
-    Video_ComboBox->OnDropDown = [this] { RefreshVideos(false); };
-    Video_ComboBox->OnCloseUp = [this] { UpdateComboHint(); };
-    Video_ComboBox->OnChange = [this] { UpdateComboHint(); };
-    connect(DeleteVideo, &QAction::triggered, this, &TMainForm::DeleteVideoClick);
-    connect(OpenExplorer, &QAction::triggered, this, &TMainForm::OpenExplorerClick);
+    RecordingsList::Host listHost;
+    listHost.Text = [this](Msg id) { return Text(id); };
+    listHost.Alert = [this](const std::string& caption, const std::string& text, unsigned flags) {
+        ShowAlert(caption, text, flags);
+    };
+    recordings_ =
+        std::make_unique<RecordingsList>(*Video_ComboBox, paths_.VideoFolder, std::move(listHost));
+    Video_ComboBox->OnDropDown = [this] { recordings_->Refresh(std::nullopt); };
+    Video_ComboBox->OnCloseUp = [this] { recordings_->UpdateHint(); };
+    Video_ComboBox->OnChange = [this] { recordings_->UpdateHint(); };
+    connect(DeleteVideo, &QAction::triggered, this, [this] { recordings_->Delete(); });
+    connect(OpenExplorer, &QAction::triggered, this, [this] { recordings_->ShowInFileManager(); });
     CreateArchiveCommands();
 
     Timer = new QTimer(this);
@@ -79,7 +86,7 @@ TMainForm::TMainForm(const ProgramPaths& paths, int languageOffset, const Window
     hotKeys_.OnHotKey = [this](std::uint32_t id) { OnHotKey(id); };
     hookEvents_.OnHookEvent = [this](const platform::hookevents::HookEvent& e) { HookMessage(e); };
 
-    created_ = CreateArchiveComponents() && FormCreate();
+    created_ = archives_->Create() && FormCreate();
 }
 
 TMainForm::~TMainForm() {
@@ -96,6 +103,24 @@ void TMainForm::SetOptionsDialog(dialogs::TOptions_Form* options) {
 
 std::string TMainForm::Text(Msg id) const {
     return app::Text(id, LanguageOffset);
+}
+
+void TMainForm::CreateArchiveCommands() {
+    ArchiveCommands::Host host;
+    host.Text = [this](Msg id) { return Text(id); };
+    host.Alert = [this](const std::string& caption, const std::string& text, unsigned flags) {
+        ShowAlert(caption, text, flags);
+    };
+    host.SelectedRecording = [this] { return recordings_->Selected(); };
+    archives_ = std::make_unique<ArchiveCommands>(this, paths_, Settings, std::move(host));
+    connect(CompressVideo, &QAction::triggered, this, [this] { archives_->Compress(); });
+    connect(ShowCompressedVideo, &QAction::triggered, this,
+            [this] { archives_->ShowCompressed(); });
+}
+
+void TMainForm::EnableVideoCommands(bool enabled) {
+    DeleteVideo->setEnabled(enabled);
+    CompressVideo->setEnabled(enabled);
 }
 
 void TMainForm::ShowAlert(const std::string& caption, const std::string& text, unsigned flags) {
@@ -151,7 +176,7 @@ void TMainForm::ApplyLanguage() {
     CompressVideo->setText(q(Msg::CompressVideoItem));
     OpenExplorer->setText(q(Msg::OpenExplorerItem));
     ShowCompressedVideo->setText(q(Msg::ShowCompressedVideoItem));
-    ApplyArchiveLanguage();
+    archives_->ApplyLanguage();
 }
 
 bool TMainForm::FormCloseQuery() const {
@@ -221,7 +246,7 @@ void TMainForm::FormDestroy() {
         }
         Cam_.reset();
     }
-    ReleaseArchiveComponents();
+    archives_->Release();
     if (files::FileExists(paths_.HookLibraryPath)) files::DeleteFile(paths_.HookLibraryPath);
     if (files::FileExists(paths_.ArchiveEnginePath)) files::DeleteFile(paths_.ArchiveEnginePath);
 }

@@ -1,6 +1,7 @@
-// The main window: the small always-on-top toolbar that drives the recording cycle and owns the
-// recording engine, the hot key, the hook library and the program's files in the TEMP folder.
-// GUI thread only.
+// The main window: the small always-on-top toolbar. It shows the recording cycle that its
+// RecordingControl keeps, and owns the recording engine, the hot key, the hook library, the list
+// of recordings, the archive commands and the program's files in the TEMP folder. GUI thread
+// only.
 #pragma once
 
 #include <QMenu>
@@ -12,20 +13,19 @@
 #include <optional>
 #include <string>
 
+#include "app/ArchiveCommands.h"
 #include "app/HookLibrary.h"
 #include "app/ProgramPaths.h"
 #include "app/RecordingControl.h"
+#include "app/RecordingsList.h"
 #include "app/ToolbarWidgets.h"
 #include "app/VideoNames.h"
-#include "archive/CompressionWorkflow.h"
 #include "catalogue/MessageCatalogue.h"
 #include "engine/Korvex_ScrCam_Unit.h"
 #include "platform/hookevents/hookevents.h"
 #include "platform/hotkey/hotkey.h"
 #include "platform/keys/keys.h"
 #include "settings/Settings.h"
-
-class QFileDialog;
 
 namespace region {
 class TViewPort_Form;
@@ -64,7 +64,7 @@ public:
     // The return to the idle look when the user closes the region window.
     void RegionWindowClosed();
     // The name that a window chosen in the region window's picker proposes for the next video.
-    void ProposeVideoName(const std::string& name);
+    void ProposeVideoName(const std::string& name) { recordings_->ProposeName(name); }
 
     // The Record button and Win+S.
     void ToggleRecording();
@@ -118,32 +118,11 @@ private:
     // WM_HOOK_MOUSE and WM_HOOK_KEYBOARD, in every state: marks for the next frames.
     void HookMessage(const platform::hookevents::HookEvent& event);
 
-    // The video library.
-    void ScanVideos();
-    void RefreshVideos(bool selectCurrent);
+    // Delete and Compress in the context menu.
     void EnableVideoCommands(bool enabled);
-    void UpdateComboHint();
-    RecordingFiles SelectedRecording(const std::string& name) const;
-    std::optional<RecordingFiles> ResolveSelectedVideo();
-    void PlayVideo();
-    void DeleteVideoClick();
-    void OpenExplorerClick();
 
-    // Archives and mail.
-    bool CreateArchiveComponents();
+    // The archive commands, created with the context menu they serve.
     void CreateArchiveCommands();
-    void ApplyArchiveLanguage();
-    void ReleaseArchiveComponents();
-    // Runs a command; an error it raises ends it and is shown with its own text.
-    void ReportErrors(const std::function<void()>& command);
-    void ArchiveAlert(archive::WorkflowAlert alert, const std::string& path);
-    // The selected recording packed beside it: the archive's path, with the hourglass shown
-    // from the packing on; none when it stopped with a message.
-    std::optional<std::string> PackSelectedVideo(archive::BusyCursor& busy);
-    void CompressVideoClick();
-    void Mail_ImageMouseDown();
-    void Mail_ImageMouseUp();
-    void ShowCompressedVideoClick();
 
     ProgramPaths paths_;
     int LanguageOffset;
@@ -171,9 +150,8 @@ private:
     std::uint16_t ElapsedSeconds = 0;
 
     std::unique_ptr<engine::TScreenCam> Cam_;
-    TKAZip KAZip;
-    std::unique_ptr<archive::TSevenZip> SevenZip;
-    std::unique_ptr<archive::CompressionWorkflow> workflow_;
+    std::unique_ptr<RecordingsList> recordings_;
+    std::unique_ptr<ArchiveCommands> archives_;
 
     PictureButton* Record_Image = nullptr;
     PictureButton* Play_Image = nullptr;
@@ -186,7 +164,6 @@ private:
     QAction* ShowCompressedVideo = nullptr;
     QAction* OpenExplorer = nullptr;
     QTimer* Timer = nullptr;
-    QFileDialog* CompressedVideo_OpenDialog = nullptr;
 };
 
 }  // namespace app

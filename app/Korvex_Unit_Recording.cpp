@@ -71,10 +71,13 @@ void TMainForm::WireButtons() {
     Play_Image->OnPress = [this] { Play_Image->SetPicture(Bitmap::PlayPressed); };
     Play_Image->OnRelease = [this] {
         Play_Image->SetPicture(Bitmap::PlayReleased);
-        if (Play_Image->IsCursorOver()) PlayVideo();
+        if (Play_Image->IsCursorOver()) recordings_->Play();
     };
-    Mail_Image->OnPress = [this] { Mail_ImageMouseDown(); };
-    Mail_Image->OnRelease = [this] { Mail_ImageMouseUp(); };
+    Mail_Image->OnPress = [this] { Mail_Image->SetPicture(Bitmap::MailPressed); };
+    Mail_Image->OnRelease = [this] {
+        Mail_Image->SetPicture(Bitmap::MailReleased);
+        if (Mail_Image->IsCursorOver()) archives_->Mail(CurrentVideoName);
+    };
     Tools_Image->OnPress = [this] { Tools_Image->SetPicture(Bitmap::ToolsPressed); };
     Tools_Image->OnRelease = [this] {
         Tools_Image->SetPicture(Bitmap::ToolsReleased);
@@ -206,7 +209,7 @@ void TMainForm::EndRecording() {
 void TMainForm::StopBranch() {
     EndRecording();
     ShowState();
-    RefreshVideos(true);
+    recordings_->Refresh(CurrentVideoName);
 }
 
 void TMainForm::StartBranch() {
