@@ -101,9 +101,9 @@ private:
     void StartBranch();
     void ShowRegionBranch();
     bool ConfirmOverwrite();
-    // Moves the recording control by event and shows its new state; false when the event does
-    // not apply in the current state.
-    bool SetState(RecordEvent event);
+    // Moves the recording control by event and shows its new state; an event that does not
+    // apply in the current state changes nothing.
+    void SetState(RecordEvent event);
     // The toolbar's look in the current state, and the Record button's hint and picture alone.
     void ShowState();
     void ShowRecordButton();

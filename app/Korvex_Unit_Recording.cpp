@@ -106,10 +106,8 @@ void TMainForm::ShowRecordButton() {
     Record_Image->repaint();
 }
 
-bool TMainForm::SetState(RecordEvent event) {
-    if (!control_.Handle(event)) return false;
-    ShowState();
-    return true;
+void TMainForm::SetState(RecordEvent event) {
+    if (control_.Handle(event)) ShowState();
 }
 
 void TMainForm::ShowState() {
