@@ -107,8 +107,10 @@ bool TScreenCam::FrameLoop(const CaptureRect& rect, avi::PAVISTREAM compressed) 
             history.push_back(next.changed);
             if (history.size() > kHistory) history.pop_front();
             if (next.first || !next.changed.empty()) {
-                next.block = spare.TryPop().value_or(
-                    Block{FrameBlock::Allocate(rect.width, rect.height, BitsPerPixel), -1});
+                std::optional<Block> reused = spare.TryPop();
+                next.block =
+                    reused ? std::move(*reused)
+                           : Block{FrameBlock::Allocate(rect.width, rect.height, BitsPerPixel), -1};
                 if (!next.block.frame) {
                     services_.Alert("Error", "Error capturing a frame!",
                                     platform::msgbox::MB_ICONWARNING);
