@@ -188,12 +188,17 @@ LRESULT AvEncoder::Load(const DibImage& image) {
 }
 
 LRESULT AvEncoder::LoadChanged(const DibImage& image, std::span<const RowSpan> changed) {
-    if (!changed.empty() || !loaded_) return Load(image);
+    if (!loaded_) return Load(image);
     if (image.width != settings_.width || image.height != settings_.height ||
         image.bitCount != settings_.bitCount) {
         return ICERR_BADFORMAT;
     }
-    return ICERR_OK;
+    if (changed.empty()) return ICERR_OK;
+    // Making the frame writable keeps its picture, which the changed rows then update.
+    if (av_frame_make_writable(frame_.get()) < 0) return ICERR_MEMORY;
+    same_ = false;
+    if (input_->LoadRows(image, frame_.get(), changed)) return ICERR_OK;
+    return Load(image);
 }
 
 LRESULT AvEncoder::Encode(bool key, Packet* packet) {

@@ -52,7 +52,8 @@ public:
     // ICERR_MEMORY also when the frame cannot be made writable.
     LRESULT Load(const DibImage& image) override;
     // No change keeps the loaded picture; an encoder of key frames only then gives the same
-    // packet again. Any change loads the whole picture.
+    // packet again. A change converts the changed rows where the layout is packed, else the
+    // whole picture.
     LRESULT LoadChanged(const DibImage& image, std::span<const RowSpan> changed) override;
     LRESULT Encode(bool key, Packet* packet) override;
 
