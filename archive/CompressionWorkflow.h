@@ -87,7 +87,8 @@ public:
     // Unpacks the recordings at the top level of the archive (".7z" or ".zip", any letter
     // case) into videoFolder under their names and opens each in entry order; one that could
     // not be unpacked gets the CannotExtract alert instead. An archive without such recordings,
-    // or one that cannot be read, gets NoVideoFound; any other file NotAValidFile.
+    // or one that cannot be read, gets NoVideoFound; any other file, and anything but a
+    // regular file (a FIFO, a device), NotAValidFile.
     void PlayFromArchive(const std::string& videoFolder, const std::string& archivePath);
 
 private:
