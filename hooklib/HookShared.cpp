@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <string>
+
 namespace globalhook {
 
 FileDescriptor& FileDescriptor::operator=(FileDescriptor&& other) noexcept {
@@ -30,6 +32,10 @@ int FileDescriptor::release() {
     return fd;
 }
 
+std::string HookSharedName(unsigned userId) {
+    return std::string(kHookSharedName) + "-" + std::to_string(userId);
+}
+
 void HookShared::Unmap::operator()(HookSharedData* data) const {
     ::munmap(data, sizeof(HookSharedData));
 }
@@ -40,9 +46,15 @@ std::optional<HookShared> HookShared::Open() {
     // A holder that is closing may remove the name between our open and our lock; then we hold
     // an object nobody else can find, so open again.
     constexpr int kAttempts = 3;
+    const std::string name = HookSharedName(::geteuid());
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
-        FileDescriptor fd(::shm_open(kHookSharedName, O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+        FileDescriptor fd(::shm_open(name.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
         if (!fd) {
+            return std::nullopt;
+        }
+        // Someone else's object under this user's name is neither trusted nor removed.
+        struct stat owner {};
+        if (::fstat(fd.get(), &owner) != 0 || owner.st_uid != ::geteuid()) {
             return std::nullopt;
         }
         const bool alone = ::flock(fd.get(), LOCK_EX | LOCK_NB) == 0;
@@ -74,7 +86,7 @@ std::optional<HookShared> HookShared::Open() {
         if (alone && ::flock(fd.get(), LOCK_SH) != 0) {
             return std::nullopt;
         }
-        return HookShared(std::move(fd), std::move(data));
+        return HookShared(name, std::move(fd), std::move(data));
     }
     return std::nullopt;
 }
@@ -82,6 +94,7 @@ std::optional<HookShared> HookShared::Open() {
 HookShared& HookShared::operator=(HookShared&& other) noexcept {
     if (this != &other) {
         Release();
+        name_ = std::move(other.name_);
         fd_ = std::move(other.fd_);
         data_ = std::move(other.data_);
     }
@@ -95,7 +108,7 @@ HookShared::~HookShared() {
 void HookShared::Release() {
     data_.reset();
     if (fd_ && ::flock(fd_.get(), LOCK_EX | LOCK_NB) == 0) {
-        ::shm_unlink(kHookSharedName);
+        ::shm_unlink(name_.c_str());
     }
     fd_ = FileDescriptor();
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 #include <utility>
 
 namespace globalhook {
@@ -20,8 +21,10 @@ static_assert(sizeof(HookSharedData) == 12);
 static_assert(offsetof(HookSharedData, KeyboardHook) == 4);
 static_assert(offsetof(HookSharedData, TargetWindow) == 8);
 
-// shm_open name of the block, after its GUID.
+// shm_open name of the block, after its GUID, followed by "-" and the user id: each user of the
+// machine has a block of their own.
 inline constexpr char kHookSharedName[] = "/{D2B9306D-EB08-41F9-AC43-9D0DD84CBD4C}";
+std::string HookSharedName(unsigned userId);
 
 // Owns one open file descriptor; closes it on destruction. Move-only.
 class FileDescriptor {
@@ -45,8 +48,9 @@ private:
 // one thread at a time.
 class HookShared {
 public:
-    // Creates or opens the block and maps it; nothing when it cannot be had. A block that no
-    // one else holds is left over from a process that died, and starts again at zero.
+    // Creates or opens this user's block and maps it; nothing when it cannot be had, or when an
+    // object of its name belongs to someone else. A block that no one else holds is left over
+    // from a process that died, and starts again at zero.
     static std::optional<HookShared> Open();
 
     HookShared(HookShared&&) noexcept = default;
@@ -61,10 +65,11 @@ private:
         void operator()(HookSharedData* data) const;
     };
 
-    HookShared(FileDescriptor fd, std::unique_ptr<HookSharedData, Unmap> data)
-        : fd_(std::move(fd)), data_(std::move(data)) {}
+    HookShared(std::string name, FileDescriptor fd, std::unique_ptr<HookSharedData, Unmap> data)
+        : name_(std::move(name)), fd_(std::move(fd)), data_(std::move(data)) {}
     void Release();
 
+    std::string name_;
     FileDescriptor fd_;
     std::unique_ptr<HookSharedData, Unmap> data_;
 };
