@@ -103,6 +103,9 @@ void TMainForm::ArchiveAlert(WorkflowAlert alert, const std::string& path) {
         case WorkflowAlert::CannotExtract:
             text = Text(Msg::CannotExtract) + path + "!";
             break;
+        case WorkflowAlert::NoRoomToExtract:
+            text = Text(Msg::NoRoomToExtract) + path + "!";
+            break;
     }
     // A box that comes while the hourglass shows is answered with the normal pointer.
     const bool busy = QApplication::overrideCursor() != nullptr;

@@ -1,10 +1,13 @@
 // The archive commands without their window: which recordings of a chosen archive are unpacked
 // and opened, in which order, and what the user is told, over archives made by zip and 7z.
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -153,6 +156,31 @@ TEST_F(WorkflowTest, AFailed7zPackingIsReportedAndGivesNoArchiveToMail) {
         EXPECT_EQ(seen_.alerts,
                   (decltype(seen_.alerts){{WorkflowAlert::PackingFailed, target.sevenZip}}));
         EXPECT_FALSE(fs::is_regular_file(target.sevenZip)) << "a partial archive is left";
+    }
+}
+
+TEST_F(WorkflowTest, ARecordingLargerThanTheFreeSpaceIsNotUnpacked) {
+    const fs::path video = box_ / "Video";
+    if (mount("tmpfs", video.c_str(), "tmpfs", 0, "size=4m,mode=0700") != 0) {
+        GTEST_SKIP() << "cannot mount a small file system as the video folder (needs root)";
+    }
+    const std::unique_ptr<const char, void (*)(const char*)> mounted(
+        video.c_str(), [](const char* path) { umount2(path, MNT_DETACH); });
+    // Eight megabytes of zeros pack into a few kilobytes.
+    WriteBytes(box_ / "src/big.avi", std::string(8 << 20, '\0'));
+    for (const fs::path& archive : {Made("zip -q", "big.zip", "a.avi big.avi B.AVI"),
+                                    Made("7z a -bd", "big.7z", "a.avi big.avi B.AVI")}) {
+        SCOPED_TRACE(archive.filename().string());
+        seen_ = {};
+        for (const auto& entry : fs::directory_iterator(video)) fs::remove(entry.path());
+        Workflow().PlayFromArchive(video.string(), archive.string());
+        EXPECT_EQ(seen_.alerts,
+                  (decltype(seen_.alerts){{WorkflowAlert::NoRoomToExtract, Video("big.avi")}}));
+        std::vector<std::string> opened = seen_.opened;
+        std::sort(opened.begin(), opened.end());
+        EXPECT_EQ(opened, (std::vector<std::string>{Video("B.AVI"), Video("a.avi")}));
+        EXPECT_FALSE(fs::exists(Video("big.avi")));
+        EXPECT_EQ(std::distance(fs::directory_iterator(video), fs::directory_iterator()), 2);
     }
 }
 

@@ -8,8 +8,8 @@
 #include <stdexcept>
 
 #include "archive/SevenZipCallbacks.h"
-#include "sevenzip_test_support.h"
 #include "harness/media_probe.h"
+#include "sevenzip_test_support.h"
 
 using namespace sevenzip_test;
 using archive::TSevenZip;
