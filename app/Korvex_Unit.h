@@ -125,6 +125,8 @@ private:
     RecordingFiles SelectedRecording(const std::string& name) const;
     std::optional<RecordingFiles> ResolveSelectedVideo();
     void PlayVideo();
+    // Hands a recording to the desktop's player; tells the user where it lies when there is none.
+    void OpenWithPlayer(const std::string& path);
     void DeleteVideoClick();
     void OpenExplorerClick();
 

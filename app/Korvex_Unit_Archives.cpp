@@ -1,9 +1,7 @@
 // The main window's archive commands: compressing the selected recording, mailing it packed,
 // and watching the recordings of a compressed video.
 #include <QApplication>
-#include <QDesktopServices>
 #include <QFileDialog>
-#include <QUrl>
 #include <stdexcept>
 
 #include "app/Korvex_Unit.h"
@@ -27,6 +25,14 @@ void SetBusyCursor(bool busy) {
     }
 }
 
+// A box that comes while the hourglass shows is answered with the normal pointer.
+void WithNormalCursor(const std::function<void()>& show) {
+    const bool busy = QApplication::overrideCursor() != nullptr;
+    if (busy) QApplication::setOverrideCursor(Qt::ArrowCursor);
+    show();
+    if (busy) QApplication::restoreOverrideCursor();
+}
+
 }  // namespace
 
 bool TMainForm::CreateArchiveComponents() {
@@ -48,9 +54,7 @@ bool TMainForm::CreateArchiveComponents() {
     host.Alert = [this](WorkflowAlert alert, const std::string& path) {
         ArchiveAlert(alert, path);
     };
-    host.Open = [](const std::string& path) {
-        QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
-    };
+    host.Open = [this](const std::string& path) { OpenWithPlayer(path); };
     workflow_ = std::make_unique<archive::CompressionWorkflow>(KAZip, *SevenZip, std::move(host));
     return true;
 }
@@ -107,11 +111,7 @@ void TMainForm::ArchiveAlert(WorkflowAlert alert, const std::string& path) {
             text = Text(Msg::NoRoomToExtract) + path + "!";
             break;
     }
-    // A box that comes while the hourglass shows is answered with the normal pointer.
-    const bool busy = QApplication::overrideCursor() != nullptr;
-    if (busy) QApplication::setOverrideCursor(Qt::ArrowCursor);
-    ShowAlert(Text(Msg::Error), text, mb::MB_ICONERROR);
-    if (busy) QApplication::restoreOverrideCursor();
+    WithNormalCursor([&] { ShowAlert(Text(Msg::Error), text, mb::MB_ICONERROR); });
 }
 
 std::optional<std::string> TMainForm::PackSelectedVideo(archive::BusyCursor& busy) {
@@ -150,7 +150,13 @@ void TMainForm::Mail_ImageMouseUp() {
         mail.Subject = CurrentVideoName;
         mail.Attachments.push_back(*archivePath);
         mail.EditDialog = true;
-        mail.Send();
+        // xdg-email finds no mail program: the user learns where the archive is instead.
+        if (!mail.Send() && mail.LastError == platform::mapi::MAPI_E_LOGIN_FAILURE) {
+            WithNormalCursor([&] {
+                ShowAlert(Text(Msg::Warning), Text(Msg::NoMailProgram) + "\r\n" + *archivePath,
+                          mb::MB_ICONWARNING);
+            });
+        }
     });
 }
 

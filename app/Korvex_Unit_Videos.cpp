@@ -3,6 +3,7 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDesktopServices>
+#include <QPointer>
 #include <QUrl>
 
 #include "app/Korvex_Unit.h"
@@ -10,6 +11,7 @@
 #include "app/VideoNames.h"
 #include "platform/files/files.h"
 #include "platform/msgbox/msgbox.h"
+#include "platform/shell/shell.h"
 
 namespace app {
 
@@ -73,7 +75,15 @@ void TMainForm::PlayVideo() {
         ShowAlert(Text(Msg::Error), path + Text(Msg::NotFound), mb::MB_ICONERROR);
         return;
     }
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
+    OpenWithPlayer(path);
+}
+
+void TMainForm::OpenWithPlayer(const std::string& path) {
+    platform::shell::OpenDocument(path, [form = QPointer<TMainForm>(this), path] {
+        if (!form) return;
+        form->ShowAlert(form->Text(Msg::Warning), form->Text(Msg::NoVideoPlayer) + "\r\n" + path,
+                        mb::MB_ICONWARNING);
+    });
 }
 
 void TMainForm::DeleteVideoClick() {

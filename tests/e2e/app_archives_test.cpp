@@ -318,6 +318,28 @@ TEST_F(Archives, WatchingTheRecordingsOfACompressedVideo) {
     }
 }
 
+TEST_F(Archives, WithoutAPlayerOrAMailProgramTheUserLearnsWhereTheFileIs) {
+    // A desktop that knows no program for videos or mail.
+    fs::remove(home / "config/mimeapps.list");
+    fs::remove_all(home / "data/applications");
+    Settings(false, 14);
+    Write(Video("Test.avi"), AviBytes("a short recording"));
+    Write(home / "a.avi", AviBytes("packed"));
+    ASSERT_EQ(RunCommand("cd " + Quote(home.string()) + " && zip -q a.zip a.avi").exitCode, 0);
+    Start();
+
+    Select("Test");
+    ClickAt(main, 58, 20);
+    EXPECT_TRUE(Answer("^WARNUNG$")) << "Play";
+    Watch(home / "a.zip");
+    EXPECT_TRUE(Answer("^WARNUNG$")) << "Watch";
+    EXPECT_EQ(Read(Video("a.avi")), AviBytes("packed"));
+    WaitUntilIdle();
+    PressMail();
+    EXPECT_TRUE(Answer("^WARNUNG$")) << "Mail";
+    EXPECT_EQ(RunCommand("unzip -t " + Quote(Video("Test.zip"))).exitCode, 0);
+}
+
 TEST_F(Archives, AFullDiskWhilePackingIsReportedAndLeavesNothingBehind) {
     if (mount("tmpfs", (home / "Video").c_str(), "tmpfs", 0, "size=4m,mode=0700") != 0) {
         GTEST_SKIP() << "cannot mount a small file system as the video folder (needs root)";
