@@ -77,7 +77,8 @@ bool CompressionWorkflow::PackInto7z(const std::string& archivePath, const std::
 
 void CompressionWorkflow::PlayFromArchive(const std::string& videoFolder,
                                           const std::string& archivePath) {
-    const std::string ext = files::Lower(std::filesystem::path(archivePath).extension().string());
+    const std::string ext =
+        files::AsciiLower(std::filesystem::path(archivePath).extension().string());
     // A FIFO or device by an archive's name would make a reader wait or read for ever.
     if ((ext == ".7z" || ext == ".zip") && !files::FileExists(archivePath)) {
         host_.Alert(WorkflowAlert::NotAValidFile, archivePath);

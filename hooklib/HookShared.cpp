@@ -10,28 +10,6 @@
 
 namespace globalhook {
 
-FileDescriptor& FileDescriptor::operator=(FileDescriptor&& other) noexcept {
-    if (this != &other) {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-        fd_ = other.release();
-    }
-    return *this;
-}
-
-FileDescriptor::~FileDescriptor() {
-    if (fd_ >= 0) {
-        ::close(fd_);
-    }
-}
-
-int FileDescriptor::release() {
-    const int fd = fd_;
-    fd_ = -1;
-    return fd;
-}
-
 std::string HookSharedName(unsigned userId) {
     return std::string(kHookSharedName) + "-" + std::to_string(userId);
 }
@@ -48,21 +26,22 @@ std::optional<HookShared> HookShared::Open() {
     constexpr int kAttempts = 3;
     const std::string name = HookSharedName(::geteuid());
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
-        FileDescriptor fd(::shm_open(name.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+        platform::files::Descriptor fd(
+            ::shm_open(name.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
         if (!fd) {
             return std::nullopt;
         }
         // Someone else's object under this user's name is neither trusted nor removed.
         struct stat owner {};
-        if (::fstat(fd.get(), &owner) != 0 || owner.st_uid != ::geteuid()) {
+        if (::fstat(fd.Get(), &owner) != 0 || owner.st_uid != ::geteuid()) {
             return std::nullopt;
         }
-        const bool alone = ::flock(fd.get(), LOCK_EX | LOCK_NB) == 0;
-        if (!alone && ::flock(fd.get(), LOCK_SH) != 0) {
+        const bool alone = ::flock(fd.Get(), LOCK_EX | LOCK_NB) == 0;
+        if (!alone && ::flock(fd.Get(), LOCK_SH) != 0) {
             return std::nullopt;
         }
         struct stat status {};
-        if (::fstat(fd.get(), &status) != 0) {
+        if (::fstat(fd.Get(), &status) != 0) {
             return std::nullopt;
         }
         if (status.st_nlink == 0) {
@@ -71,19 +50,19 @@ std::optional<HookShared> HookShared::Open() {
         constexpr auto kSize = static_cast<off_t>(sizeof(HookSharedData));
         if (alone) {
             // Truncating to zero first clears whatever a dead process left behind.
-            if (::ftruncate(fd.get(), 0) != 0 || ::ftruncate(fd.get(), kSize) != 0) {
+            if (::ftruncate(fd.Get(), 0) != 0 || ::ftruncate(fd.Get(), kSize) != 0) {
                 return std::nullopt;
             }
         } else if (status.st_size < kSize) {
             return std::nullopt;
         }
         void* mapped = ::mmap(nullptr, sizeof(HookSharedData), PROT_READ | PROT_WRITE, MAP_SHARED,
-                              fd.get(), 0);
+                              fd.Get(), 0);
         if (mapped == MAP_FAILED) {
             return std::nullopt;
         }
         std::unique_ptr<HookSharedData, Unmap> data(static_cast<HookSharedData*>(mapped));
-        if (alone && ::flock(fd.get(), LOCK_SH) != 0) {
+        if (alone && ::flock(fd.Get(), LOCK_SH) != 0) {
             return std::nullopt;
         }
         return HookShared(name, std::move(fd), std::move(data));
@@ -107,10 +86,10 @@ HookShared::~HookShared() {
 
 void HookShared::Release() {
     data_.reset();
-    if (fd_ && ::flock(fd_.get(), LOCK_EX | LOCK_NB) == 0) {
+    if (fd_ && ::flock(fd_.Get(), LOCK_EX | LOCK_NB) == 0) {
         ::shm_unlink(name_.c_str());
     }
-    fd_ = FileDescriptor();
+    fd_ = platform::files::Descriptor();
 }
 
 }  // namespace globalhook

@@ -9,6 +9,8 @@
 #include <string>
 #include <utility>
 
+#include "platform/files/files.h"
+
 namespace globalhook {
 
 // The block's layout; the fields keep the names the program's other parts use for them.
@@ -25,23 +27,6 @@ static_assert(offsetof(HookSharedData, TargetWindow) == 8);
 // machine has a block of their own.
 inline constexpr char kHookSharedName[] = "/{D2B9306D-EB08-41F9-AC43-9D0DD84CBD4C}";
 std::string HookSharedName(unsigned userId);
-
-// Owns one open file descriptor; closes it on destruction. Move-only.
-class FileDescriptor {
-public:
-    FileDescriptor() = default;
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    FileDescriptor(FileDescriptor&& other) noexcept : fd_(other.release()) {}
-    FileDescriptor& operator=(FileDescriptor&& other) noexcept;
-    ~FileDescriptor();
-
-    int get() const { return fd_; }
-    explicit operator bool() const { return fd_ >= 0; }
-    int release();
-
-private:
-    int fd_ = -1;
-};
 
 // The block, opened and mapped read-write for as long as the object lives. The last holder in
 // the system removes the name, so that no stale block outlives the program. Move-only; used by
@@ -65,12 +50,13 @@ private:
         void operator()(HookSharedData* data) const;
     };
 
-    HookShared(std::string name, FileDescriptor fd, std::unique_ptr<HookSharedData, Unmap> data)
+    HookShared(std::string name, platform::files::Descriptor fd,
+               std::unique_ptr<HookSharedData, Unmap> data)
         : name_(std::move(name)), fd_(std::move(fd)), data_(std::move(data)) {}
     void Release();
 
     std::string name_;
-    FileDescriptor fd_;
+    platform::files::Descriptor fd_;
     std::unique_ptr<HookSharedData, Unmap> data_;
 };
 

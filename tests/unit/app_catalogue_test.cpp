@@ -3,8 +3,8 @@
 
 #include <set>
 
-#include "app/MessageCatalogue.h"
 #include "app/ProgramPaths.h"
+#include "catalogue/MessageCatalogue.h"
 
 using namespace app;
 
@@ -16,6 +16,7 @@ TEST(MessageCatalogue, HoldsExactlyTheProgramsIds) {
     for (int offset : {0, 1000}) {
         range(offset + 1, offset + 4);
         range(offset + 10, offset + 32);
+        range(offset + 60, offset + 61);
         range(offset + 101, offset + 118);
         range(offset + 303, offset + 305);
     }

@@ -222,7 +222,7 @@ TEST(SevenZip, TopLevelRecordingsAreThoseExtractedUnderTheirOwnNames) {
     for (const auto& [name, expected] :
          std::initializer_list<std::pair<const wchar_t*, bool>>{{L"Demo.avi", true},
                                                                 {L"Demo.AVI", true},
-                                                                {L".avi", true},
+                                                                {L".avi", false},
                                                                 {L"sub/Demo.avi", false},
                                                                 {L"sub\\Demo.avi", false},
                                                                 {L"C:Demo.avi", false},

@@ -47,6 +47,9 @@ enum class Msg : int {
     // Followed by a line break and the path of the file that was to be opened or mailed.
     NoVideoPlayer = 31,
     NoMailProgram = 32,
+    // Said on stderr when the program cannot show its windows.
+    NoDisplay = 60,
+    DisplayUnreachable = 61,  // the display's name follows
     // The main window's hints, menu items and titles.
     ToolsHint = 101,
     SetRegionHint = 102,

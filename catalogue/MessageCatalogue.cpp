@@ -1,9 +1,10 @@
-#include "app/MessageCatalogue.h"
+#include "catalogue/MessageCatalogue.h"
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <utility>
+
+#include "platform/files/files.h"
 
 namespace app {
 
@@ -44,6 +45,8 @@ constexpr Entry kCatalogue[] = {
     {30, "Nicht genügend Speicher frei zum Dekomprimieren von "},
     {31, "Es ist kein Programm zum Abspielen von Videos eingerichtet. Das Video liegt hier:"},
     {32, "Es ist kein E-Mail-Programm eingerichtet. Das Archiv liegt hier:"},
+    {60, "Korvex! findet keine X-Anzeige: DISPLAY ist nicht gesetzt."},
+    {61, "Korvex! erreicht die X-Anzeige nicht: "},
     {101, "Programmoptionen einstellen..."},
     {102, "Aufnahmebereich einstellen (WIN+S)..."},
     {103, "Video anzeigen..."},
@@ -92,6 +95,8 @@ constexpr Entry kCatalogue[] = {
     {1030, "Insufficient space to extract "},
     {1031, "No program is set up to play videos. The video is here:"},
     {1032, "No mail program is set up. The archive is here:"},
+    {1060, "Korvex! finds no X display: DISPLAY is not set."},
+    {1061, "Korvex! cannot reach the X display "},
     {1101, "Set program options..."},
     {1102, "Set recording region (WIN+S)..."},
     {1103, "Watch a video..."},
@@ -165,13 +170,10 @@ std::vector<int> CatalogueIds() {
 
 int LanguageOffsetFor(const std::optional<std::string>& locale) {
     if (!locale) return kGerman;
-    std::string value = *locale;
-    std::transform(value.begin(), value.end(), value.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
     static constexpr std::array<std::string_view, 5> kGermanLocales = {
         "00000407", "00001407", "00001007", "00000807", "00000C07"};
     for (std::string_view german : kGermanLocales) {
-        if (value == german) return kGerman;
+        if (platform::files::EqualsIgnoringAsciiCase(*locale, german)) return kGerman;
     }
     return kEnglish;
 }
