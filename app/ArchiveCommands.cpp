@@ -154,6 +154,10 @@ void ArchiveCommands::Mail(const std::string& subject) {
 }
 
 void ArchiveCommands::ShowCompressed() {
+    // The working folder is made after the dialog, so the first showing starts there anew;
+    // later ones start where the user last was.
+    if (!dialogShown_) openDialog_->setDirectory(QString::fromStdString(paths_.VideoFolder));
+    dialogShown_ = true;
     if (openDialog_->exec() != QDialog::Accepted) return;
     const QStringList chosen = openDialog_->selectedFiles();
     if (chosen.isEmpty()) return;
