@@ -3,6 +3,7 @@
 // frame; a second thread compresses and writes the queued frames in their order. The queue
 // holds two frames, so that one slow frame does not cost the next position; when it is full the
 // grab waits, and the positions that passes in the meantime are counted as dropped.
+#include <algorithm>
 #include <chrono>
 #include <deque>
 #include <thread>
@@ -27,6 +28,8 @@ constexpr std::size_t kFrameBlocks = kQueuedFrames + 2;
 // Frames back to which a block is brought up to date by the rows changed since; an older block
 // is copied whole.
 constexpr std::size_t kHistory = 64;
+// How often the picture is grabbed whole, to heal what the damage may have missed.
+constexpr int kHealMs = 5000;
 
 }  // namespace
 
@@ -83,6 +86,8 @@ bool TScreenCam::FrameLoop(const CaptureRect& rect, avi::PAVISTREAM compressed) 
     std::int32_t lastIndex = 0;
     std::int32_t queued = 0;
     CursorMark lastCursor;
+    std::uint32_t passes = 0;
+    const std::uint32_t healPasses = std::max(1, kHealMs / msPerFrame);
     const auto rowsOf = [&](const CursorMark& m) {
         return CursorRows(m.corner ? std::optional(m.corner->y) : std::nullopt, kCursorSize,
                           rect.height);
@@ -90,7 +95,7 @@ bool TScreenCam::FrameLoop(const CaptureRect& rect, avi::PAVISTREAM compressed) 
     while (Recording && !queue.Closed()) {
         // Unsigned difference: the tick's wrap-around does no harm.
         const std::uint32_t elapsed = platform::clock::TickMs() - StartTick;
-        const LivePicture::Cost cost = picture.Update();
+        const LivePicture::Cost cost = picture.Update(++passes % healPasses == 0);
         Costs.grabUs += cost.grabUs;
         Costs.convertUs += cost.convertUs;
         Costs.grabs += 1;

@@ -30,8 +30,10 @@ public:
     struct Cost {
         std::uint64_t grabUs = 0, convertUs = 0;
     };
-    // Grabs what changed since the previous update.
-    Cost Update();
+    // Grabs what changed since the previous update. `whole` grabs everything and keeps as
+    // changed only the rows that differ: damage can miss what a compositing manager draws, and
+    // such a grab now and then heals the picture.
+    Cost Update(bool whole = false);
 
     // The rows changed since the previous call (everything before the first), forgotten here.
     std::vector<RowSpan> TakeChanged();
@@ -39,7 +41,8 @@ public:
     const FrameBlock& Picture() const { return *picture_; }
 
 private:
-    void Grab(RowSpan rows, Cost& cost);
+    Cost Heal(Cost& cost);
+    void Grab(FrameBlock& into, RowSpan rows, Cost& cost);
 
     platform::screen::Screen& screen_;
     std::unique_ptr<platform::screen::DamageWatcher> damage_;
@@ -47,6 +50,7 @@ private:
     int bitsPerPixel_;
     std::function<void()> unreadable_;
     PFrame picture_;
+    PFrame scratch_;  // the whole grab of a heal
     bool grabbed_ = false;
     std::vector<RowSpan> changed_;
 };
