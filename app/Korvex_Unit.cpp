@@ -99,6 +99,13 @@ void TMainForm::ShowAlert(const std::string& caption, const std::string& text, u
     mb::Show(caption, text, flags);
 }
 
+void TMainForm::ShowSoundTrouble(engine::SoundTrouble trouble) {
+    const Msg text = trouble == engine::SoundTrouble::noServer  ? Msg::NoSoundServer
+                     : trouble == engine::SoundTrouble::noInput ? Msg::NoSoundInput
+                                                                : Msg::SoundInputLost;
+    ShowAlert(Text(Msg::Warning), Text(text), mb::MB_ICONWARNING);
+}
+
 bool TMainForm::FormCreate() {
     SetFullSize();
 
@@ -110,7 +117,12 @@ bool TMainForm::FormCreate() {
     ApplyLanguage();
 
     BlinkPhase = false;
-    Cam_ = std::make_unique<engine::TScreenCam>(Services());
+    engine::EngineServices services = Services();
+    services.TellSoundTrouble = [this](engine::SoundTrouble trouble) {
+        QMetaObject::invokeMethod(
+            this, [this, trouble] { ShowSoundTrouble(trouble); }, Qt::QueuedConnection);
+    };
+    Cam_ = std::make_unique<engine::TScreenCam>(std::move(services));
 
     LoadSettings();
     Cam_->EnumerateCodecs();
@@ -139,6 +151,7 @@ void TMainForm::AdoptEngineSettings() {
     Cam_->FramesPerSecond = Settings.FramesPerSecond;
     Cam_->KeyFrameEvery = Settings.KeyFrameEvery;
     Cam_->Cursor.HighlightCursor = Settings.HighlightCursor;
+    Cam_->RecordMicrophone = Settings.RecordMicrophone;
     Cam_->UpdateCursor();
 }
 

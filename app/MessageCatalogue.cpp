@@ -41,6 +41,11 @@ constexpr Entry kCatalogue[] = {
     {27, " ist keine gültige Datei!"},
     {28, "Kein Video gefunden in "},
     {29, "Fehler beim Dekomprimieren von "},
+    {50, "Es antwortet kein Sound-Server. Die Aufnahme läuft ohne Ton."},
+    {51, "Der Sound-Server hat keinen Eingang, der sich aufnehmen lässt (kein Mikrofon). Die "
+         "Aufnahme läuft ohne Ton."},
+    {52, "Der Ton-Eingang ist während der Aufnahme verloren gegangen. Die Aufnahme läuft ohne "
+         "Ton weiter."},
     {101, "Programmoptionen einstellen..."},
     {102, "Aufnahmebereich einstellen (WIN+S)..."},
     {103, "Video anzeigen..."},
@@ -86,6 +91,10 @@ constexpr Entry kCatalogue[] = {
     {1027, " is not a valid file!"},
     {1028, "No video found in "},
     {1029, "Unable to extract "},
+    {1050, "No sound server answers. The recording goes on without sound."},
+    {1051, "The sound server has no input that can be recorded (no microphone). The recording goes "
+           "on without sound."},
+    {1052, "The sound input was lost during the recording. The recording goes on without sound."},
     {1101, "Set program options..."},
     {1102, "Set recording region (WIN+S)..."},
     {1103, "Watch a video..."},
@@ -124,6 +133,8 @@ constexpr Entry kCatalogue[] = {
     {1222, "C&ancel"},
     {1223, "Strong compression in 7-ZIP format"},
     {1224, "Compression in ZIP format"},
+    {1225, "Record microphone"},
+    {1226, "Record the sound server's default input (a microphone) with the video..."},
     {1301, "Set the recording region and start recording..."},
     {1303, "Choose target window..."},
     {1304, "Starting recording..."},

@@ -43,6 +43,9 @@ enum class Msg : int {
     NotAValidFile = 27,
     NoVideoFoundIn = 28,
     CannotExtract = 29,
+    NoSoundServer = 50,
+    NoSoundInput = 51,
+    SoundInputLost = 52,
     // The main window's hints, menu items and titles.
     ToolsHint = 101,
     SetRegionHint = 102,
@@ -83,6 +86,8 @@ enum class Msg : int {
     CancelButton = 222,
     SevenZipChoice = 223,
     ZipChoice = 224,
+    RecordMicrophoneCheck = 225,
+    RecordMicrophoneHint = 226,
     // The region window.
     RegionCaption = 301,
     ChooseTargetWindow = 303,

@@ -21,6 +21,7 @@ struct SettingsRecord {
     std::int32_t FramesPerSecond = settings::kDefaultFramesPerSecond;  // Round(1000 / MsPerFrame)
     std::int32_t KeyFrameEvery = settings::kDefaultKeyFrameEvery;
     bool HighlightCursor = settings::kHighlightCursor.defaultValue;
+    bool RecordMicrophone = settings::kRecordMicrophone.defaultValue;
 
     std::int32_t WindowLeft = 0;  // set from the screen by ReadPosition
     std::int32_t WindowTop = settings::kDefaultWindowTop;
@@ -44,6 +45,7 @@ void ForEachSetting(Record& record, Visit&& visit) {
     visit(settings::kMaxRecordingSeconds, record.MaxRecordingSeconds);
     visit(settings::kUse7z, record.Use7z);
     visit(settings::kSevenZipThresholdMB, record.SevenZipThresholdMB);
+    visit(settings::kRecordMicrophone, record.RecordMicrophone);
 }
 
 // What the position rules measure the stored window position against, in pixels.

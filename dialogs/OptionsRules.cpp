@@ -49,6 +49,7 @@ OptionsControls ControlsFor(const app::SettingsRecord& settings, int codecCount)
         std::clamp(engine::FramesPerSecondFor(settings.MsPerFrame), kMinFrameRate, kMaxFrameRate);
     controls.quality = std::clamp(settings.Quality / 100, kMinQuality, kMaxQuality);
     controls.highlightCursor = settings.HighlightCursor;
+    controls.recordMicrophone = settings.RecordMicrophone;
     controls.deleteFiles = settings.DeleteFilesOnClose;
     controls.warnBeforeDelete = settings.WarnBeforeDelete;
     controls.maxMinutes = std::to_string(settings.MaxRecordingSeconds / 60);
@@ -63,6 +64,7 @@ void AdoptControls(const OptionsControls& controls, app::SettingsRecord& setting
     settings.KeyFrameEvery = settings.FramesPerSecond;
     settings.Quality = controls.quality * 100;
     settings.HighlightCursor = controls.highlightCursor;
+    settings.RecordMicrophone = controls.recordMicrophone;
     settings.DeleteFilesOnClose = controls.deleteFiles;
     settings.WarnBeforeDelete = controls.warnBeforeDelete;
     settings.MaxRecordingSeconds = SecondsFromMinutesText(controls.maxMinutes);

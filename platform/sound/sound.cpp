@@ -1,0 +1,221 @@
+#include "platform/sound/sound.h"
+
+#include <pulse/pulseaudio.h>
+
+#include <algorithm>
+#include <atomic>
+#include <mutex>
+#include <string>
+
+#include "platform/sound/sample_buffer.h"
+
+namespace platform::sound {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Ten seconds of stereo: room for a recorder that is held up now and then.
+constexpr std::size_t kBufferBytes = std::size_t{kSampleRate} * 4 * 10;
+// Fragments of 10 ms keep the time of arrival close to the time of capture.
+constexpr std::uint32_t kFragmentMs = 10;
+
+}  // namespace
+
+// The libpulse objects of one capture. Every callback runs on the main loop's thread; every call
+// from another thread holds the main loop's lock.
+struct Capture::Connection {
+    pa_threaded_mainloop* loop = nullptr;
+    pa_context* context = nullptr;
+    pa_stream* stream = nullptr;
+    std::uint16_t channels = 0;
+    std::unique_ptr<SampleBuffer> buffer;
+    std::atomic<bool> broken{false};
+    mutable std::mutex timeMutex;
+    std::optional<Clock::time_point> firstSample;
+
+    // Server answers the waits in Open look for.
+    std::string defaultSource;
+    std::optional<std::uint8_t> sourceChannels;
+    bool answered = false;
+
+    Connection() : loop(pa_threaded_mainloop_new()) {}
+    ~Connection() {
+        if (loop == nullptr) return;
+        // The loop's thread must be stopped before the objects its callbacks use go.
+        pa_threaded_mainloop_stop(loop);
+        if (stream != nullptr) {
+            pa_stream_set_read_callback(stream, nullptr, nullptr);
+            pa_stream_set_state_callback(stream, nullptr, nullptr);
+            pa_stream_disconnect(stream);
+            pa_stream_unref(stream);
+        }
+        if (context != nullptr) {
+            pa_context_set_state_callback(context, nullptr, nullptr);
+            pa_context_disconnect(context);
+            pa_context_unref(context);
+        }
+        pa_threaded_mainloop_free(loop);
+    }
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    // Waits (lock held) until done says so; false when the context failed first.
+    template <typename Done>
+    bool WaitFor(Done done) {
+        while (!done()) {
+            if (!PA_CONTEXT_IS_GOOD(pa_context_get_state(context))) return false;
+            pa_threaded_mainloop_wait(loop);
+        }
+        return true;
+    }
+    // Runs an operation and waits for its answer (lock held).
+    bool Await(pa_operation* operation) {
+        if (operation == nullptr) return false;
+        answered = false;
+        const bool done = WaitFor([&] {
+            return answered || pa_operation_get_state(operation) != PA_OPERATION_RUNNING;
+        });
+        pa_operation_unref(operation);
+        return done;
+    }
+
+    static void OnContextState(pa_context*, void* self) {
+        auto* connection = static_cast<Connection*>(self);
+        if (!PA_CONTEXT_IS_GOOD(pa_context_get_state(connection->context))) {
+            connection->broken = true;
+        }
+        pa_threaded_mainloop_signal(connection->loop, 0);
+    }
+    static void OnStreamState(pa_stream* stream, void* self) {
+        auto* connection = static_cast<Connection*>(self);
+        if (!PA_STREAM_IS_GOOD(pa_stream_get_state(stream))) connection->broken = true;
+        pa_threaded_mainloop_signal(connection->loop, 0);
+    }
+    static void OnServerInfo(pa_context*, const pa_server_info* info, void* self) {
+        auto* connection = static_cast<Connection*>(self);
+        if (info != nullptr && info->default_source_name != nullptr) {
+            connection->defaultSource = info->default_source_name;
+        }
+        connection->answered = true;
+        pa_threaded_mainloop_signal(connection->loop, 0);
+    }
+    static void OnSourceInfo(pa_context*, const pa_source_info* info, int eol, void* self) {
+        auto* connection = static_cast<Connection*>(self);
+        if (eol == 0 && info != nullptr) {
+            connection->sourceChannels = info->sample_spec.channels;
+        } else {
+            connection->answered = true;
+        }
+        pa_threaded_mainloop_signal(connection->loop, 0);
+    }
+    static void OnRead(pa_stream* stream, std::size_t, void* self) {
+        static_cast<Connection*>(self)->Read(stream);
+    }
+
+    void Read(pa_stream* from) {
+        while (pa_stream_readable_size(from) > 0) {
+            // The latency is the age of the oldest sample not read yet: the one peeked next.
+            pa_usec_t latency = 0;
+            int negative = 0;
+            const bool timed = pa_stream_get_latency(from, &latency, &negative) == 0;
+            const Clock::time_point now = Clock::now();
+            const void* data = nullptr;
+            std::size_t size = 0;
+            if (pa_stream_peek(from, &data, &size) != 0) {
+                broken = true;
+                return;
+            }
+            if (size == 0) return;
+            {
+                const std::lock_guard lock(timeMutex);
+                if (!firstSample) {
+                    const auto age = std::chrono::microseconds(timed && negative == 0 ? latency : 0);
+                    firstSample = now - age;
+                }
+            }
+            if (data != nullptr) {
+                buffer->Put(static_cast<const std::byte*>(data), size);
+            } else {
+                buffer->PutSilence(size);  // a hole in the server's stream
+            }
+            pa_stream_drop(from);
+        }
+    }
+};
+
+std::unique_ptr<Capture> Capture::Open(OpenError* error) {
+    auto connection = std::make_unique<Connection>();
+    *error = OpenError::noServer;
+    Connection& c = *connection;
+    if (c.loop == nullptr) return nullptr;
+    c.context = pa_context_new(pa_threaded_mainloop_get_api(c.loop), "Korvex");
+    if (c.context == nullptr) return nullptr;
+    pa_context_set_state_callback(c.context, &Connection::OnContextState, &c);
+    if (pa_context_connect(c.context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0 ||
+        pa_threaded_mainloop_start(c.loop) < 0) {
+        return nullptr;
+    }
+    pa_threaded_mainloop_lock(c.loop);
+    const bool opened = [&] {
+        if (!c.WaitFor([&] { return pa_context_get_state(c.context) == PA_CONTEXT_READY; })) {
+            return false;
+        }
+        *error = OpenError::noInput;
+        if (!c.Await(pa_context_get_server_info(c.context, &Connection::OnServerInfo, &c)) ||
+            c.defaultSource.empty()) {
+            return false;
+        }
+        if (!c.Await(pa_context_get_source_info_by_name(c.context, c.defaultSource.c_str(),
+                                                         &Connection::OnSourceInfo, &c)) ||
+            !c.sourceChannels || *c.sourceChannels == 0) {
+            return false;
+        }
+        c.channels = std::min<std::uint16_t>(*c.sourceChannels, 2);
+        const pa_sample_spec spec{PA_SAMPLE_S16LE, kSampleRate, static_cast<std::uint8_t>(c.channels)};
+        c.buffer = std::make_unique<SampleBuffer>(kBufferBytes, std::size_t{c.channels} * 2);
+        c.stream = pa_stream_new(c.context, "Narration", &spec, nullptr);
+        if (c.stream == nullptr) return false;
+        pa_stream_set_state_callback(c.stream, &Connection::OnStreamState, &c);
+        pa_stream_set_read_callback(c.stream, &Connection::OnRead, &c);
+        pa_buffer_attr attributes{};
+        attributes.maxlength = static_cast<std::uint32_t>(-1);
+        attributes.fragsize = static_cast<std::uint32_t>(
+            pa_usec_to_bytes(std::uint64_t{kFragmentMs} * 1000, &spec));
+        const auto flags = static_cast<pa_stream_flags_t>(
+            PA_STREAM_ADJUST_LATENCY | PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_INTERPOLATE_TIMING);
+        if (pa_stream_connect_record(c.stream, c.defaultSource.c_str(), &attributes, flags) < 0) {
+            return false;
+        }
+        return c.WaitFor([&] {
+            const pa_stream_state_t state = pa_stream_get_state(c.stream);
+            return state == PA_STREAM_READY || !PA_STREAM_IS_GOOD(state);
+        }) && pa_stream_get_state(c.stream) == PA_STREAM_READY;
+    }();
+    pa_threaded_mainloop_unlock(c.loop);
+    if (!opened) return nullptr;
+    return std::unique_ptr<Capture>(new Capture(std::move(connection)));
+}
+
+Capture::Capture(std::unique_ptr<Connection> connection) : connection_(std::move(connection)) {}
+
+Capture::~Capture() = default;
+
+std::uint16_t Capture::Channels() const {
+    return connection_->channels;
+}
+
+std::size_t Capture::Take(std::vector<std::byte>& out, std::size_t maxBytes) {
+    return connection_->buffer->Take(out, maxBytes);
+}
+
+std::optional<std::chrono::steady_clock::time_point> Capture::FirstSampleTime() const {
+    const std::lock_guard lock(connection_->timeMutex);
+    return connection_->firstSample;
+}
+
+bool Capture::Broken() const {
+    return connection_->broken;
+}
+
+}  // namespace platform::sound
