@@ -21,7 +21,6 @@ struct SettingsRecord {
     std::int32_t FramesPerSecond = settings::kDefaultFramesPerSecond;  // Round(1000 / MsPerFrame)
     std::int32_t KeyFrameEvery = settings::kDefaultKeyFrameEvery;
     bool HighlightCursor = settings::kHighlightCursor.defaultValue;
-    bool RecordMicrophone = settings::kRecordMicrophone.defaultValue;
 
     std::int32_t WindowLeft = 0;  // set from the screen by ReadPosition
     std::int32_t WindowTop = settings::kDefaultWindowTop;
@@ -30,6 +29,8 @@ struct SettingsRecord {
     std::uint16_t MaxRecordingSeconds = settings::kMaxRecordingSeconds.Default();
     bool Use7z = settings::kUse7z.defaultValue;
     std::uint16_t SevenZipThresholdMB = settings::kSevenZipThresholdMB.Default();
+    // The engine's, last as the newest value.
+    bool RecordMicrophone = settings::kRecordMicrophone.defaultValue;
 };
 
 // Calls visit(descriptor, field) for every value of the table with its field, in the order the

@@ -1,0 +1,85 @@
+#include "harness/sound_sync.h"
+
+#include <cstdlib>
+#include <memory>
+#include <stdexcept>
+#include <thread>
+
+#include "harness/media_probe.h"
+
+namespace korvex::test {
+
+namespace {
+
+constexpr int kProbeWidth = 16, kProbeHeight = 12;
+constexpr int kClickLoudness = 8000;
+
+}  // namespace
+
+FlashWindow::FlashWindow(int x, int y, int width, int height) {
+    const char* display = std::getenv("DISPLAY");
+    c_ = xcb_connect(display, nullptr);
+    if (display == nullptr || xcb_connection_has_error(c_)) {
+        xcb_disconnect(c_);
+        throw std::runtime_error("no display for the flash window");
+    }
+    xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c_)).data;
+    black_ = screen->black_pixel;
+    white_ = screen->white_pixel;
+    window_ = xcb_generate_id(c_);
+    const std::uint32_t values[] = {black_, 1};
+    xcb_create_window(c_, XCB_COPY_FROM_PARENT, window_, screen->root, static_cast<std::int16_t>(x),
+                      static_cast<std::int16_t>(y), static_cast<std::uint16_t>(width),
+                      static_cast<std::uint16_t>(height), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+                      screen->root_visual, XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT, values);
+    xcb_map_window(c_, window_);
+    Show(false);
+}
+
+FlashWindow::~FlashWindow() {
+    xcb_disconnect(c_);
+}
+
+void FlashWindow::Show(bool white) {
+    const std::uint32_t pixel = white ? white_ : black_;
+    xcb_change_window_attributes(c_, window_, XCB_CW_BACK_PIXEL, &pixel);
+    xcb_clear_area(c_, 0, window_, 0, 0, 0, 0);
+    // A round trip: the server has drawn it when the answer comes.
+    std::free(xcb_get_input_focus_reply(c_, xcb_get_input_focus(c_), nullptr));
+}
+
+void FlashAndClick(SoundPlayer& player, FlashWindow& window) {
+    const auto heard = player.Play(Tone(2000, 960, 30000));
+    std::this_thread::sleep_until(heard);
+    window.Show(true);
+}
+
+SyncMarks FindSyncMarks(const std::string& path, int msPerFrame) {
+    SyncMarks marks;
+    const std::size_t frameBytes = kProbeWidth * kProbeHeight;
+    // Constant frame rate output: the n-th picture is position n, gaps filled.
+    const CommandResult pictures =
+        RunCommand("ffmpeg -nostdin -v error -i " + Quote(path) + " -map 0:v:0 -vsync cfr -s " +
+                   std::to_string(kProbeWidth) + "x" + std::to_string(kProbeHeight) +
+                   " -f rawvideo -pix_fmt gray -");
+    bool bright = false;
+    for (std::size_t at = 0, n = 0; at + frameBytes <= pictures.output.size();
+         at += frameBytes, ++n) {
+        double sum = 0;
+        for (std::size_t i = at; i < at + frameBytes; ++i) {
+            sum += static_cast<unsigned char>(pictures.output[i]);
+        }
+        const bool now = sum / static_cast<double>(frameBytes) >= 128;
+        if (now && !bright) marks.flashes.push_back(static_cast<double>(n) * msPerFrame / 1000.0);
+        bright = now;
+    }
+    const std::vector<std::int16_t> sound = DecodeSound(path);
+    for (std::size_t i = 0; i < sound.size(); ++i) {
+        if (std::abs(sound[i]) < kClickLoudness) continue;
+        marks.clicks.push_back(static_cast<double>(i) / 48000.0);
+        i += 48000 / 4;  // a click lasts 20 ms; the next comes later than a quarter second
+    }
+    return marks;
+}
+
+}  // namespace korvex::test

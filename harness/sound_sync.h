@@ -1,0 +1,45 @@
+// Measuring whether sound and picture are in step in a recording: a window that flashes white
+// over the recorded region while the player clicks, and where ffmpeg finds the flashes and the
+// clicks in the file.
+#pragma once
+
+#include <xcb/xcb.h>
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "harness/sound_server.h"
+
+namespace korvex::test {
+
+// A black override-redirect window at (x, y, width, height) on $DISPLAY, on a connection of its
+// own. Throws std::runtime_error without a display.
+class FlashWindow {
+public:
+    FlashWindow(int x, int y, int width, int height);
+    ~FlashWindow();
+    FlashWindow(const FlashWindow&) = delete;
+    FlashWindow& operator=(const FlashWindow&) = delete;
+    // Returns once the server shows the window white (or black again).
+    void Show(bool white);
+
+private:
+    xcb_connection_t* c_ = nullptr;
+    xcb_window_t window_ = 0;
+    std::uint32_t black_ = 0, white_ = 0;
+};
+
+// Plays a short loud click and flashes the window white at the moment the click is heard.
+void FlashAndClick(SoundPlayer& player, FlashWindow& window);
+
+// Seconds from the file's start at which the picture turns bright (by frame position: a
+// position is msPerFrame apart) and at which a click begins in its sound.
+struct SyncMarks {
+    std::vector<double> flashes;
+    std::vector<double> clicks;
+};
+SyncMarks FindSyncMarks(const std::string& path, int msPerFrame);
+
+}  // namespace korvex::test

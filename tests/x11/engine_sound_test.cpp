@@ -1,0 +1,216 @@
+// Narration through the real sound server (pipewire with its pulse server, a null sink whose
+// monitor is the default input): a tone comes back at its pitch and as long as the pictures, a
+// flash and a click made together land within one frame period of each other, and a recording
+// without a server, or without the setting, has no sound and loses no pictures.
+#include <gtest/gtest.h>
+#include <xcb/xcb.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <thread>
+
+#include "engine/Korvex_ScrCam_Unit.h"
+#include "harness/engine_host.h"
+#include "harness/media_probe.h"
+#include "harness/sound_server.h"
+#include "harness/sound_sync.h"
+#include "platform/sound/sound.h"
+#include "tests/support/virtual_display.h"
+
+using namespace engine;
+namespace fs = std::filesystem;
+using korvex::test::EngineHost;
+using korvex::test::FlashWindow;
+using korvex::test::ProbeSound;
+using korvex::test::ProbeVideo;
+using korvex::test::SoundPlayer;
+using korvex::test::SoundServer;
+using korvex::test::Tone;
+
+namespace {
+
+constexpr int kLeft = 100, kTop = 100, kWidth = 160, kHeight = 120;
+
+fs::path TempFile(const std::string& name) {
+    fs::path dir = fs::temp_directory_path() / ("korvex-sound-" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    return dir / name;
+}
+
+// An environment variable set for one scope.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const std::string& value) : name_(name) {
+        if (const char* old = std::getenv(name)) old_ = old;
+        setenv(name, value.c_str(), 1);
+    }
+    ~ScopedEnv() {
+        if (old_) {
+            setenv(name_, old_->c_str(), 1);
+        } else {
+            unsetenv(name_);
+        }
+    }
+
+private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+// Zero crossings upwards per second over the middle of the sound.
+double Pitch(const std::vector<std::int16_t>& sound) {
+    const std::size_t from = sound.size() / 4, to = sound.size() * 3 / 4;
+    int crossings = 0;
+    for (std::size_t i = from + 1; i < to; ++i) crossings += sound[i - 1] < 0 && sound[i] >= 0;
+    return crossings * 48000.0 / static_cast<double>(to - from);
+}
+
+class SoundRecording : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { server_ = std::make_unique<SoundServer>(); }
+    static void TearDownTestSuite() { server_.reset(); }
+    void SetUp() override {
+        if (!std::getenv("DISPLAY")) GTEST_SKIP() << "needs a display";
+        korvex::test::WarpPointer(1300, 700);
+        EngineServices services = host_.Services();
+        services.TellSoundTrouble = [this](SoundTrouble trouble) {
+            const std::lock_guard lock(mutex_);
+            troubles_.push_back(trouble);
+        };
+        cam_ = std::make_unique<TScreenCam>(std::move(services));
+        cam_->RecordMicrophone = true;
+    }
+    void Start(const fs::path& path, int msPerFrame) {
+        cam_->MsPerFrame = msPerFrame;
+        cam_->FramesPerSecond = 1000 / msPerFrame;
+        cam_->StartRecording(region_, path.string());
+    }
+    // Serves the worker until it has written frames frames in all.
+    void WaitForFrames(int frames) {
+        ASSERT_TRUE(host_.WaitFor([&] { return cam_->FramesWritten >= frames; }));
+    }
+    void Stop() {
+        cam_->StopRecording();
+        ASSERT_TRUE(host_.WaitFor([&] { return cam_->Thread == nullptr && cam_->WorkersFinished(); }));
+    }
+    std::vector<SoundTrouble> Troubles() {
+        const std::lock_guard lock(mutex_);
+        return troubles_;
+    }
+
+    static std::unique_ptr<SoundServer> server_;
+    EngineHost host_;
+    FixedRegion region_{kLeft, kTop, kWidth, kHeight};
+    std::unique_ptr<TScreenCam> cam_;
+    std::mutex mutex_;
+    std::vector<SoundTrouble> troubles_;
+};
+
+std::unique_ptr<SoundServer> SoundRecording::server_;
+
+TEST_F(SoundRecording, ToneComesBackAtItsPitchAndAsLongAsThePictures) {
+    SoundPlayer player;
+    player.Play(Tone(1000, 48000 * 8, 12000));
+    const fs::path path = TempFile("tone.avi");
+    Start(path, 67);
+    WaitForFrames(45);
+    Stop();
+    EXPECT_TRUE(Troubles().empty());
+
+    auto video = ProbeVideo(path.string());
+    auto sound = ProbeSound(path.string());
+    EXPECT_EQ(video["r_frame_rate"], "1000/67");
+    EXPECT_EQ(sound["codec_name"], "pcm_s16le");
+    EXPECT_EQ(sound["sample_rate"], "48000");
+    EXPECT_EQ(sound["channels"], "2");
+    EXPECT_NEAR(std::stod(sound["nb_frames"]) / 48000, std::stod(video["duration"]), 0.067);
+    EXPECT_EQ(korvex::test::DecodeErrors(path.string()), "");
+    EXPECT_NEAR(Pitch(korvex::test::DecodeSound(path.string())), 1000, 2);
+    fs::remove(path);
+}
+
+TEST_F(SoundRecording, FlashAndClickMadeTogetherLandWithinOneFrame) {
+    SoundPlayer player;
+    FlashWindow window(kLeft, kTop, kWidth, kHeight);
+    const fs::path path = TempFile("sync.avi");
+    Start(path, 67);
+    for (int event = 0; event < 3; ++event) {
+        WaitForFrames(10 + event * 15);
+        korvex::test::FlashAndClick(player, window);
+        WaitForFrames(15 + event * 15);
+        window.Show(false);
+    }
+    WaitForFrames(55);
+    Stop();
+    ASSERT_TRUE(Troubles().empty());
+
+    const korvex::test::SyncMarks marks = korvex::test::FindSyncMarks(path.string(), 67);
+    ASSERT_EQ(marks.flashes.size(), 3u);
+    ASSERT_EQ(marks.clicks.size(), 3u);
+    for (std::size_t e = 0; e < 3; ++e) {
+        const double offset = marks.flashes[e] - marks.clicks[e];
+        std::printf("event %zu: picture at %.3f s, sound at %.3f s, offset %+.0f ms\n", e,
+                    marks.flashes[e], marks.clicks[e], offset * 1000);
+        EXPECT_LE(std::abs(offset), 0.067) << "event " << e;
+    }
+    fs::remove(path);
+}
+
+TEST_F(SoundRecording, CaptureTakesTheInputsChannelCount) {
+    platform::sound::OpenError error{};
+    auto stereo = platform::sound::Capture::Open(&error);
+    ASSERT_TRUE(stereo);
+    EXPECT_EQ(stereo->Channels(), 2);
+    server_->UseNewSink("korvex_mono", 1);
+    auto mono = platform::sound::Capture::Open(&error);
+    server_->UseSink("korvex_narration");
+    ASSERT_TRUE(mono);
+    EXPECT_EQ(mono->Channels(), 1);
+    // Samples come, and are counted from the first one's moment.
+    std::vector<std::byte> taken;
+    ASSERT_TRUE(host_.WaitFor([&] {
+        mono->Take(taken, 1 << 20);
+        return taken.size() >= 4800 * 2;
+    }));
+    EXPECT_TRUE(mono->FirstSampleTime());
+    EXPECT_FALSE(mono->Broken());
+}
+
+// Without a server the user hears why, and the pictures are recorded as without the setting;
+// without the setting a running server changes nothing.
+TEST_F(SoundRecording, NoServerOrNoSettingGivesTheFileOfToday) {
+    struct Case {
+        const char* name;
+        bool setting;
+        const char* server;
+        std::vector<SoundTrouble> troubles;
+    };
+    const Case cases[] = {
+        {"no server", true, "unix:/nonexistent/korvex/pulse", {SoundTrouble::noServer}},
+        {"setting off", false, nullptr, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::optional<ScopedEnv> env;
+        if (c.server) env.emplace("PULSE_SERVER", c.server);
+        troubles_.clear();
+        cam_->RecordMicrophone = c.setting;
+        const fs::path path = TempFile("silent.avi");
+        Start(path, 67);
+        WaitForFrames(5);
+        Stop();
+        EXPECT_EQ(Troubles(), c.troubles);
+        EXPECT_TRUE(ProbeSound(path.string()).empty());
+        auto video = ProbeVideo(path.string());
+        EXPECT_EQ(video["r_frame_rate"], "15/1");
+        EXPECT_GE(std::atoi(video["nb_read_frames"].c_str()), 5);
+        fs::remove(path);
+    }
+}
+
+}  // namespace
