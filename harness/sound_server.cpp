@@ -189,13 +189,23 @@ SoundPlayer::~SoundPlayer() {
 }
 
 Clock::time_point SoundPlayer::Play(const std::vector<std::int16_t>& samples) {
+    return PlayAt(samples, Clock::now());
+}
+
+Clock::time_point SoundPlayer::PlayAt(const std::vector<std::int16_t>& samples,
+                                      Clock::time_point when) {
     const std::lock_guard lock(state_->mutex);
     // What is queued plays after what the server holds: its latency, plus the queue, plus the
     // block being written.
     const auto ahead = std::chrono::microseconds(
         state_->latencyUs + (state_->queue.size() + kBlock / 2) * 1000000 / kRate);
+    const Clock::time_point heard = Clock::now() + ahead;
+    const auto early = std::chrono::duration_cast<std::chrono::microseconds>(when - heard);
+    const std::size_t silence =
+        early.count() > 0 ? static_cast<std::size_t>(early.count() * kRate / 1000000) : 0;
+    state_->queue.insert(state_->queue.end(), silence, 0);
     state_->queue.insert(state_->queue.end(), samples.begin(), samples.end());
-    return Clock::now() + ahead;
+    return heard + std::chrono::microseconds(silence * 1000000 / kRate);
 }
 
 std::vector<std::int16_t> Tone(double frequency, std::size_t count, int amplitude) {

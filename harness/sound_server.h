@@ -57,6 +57,10 @@ public:
     // Queues samples after what is queued; returns the steady-clock moment at which their first
     // sample reaches the sink (the stream's latency from now, measured by the server).
     std::chrono::steady_clock::time_point Play(const std::vector<std::int16_t>& samples);
+    // Queues samples to be heard at when, after silence, or as soon as it can be when that is
+    // too soon; returns the moment they will be heard.
+    std::chrono::steady_clock::time_point PlayAt(const std::vector<std::int16_t>& samples,
+                                                 std::chrono::steady_clock::time_point when);
 
     struct State;
 

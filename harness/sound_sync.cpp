@@ -1,5 +1,6 @@
 #include "harness/sound_sync.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 #include <stdexcept>
@@ -48,10 +49,43 @@ void FlashWindow::Show(bool white) {
     std::free(xcb_get_input_focus_reply(c_, xcb_get_input_focus(c_), nullptr));
 }
 
-void FlashAndClick(SoundPlayer& player, FlashWindow& window) {
-    const auto heard = player.Play(Tone(2000, 960, 30000));
+double FlashAndClick(SoundPlayer& player, FlashWindow& window,
+                     std::chrono::steady_clock::time_point when) {
+    const auto heard = player.PlayAt(Tone(2000, 960, 30000), when);
     std::this_thread::sleep_until(heard);
+    const auto asked = std::chrono::steady_clock::now();
     window.Show(true);
+    // Drawn between the request and the answer to the round trip after it.
+    const auto shown = asked + (std::chrono::steady_clock::now() - asked) / 2;
+    return std::chrono::duration<double>(shown - heard).count();
+}
+
+std::chrono::steady_clock::time_point PositionTime(std::uint32_t startTick, int positions,
+                                                   int msPerFrame,
+                                                   std::chrono::milliseconds extra) {
+    using namespace std::chrono;
+    const auto now = steady_clock::now();
+    const auto tick = static_cast<std::uint32_t>(
+        duration_cast<milliseconds>(now.time_since_epoch()).count());
+    const steady_clock::time_point start = now - milliseconds(tick - startTick);
+    return start + milliseconds(std::int64_t{positions} * msPerFrame) + extra;
+}
+
+double Pitch(const std::vector<std::int16_t>& sound) {
+    std::vector<double> crossings;
+    for (std::size_t i = sound.size() / 4 + 1; i < sound.size() * 3 / 4; ++i) {
+        if (sound[i - 1] < 0 && sound[i] >= 0) {
+            crossings.push_back(static_cast<double>(i - 1) +
+                                -sound[i - 1] / static_cast<double>(sound[i] - sound[i - 1]));
+        }
+    }
+    if (crossings.size() < 3) return 0;
+    std::vector<double> periods;
+    for (std::size_t i = 1; i < crossings.size(); ++i) {
+        periods.push_back(crossings[i] - crossings[i - 1]);
+    }
+    std::nth_element(periods.begin(), periods.begin() + periods.size() / 2, periods.end());
+    return 48000.0 / periods[periods.size() / 2];
 }
 
 SyncMarks FindSyncMarks(const std::string& path, int msPerFrame) {

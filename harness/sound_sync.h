@@ -31,8 +31,21 @@ private:
     std::uint32_t black_ = 0, white_ = 0;
 };
 
-// Plays a short loud click and flashes the window white at the moment the click is heard.
-void FlashAndClick(SoundPlayer& player, FlashWindow& window);
+// Plays a short loud click to be heard at when and flashes the window white at that moment.
+// Returns how many seconds after the click the flash was on the screen: the staging's own
+// error, which a measurement takes off.
+double FlashAndClick(SoundPlayer& player, FlashWindow& window,
+                     std::chrono::steady_clock::time_point when);
+
+// The moment of a recording's frame position: start (the engine's StartTick, a TickMs value)
+// plus positions frame periods plus extra.
+std::chrono::steady_clock::time_point PositionTime(std::uint32_t startTick, int positions,
+                                                   int msPerFrame,
+                                                   std::chrono::milliseconds extra);
+
+// The pitch of a tone: the median period between rising zero crossings over the middle half of
+// the sound, as a frequency at 48,000 Hz. The median passes over gaps in the sound.
+double Pitch(const std::vector<std::int16_t>& sound);
 
 // Seconds from the file's start at which the picture turns bright (by frame position: a
 // position is msPerFrame apart) and at which a click begins in its sound.
