@@ -42,10 +42,12 @@ constexpr Entry kCatalogue[] = {
     {28, "Kein Video gefunden in "},
     {29, "Fehler beim Dekomprimieren von "},
     {50, "Es antwortet kein Sound-Server. Die Aufnahme läuft ohne Ton."},
-    {51, "Der Sound-Server hat keinen Eingang, der sich aufnehmen lässt (kein Mikrofon). Die "
-         "Aufnahme läuft ohne Ton."},
-    {52, "Der Ton-Eingang ist während der Aufnahme verloren gegangen. Die Aufnahme läuft ohne "
-         "Ton weiter."},
+    {51,
+     "Der Sound-Server hat keinen Eingang, der sich aufnehmen lässt (kein Mikrofon). Die "
+     "Aufnahme läuft ohne Ton."},
+    {52,
+     "Der Ton-Eingang ist während der Aufnahme verloren gegangen. Die Aufnahme läuft ohne "
+     "Ton weiter."},
     {101, "Programmoptionen einstellen..."},
     {102, "Aufnahmebereich einstellen (WIN+S)..."},
     {103, "Video anzeigen..."},
@@ -92,8 +94,9 @@ constexpr Entry kCatalogue[] = {
     {1028, "No video found in "},
     {1029, "Unable to extract "},
     {1050, "No sound server answers. The recording goes on without sound."},
-    {1051, "The sound server has no input that can be recorded (no microphone). The recording goes "
-           "on without sound."},
+    {1051,
+     "The sound server has no input that can be recorded (no microphone). The recording goes "
+     "on without sound."},
     {1052, "The sound input was lost during the recording. The recording goes on without sound."},
     {1101, "Set program options..."},
     {1102, "Set recording region (WIN+S)..."},

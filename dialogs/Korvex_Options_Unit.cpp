@@ -91,7 +91,8 @@ TOptions_Form::TOptions_Form(int languageOffset)
 }
 
 void TOptions_Form::CreateRecordGroup() {
-    Record_GroupBox = Place<QGroupBox>(this, "Record_GroupBox", At(8, 8, 426, 159 + kSoundRow), "Aufnahme");
+    Record_GroupBox =
+        Place<QGroupBox>(this, "Record_GroupBox", At(8, 8, 426, 159 + kSoundRow), "Aufnahme");
     QWidget* group = Record_GroupBox;
     Compressor_Label = Place<EventLabel>(group, "Compressor_Label", At(16, 17), "Kompressor");
     Compressor_ComboBox = Place<QComboBox>(group, "Compressor_ComboBox", At(16, 36, 302, 21));
@@ -134,8 +135,8 @@ void TOptions_Form::CreateRecordGroup() {
 }
 
 void TOptions_Form::CreateAviFilesGroup() {
-    AviFiles_GroupBox =
-        Place<QGroupBox>(this, "AviFiles_GroupBox", At(8, 177 + kSoundRow, 425, 136), "AVI-Dateien");
+    AviFiles_GroupBox = Place<QGroupBox>(this, "AviFiles_GroupBox",
+                                         At(8, 177 + kSoundRow, 425, 136), "AVI-Dateien");
     QWidget* group = AviFiles_GroupBox;
     DeleteFiles_CheckBox = Place<QCheckBox>(group, "DeleteFiles_CheckBox", At(18, 22),
                                             QString::fromUtf8("AVI-Dateien beim Beenden löschen"));
@@ -167,14 +168,16 @@ void TOptions_Form::CreateAviFilesGroup() {
 }
 
 void TOptions_Form::CreateButtons() {
-    Save_Button = Place<QPushButton>(this, "Save_Button", At(26, 328 + kSoundRow, 75, 25), "&Speichern");
+    Save_Button =
+        Place<QPushButton>(this, "Save_Button", At(26, 328 + kSoundRow, 75, 25), "&Speichern");
     Save_Button->setDefault(true);
     ClearSettings_Button =
         Place<QPushButton>(this, "ClearSettings_Button", At(129, 328 + kSoundRow, 185, 25),
                            QString::fromUtf8("Gespeicherte Einstellungen &löschen"));
     ClearSettings_Button->setToolTip(
         QString::fromUtf8("Korvex! Einstellungen aus der Windows Registry löschen..."));
-    Cancel_Button = Place<QPushButton>(this, "Cancel_Button", At(341, 328 + kSoundRow, 75, 25), "&Abbrechen");
+    Cancel_Button =
+        Place<QPushButton>(this, "Cancel_Button", At(341, 328 + kSoundRow, 75, 25), "&Abbrechen");
     Save_Button->setAutoDefault(true);
     ClearSettings_Button->setAutoDefault(false);
     Cancel_Button->setAutoDefault(false);

@@ -57,7 +57,7 @@ RecordOutcome TScreenCam::RecordAVI(RecordingRegion& region, const std::string& 
     rect.width = FrameWidth;
     rect.height = FrameHeight;
     return WriteAvi(fileName, rect, std::move(frame), OpenNarration()) ? RecordOutcome::Recorded
-                                                                        : ReportFailure();
+                                                                       : ReportFailure();
 }
 
 std::unique_ptr<Narration> TScreenCam::OpenNarration() {
@@ -260,9 +260,9 @@ bool TScreenCam::FrameLoop(const CaptureRect& rect, AviOutput& output) {
     // The sound lasts as long as the frames: up to the end of the last position's period.
     if (narration && written) {
         const std::int64_t positions = FramesWritten > 0 ? marks.lastIndex + 1 : 0;
-        written = narration->WriteEnd(output.sound.get(),
-                                      SoundSamplesFor(positions, MsPerFrame,
-                                                      narration->Format().samplesPerSec));
+        written = narration->WriteEnd(
+            output.sound.get(),
+            SoundSamplesFor(positions, MsPerFrame, narration->Format().samplesPerSec));
     }
     Notify(OnStop);
     return written;

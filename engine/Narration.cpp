@@ -39,7 +39,8 @@ bool Narration::Align() {
     if (aligned_) return true;
     const auto first = capture_->FirstSampleTime();
     if (!first) return false;
-    const std::int64_t shift = SoundShift(Microseconds(start_), Microseconds(*first), sound::kSampleRate);
+    const std::int64_t shift =
+        SoundShift(Microseconds(start_), Microseconds(*first), sound::kSampleRate);
     const std::size_t sampleSize = capture_->SampleSize();
     if (shift > 0) {
         skip_ = static_cast<std::uint64_t>(shift) * sampleSize;
@@ -70,7 +71,8 @@ bool Narration::WriteCaptured(avi::PAVISTREAM stream) {
 
 bool Narration::WriteEnd(avi::PAVISTREAM stream, std::uint64_t samples) {
     const std::size_t needed =
-        samples > written_ ? static_cast<std::size_t>(samples - written_) * capture_->SampleSize() : 0;
+        samples > written_ ? static_cast<std::size_t>(samples - written_) * capture_->SampleSize()
+                           : 0;
     const Clock::time_point deadline = Clock::now() + kTailWait;
     for (;;) {
         TakeCaptured();
@@ -89,8 +91,8 @@ bool Narration::Write(avi::PAVISTREAM stream, std::span<const std::byte> bytes) 
     if (samples == 0) return true;
     const avi::HRESULT result = avi::AVIStreamWrite(
         stream, static_cast<std::int32_t>(written_), static_cast<std::int32_t>(samples),
-        bytes.data(), static_cast<std::int32_t>(samples * sampleSize), avi::AVIIF_KEYFRAME,
-        nullptr, nullptr);
+        bytes.data(), static_cast<std::int32_t>(samples * sampleSize), avi::AVIIF_KEYFRAME, nullptr,
+        nullptr);
     if (result != avi::AVIERR_OK) return false;
     written_ += samples;
     return true;

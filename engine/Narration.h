@@ -45,7 +45,8 @@ private:
     bool aligned_ = false;
     std::uint64_t skip_ = 0;     // captured bytes still to leave out at the head
     std::uint64_t written_ = 0;  // samples in the file
-    std::vector<std::byte> pending_;  // for the file, beginning with silence if the capture began late
+    std::vector<std::byte>
+        pending_;  // for the file, beginning with silence if the capture began late
 };
 
 }  // namespace engine

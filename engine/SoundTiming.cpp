@@ -15,8 +15,8 @@ std::int64_t SoundShift(std::int64_t recordingStartUs, std::int64_t firstSampleU
 
 std::uint64_t SoundSamplesFor(std::int64_t positions, int msPerFrame, std::uint32_t sampleRate) {
     if (positions <= 0) return 0;
-    return static_cast<std::uint64_t>(positions) * static_cast<std::uint64_t>(SaneMsPerFrame(msPerFrame)) *
-           sampleRate / 1000;
+    return static_cast<std::uint64_t>(positions) *
+           static_cast<std::uint64_t>(SaneMsPerFrame(msPerFrame)) * sampleRate / 1000;
 }
 
 StreamRate ExactVideoRate(int msPerFrame) {

@@ -211,8 +211,8 @@ Clock::time_point SoundPlayer::PlayAt(const std::vector<std::int16_t>& samples,
 std::vector<std::int16_t> Tone(double frequency, std::size_t count, int amplitude) {
     std::vector<std::int16_t> samples(count);
     for (std::size_t i = 0; i < count; ++i) {
-        samples[i] = static_cast<std::int16_t>(
-            std::lround(amplitude * std::sin(2 * M_PI * frequency * static_cast<double>(i) / kRate)));
+        samples[i] = static_cast<std::int16_t>(std::lround(
+            amplitude * std::sin(2 * M_PI * frequency * static_cast<double>(i) / kRate)));
     }
     return samples;
 }

@@ -65,8 +65,8 @@ std::chrono::steady_clock::time_point PositionTime(std::uint32_t startTick, int 
                                                    std::chrono::milliseconds extra) {
     using namespace std::chrono;
     const auto now = steady_clock::now();
-    const auto tick = static_cast<std::uint32_t>(
-        duration_cast<milliseconds>(now.time_since_epoch()).count());
+    const auto tick =
+        static_cast<std::uint32_t>(duration_cast<milliseconds>(now.time_since_epoch()).count());
     const steady_clock::time_point start = now - milliseconds(tick - startTick);
     return start + milliseconds(std::int64_t{positions} * msPerFrame) + extra;
 }

@@ -40,8 +40,7 @@ double FlashAndClick(SoundPlayer& player, FlashWindow& window,
 // The moment of a recording's frame position: start (the engine's StartTick, a TickMs value)
 // plus positions frame periods plus extra.
 std::chrono::steady_clock::time_point PositionTime(std::uint32_t startTick, int positions,
-                                                   int msPerFrame,
-                                                   std::chrono::milliseconds extra);
+                                                   int msPerFrame, std::chrono::milliseconds extra);
 
 // The pitch of a tone: the median period between rising zero crossings over the middle half of
 // the sound, as a frequency at 48,000 Hz. The median passes over gaps in the sound.

@@ -195,7 +195,8 @@ std::vector<AviWriter::StreamMark> AviWriter::Marks() const {
     std::vector<StreamMark> marks;
     marks.reserve(streams_.size());
     for (const Stream& stream : streams_) {
-        marks.push_back(StreamMark{stream.length, stream.index.size(), stream.live, stream.indexed});
+        marks.push_back(
+            StreamMark{stream.length, stream.index.size(), stream.live, stream.indexed});
     }
     return marks;
 }
@@ -230,8 +231,10 @@ void AviWriter::AppendCheckpoint() {
         std::size_t kept = stream.live.size();
         while (kept > 0 && stream.live[kept - 1].level == added.level) {
             --kept;
-            added = LiveIndex{
-                {}, stream.live[kept].first, stream.live[kept].count + added.count, added.level + 1};
+            added = LiveIndex{{},
+                              stream.live[kept].first,
+                              stream.live[kept].count + added.count,
+                              added.level + 1};
         }
         // The super index must keep room for the parts to come.
         if (stream.superIndex.size() + kept + 2 > kSuperIndexEntries) {
@@ -390,9 +393,8 @@ void AviWriter::WriteLegacyIndex() {
         for (const IndexEntry& entry : stream.index) entries.push_back({entry, stream.chunkId});
     }
     if (HasSound()) {
-        std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
-            return a.chunk.offset < b.chunk.offset;
-        });
+        std::sort(entries.begin(), entries.end(),
+                  [](const Entry& a, const Entry& b) { return a.chunk.offset < b.chunk.offset; });
     }
     const std::uint64_t at = riff_.StartTag(mmioFOURCC("idx1"));
     for (const Entry& entry : entries) {
@@ -440,9 +442,8 @@ void AviWriter::Finish() {
         if (!split) hasLegacyIndex_ = true;
     } else {
         // At least the chunks since the last checkpoint get an index, when that little fits.
-        const bool unindexed = std::any_of(streams_.begin(), streams_.end(), [](const Stream& s) {
-            return s.length > s.indexed;
-        });
+        const bool unindexed = std::any_of(streams_.begin(), streams_.end(),
+                                           [](const Stream& s) { return s.length > s.indexed; });
         if (unindexed) {
             AppendCheckpoint();
             if (!sink_->Commit()) {

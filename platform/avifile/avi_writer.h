@@ -114,9 +114,9 @@ private:
         FourCC indexId = 0;
         std::uint32_t sampleSize = 0;  // bytes per tick of sound; 0 for the video
         std::vector<std::byte> format;
-        std::uint64_t headerAt = 0;      // its 'strh'
-        std::uint64_t superIndexAt = 0;  // its super index placeholder
-        std::vector<IndexEntry> index;   // of the current part
+        std::uint64_t headerAt = 0;               // its 'strh'
+        std::uint64_t superIndexAt = 0;           // its super index placeholder
+        std::vector<IndexEntry> index;            // of the current part
         std::vector<SuperIndexEntry> superIndex;  // of the parts whose index is in the file
         std::vector<LiveIndex> live;              // of the current part, at checkpoints
         std::uint32_t length = 0;
@@ -170,8 +170,8 @@ private:
     std::uint64_t partRiff_ = 0;  // offset of the current part's RIFF chunk
     std::uint64_t partMovi_ = 0;  // offset of its LIST 'movi'
     std::vector<Stream> streams_ = std::vector<Stream>(1);  // the video first
-    std::uint32_t checkpointEvery_ = 1;           // positions: one second of stream time
-    std::optional<std::uint64_t> checkpointEnd_;  // a checkpoint waiting for its commit
+    std::uint32_t checkpointEvery_ = 1;                     // positions: one second of stream time
+    std::optional<std::uint64_t> checkpointEnd_;            // a checkpoint waiting for its commit
     std::uint32_t firstPartFrames_ = 0;
     std::vector<StreamMark> committed_ = std::vector<StreamMark>(1);
 };

@@ -114,10 +114,10 @@ HRESULT AVIStreamSetFormat(PAVISTREAM stream, std::int32_t pos, const void* form
                            std::int32_t size);
 // Writes one frame (samples 1) at stream position start; positions skipped since the last write
 // are kept as empty chunks, so that players keep the timeline. To a sound stream: samples whole
-// samples (size bytes) at start, which must be where the last write ended. A position at or before the last
-// one written is refused with AVIERR_BADPARAM. The frame is in the file on return; when the file
-// cannot be written (a full disk) the result is AVIERR_FILEWRITE, the file keeps the frames
-// written before and takes no more.
+// samples (size bytes) at start, which must be where the last write ended. A position at or before
+// the last one written is refused with AVIERR_BADPARAM. The frame is in the file on return; when
+// the file cannot be written (a full disk) the result is AVIERR_FILEWRITE, the file keeps the
+// frames written before and takes no more.
 HRESULT AVIStreamWrite(PAVISTREAM stream, std::int32_t start, std::int32_t samples,
                        const void* buffer, std::int32_t size, std::uint32_t flags,
                        std::int32_t* samplesWritten, std::int32_t* bytesWritten);

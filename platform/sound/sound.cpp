@@ -73,9 +73,8 @@ struct Capture::Connection {
     bool Await(pa_operation* operation) {
         if (operation == nullptr) return false;
         answered = false;
-        const bool done = WaitFor([&] {
-            return answered || pa_operation_get_state(operation) != PA_OPERATION_RUNNING;
-        });
+        const bool done = WaitFor(
+            [&] { return answered || pa_operation_get_state(operation) != PA_OPERATION_RUNNING; });
         pa_operation_unref(operation);
         return done;
     }
@@ -130,7 +129,8 @@ struct Capture::Connection {
             {
                 const std::lock_guard lock(timeMutex);
                 if (!firstSample) {
-                    const auto age = std::chrono::microseconds(timed && negative == 0 ? latency : 0);
+                    const auto age =
+                        std::chrono::microseconds(timed && negative == 0 ? latency : 0);
                     firstSample = now - age;
                 }
             }
@@ -167,12 +167,13 @@ std::unique_ptr<Capture> Capture::Open(OpenError* error) {
             return false;
         }
         if (!c.Await(pa_context_get_source_info_by_name(c.context, c.defaultSource.c_str(),
-                                                         &Connection::OnSourceInfo, &c)) ||
+                                                        &Connection::OnSourceInfo, &c)) ||
             !c.sourceChannels || *c.sourceChannels == 0) {
             return false;
         }
         c.channels = std::min<std::uint16_t>(*c.sourceChannels, 2);
-        const pa_sample_spec spec{PA_SAMPLE_S16LE, kSampleRate, static_cast<std::uint8_t>(c.channels)};
+        const pa_sample_spec spec{PA_SAMPLE_S16LE, kSampleRate,
+                                  static_cast<std::uint8_t>(c.channels)};
         c.buffer = std::make_unique<SampleBuffer>(kBufferBytes, std::size_t{c.channels} * 2);
         c.stream = pa_stream_new(c.context, "Narration", &spec, nullptr);
         if (c.stream == nullptr) return false;
@@ -180,8 +181,8 @@ std::unique_ptr<Capture> Capture::Open(OpenError* error) {
         pa_stream_set_read_callback(c.stream, &Connection::OnRead, &c);
         pa_buffer_attr attributes{};
         attributes.maxlength = static_cast<std::uint32_t>(-1);
-        attributes.fragsize = static_cast<std::uint32_t>(
-            pa_usec_to_bytes(std::uint64_t{kFragmentMs} * 1000, &spec));
+        attributes.fragsize =
+            static_cast<std::uint32_t>(pa_usec_to_bytes(std::uint64_t{kFragmentMs} * 1000, &spec));
         const auto flags = static_cast<pa_stream_flags_t>(
             PA_STREAM_ADJUST_LATENCY | PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_INTERPOLATE_TIMING);
         if (pa_stream_connect_record(c.stream, c.defaultSource.c_str(), &attributes, flags) < 0) {

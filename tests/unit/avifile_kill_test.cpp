@@ -74,9 +74,8 @@ Killed RecordAndKill(const std::filesystem::path& path, std::uint64_t splitSize,
         for (std::int32_t i = 0;; ++i) {
             report({i, 0, 0});
             // The sound of the frame's period goes before the frame, as the recorder writes it.
-            if (channels > 0 &&
-                recording.WriteSound(SoundSamples(i * kSamplesPerFrame, kSamplesPerFrame,
-                                                  channels)) != 0) {
+            if (channels > 0 && recording.WriteSound(SoundSamples(
+                                    i * kSamplesPerFrame, kSamplesPerFrame, channels)) != 0) {
                 ::_exit(2);
             }
             if (recording.Write(i, MovingBar(i)) != 0) ::_exit(2);
@@ -209,8 +208,8 @@ TEST(AviKilledWriterTest, KeepsItsSoundUpToTheSameSecondAsItsPictures) {
     constexpr std::uint64_t kSplit = 1 << 20;
     const auto split = dir / "killed-sound-split.avi";
     const Killed splitKilled = RecordAndKill(
-        split, kSplit, [](const Report& r) { return r.written == 1 && r.fileSize > kSplit * 3 / 2; },
-        1);
+        split, kSplit,
+        [](const Report& r) { return r.written == 1 && r.fileSize > kSplit * 3 / 2; }, 1);
     ExpectKeepsTheRecording(split, splitKilled);
     ExpectKeepsTheSound(split, splitKilled, 1);
 }

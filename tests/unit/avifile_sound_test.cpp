@@ -221,9 +221,8 @@ TEST_F(AviSoundTest, SoundStreamWithoutFormatLeavesTheVideoAlone) {
         const auto format = frame.Format();
         ASSERT_EQ(avi::AVIStreamSetFormat(stream, 0, format.data(), 40), 0);
         for (int i = 0; i < 12; ++i) {
-            ASSERT_EQ(avi::AVIStreamWrite(stream, i, 1, frame.pixels.data(), 32, 0, nullptr,
-                                          nullptr),
-                      0);
+            ASSERT_EQ(
+                avi::AVIStreamWrite(stream, i, 1, frame.pixels.data(), 32, 0, nullptr, nullptr), 0);
         }
         avi::AVIStreamRelease(sound);
         avi::AVIStreamRelease(stream);

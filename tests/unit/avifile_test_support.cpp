@@ -388,10 +388,9 @@ namespace {
 std::map<std::string, std::string> ProbeStream(const std::filesystem::path& file,
                                                const std::string& stream,
                                                const std::string& entriesAsked) {
-    const ToolResult probe =
-        RunTool({"ffprobe", "-v", "error", "-count_frames", "-select_streams", stream,
-                 "-show_entries", "stream=" + entriesAsked, "-of", "default=noprint_wrappers=1",
-                 file.string()});
+    const ToolResult probe = RunTool({"ffprobe", "-v", "error", "-count_frames", "-select_streams",
+                                      stream, "-show_entries", "stream=" + entriesAsked, "-of",
+                                      "default=noprint_wrappers=1", file.string()});
     std::map<std::string, std::string> entries;
     if (probe.exitCode != 0) return entries;
     std::istringstream lines(probe.out);
@@ -416,8 +415,8 @@ std::map<std::string, std::string> ProbeSound(const std::filesystem::path& file)
 }
 
 ToolResult DecodeSound(const std::filesystem::path& file) {
-    return RunTool({"ffmpeg", "-v", "error", "-nostdin", "-i", file.string(), "-map", "0:a:0",
-                    "-f", "s16le", "-"});
+    return RunTool({"ffmpeg", "-v", "error", "-nostdin", "-i", file.string(), "-map", "0:a:0", "-f",
+                    "s16le", "-"});
 }
 
 std::vector<std::string> PacketTimes(const std::filesystem::path& file) {

@@ -19,14 +19,15 @@ TEST(SoundTimingTest, ShiftPlacesTheFirstCapturedSampleOnTheRecordingsTimeLine) 
     };
     const Case cases[] = {
         {1'000'000, 1'000'000, 0},
-        {1'100'000, 1'000'000, 4800},    // capture began 100 ms early: leave out its head
-        {1'000'000, 1'020'000, -960},    // began 20 ms late: 20 ms of silence first
-        {1'000'000, 1'000'010, 0},       // 0.48 samples rounds to none
-        {1'000'000, 999'989, 1},         // 0.528 rounds to one
+        {1'100'000, 1'000'000, 4800},            // capture began 100 ms early: leave out its head
+        {1'000'000, 1'020'000, -960},            // began 20 ms late: 20 ms of silence first
+        {1'000'000, 1'000'010, 0},               // 0.48 samples rounds to none
+        {1'000'000, 999'989, 1},                 // 0.528 rounds to one
         {7'000'000'000, 6'999'000'000, 48'000},  // far from the clock's origin
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(SoundShift(c.startUs, c.firstUs, 48000), c.shift) << c.startUs << " " << c.firstUs;
+        EXPECT_EQ(SoundShift(c.startUs, c.firstUs, 48000), c.shift)
+            << c.startUs << " " << c.firstUs;
     }
 }
 

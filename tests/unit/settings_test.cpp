@@ -1,6 +1,5 @@
 // The settings store: defaults, accepted ranges, the window position, saving and clearing.
 #include "app/Settings.h"
-#include "engine/RecordTiming.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -10,6 +9,7 @@
 #include <fstream>
 
 #include "app/MiniReg.h"
+#include "engine/RecordTiming.h"
 #include "platform/registry/hive_file.h"
 
 using namespace app;

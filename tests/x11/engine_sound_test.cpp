@@ -93,7 +93,8 @@ protected:
     }
     void Stop() {
         cam_->StopRecording();
-        ASSERT_TRUE(host_.WaitFor([&] { return cam_->Thread == nullptr && cam_->WorkersFinished(); }));
+        ASSERT_TRUE(
+            host_.WaitFor([&] { return cam_->Thread == nullptr && cam_->WorkersFinished(); }));
     }
     std::vector<SoundTrouble> Troubles() {
         const std::lock_guard lock(mutex_);
@@ -142,8 +143,8 @@ TEST_F(SoundRecording, FlashAndClickMadeTogetherLandWithinOneFrame) {
     for (int event = 0; event < 3; ++event) {
         const int position = 15 + event * 15;
         WaitForFrames(position - 5);
-        const auto when =
-            korvex::test::PositionTime(cam_->StartTick, position, 67, std::chrono::milliseconds(33));
+        const auto when = korvex::test::PositionTime(cam_->StartTick, position, 67,
+                                                     std::chrono::milliseconds(33));
         staged.push_back(korvex::test::FlashAndClick(player, window, when));
         WaitForFrames(position + 5);
         window.Show(false);
@@ -157,9 +158,10 @@ TEST_F(SoundRecording, FlashAndClickMadeTogetherLandWithinOneFrame) {
     ASSERT_EQ(marks.clicks.size(), 3u);
     for (std::size_t e = 0; e < 3; ++e) {
         const double offset = marks.flashes[e] - marks.clicks[e] - staged[e];
-        std::printf("event %zu: picture at %.3f s, sound at %.3f s, staged %+.0f ms, "
-                    "offset %+.0f ms\n",
-                    e, marks.flashes[e], marks.clicks[e], staged[e] * 1000, offset * 1000);
+        std::printf(
+            "event %zu: picture at %.3f s, sound at %.3f s, staged %+.0f ms, "
+            "offset %+.0f ms\n",
+            e, marks.flashes[e], marks.clicks[e], staged[e] * 1000, offset * 1000);
         EXPECT_LE(std::abs(offset), 0.067) << "event " << e;
     }
     fs::remove(path);
