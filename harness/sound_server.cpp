@@ -125,7 +125,7 @@ void SoundServer::WaitUntil(const std::string& what, const std::string& pactlArg
     const auto start = Clock::now();
     while (Pactl(pactlArgs) != 0) {
         if (Clock::now() - start > std::chrono::seconds(30)) {
-            throw std::runtime_error("the sound server gave no " + what);
+            throw std::runtime_error("the sound server did not give " + what);
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }

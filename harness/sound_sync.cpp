@@ -88,14 +88,15 @@ double Pitch(const std::vector<std::int16_t>& sound) {
     return 48000.0 / periods[periods.size() / 2];
 }
 
-SyncMarks FindSyncMarks(const std::string& path, int msPerFrame) {
+SyncMarks FindSyncMarks(const std::string& path, int msPerFrame, int width, int height) {
     SyncMarks marks;
     const std::size_t frameBytes = kProbeWidth * kProbeHeight;
     // Constant frame rate output: the n-th picture is position n, gaps filled.
-    const CommandResult pictures =
-        RunCommand("ffmpeg -nostdin -v error -i " + Quote(path) + " -map 0:v:0 -vsync cfr -s " +
-                   std::to_string(kProbeWidth) + "x" + std::to_string(kProbeHeight) +
-                   " -f rawvideo -pix_fmt gray -");
+    const CommandResult pictures = RunCommand(
+        "ffmpeg -nostdin -v error -i " + Quote(path) + " -map 0:v:0 -vsync cfr -vf " +
+        Quote("crop=" + std::to_string(width) + ":" + std::to_string(height) +
+              ":0:0,scale=" + std::to_string(kProbeWidth) + ":" + std::to_string(kProbeHeight)) +
+        " -f rawvideo -pix_fmt gray -");
     bool bright = false;
     for (std::size_t at = 0, n = 0; at + frameBytes <= pictures.output.size();
          at += frameBytes, ++n) {

@@ -46,12 +46,13 @@ std::chrono::steady_clock::time_point PositionTime(std::uint32_t startTick, int 
 // the sound, as a frequency at 48,000 Hz. The median passes over gaps in the sound.
 double Pitch(const std::vector<std::int16_t>& sound);
 
-// Seconds from the file's start at which the picture turns bright (by frame position: a
-// position is msPerFrame apart) and at which a click begins in its sound.
+// Seconds from the file's start at which the flash window (width x height at the picture's top
+// left) turns bright, by frame position (msPerFrame apart), and at which a click begins in the
+// sound.
 struct SyncMarks {
     std::vector<double> flashes;
     std::vector<double> clicks;
 };
-SyncMarks FindSyncMarks(const std::string& path, int msPerFrame);
+SyncMarks FindSyncMarks(const std::string& path, int msPerFrame, int width, int height);
 
 }  // namespace korvex::test

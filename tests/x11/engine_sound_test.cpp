@@ -153,7 +153,8 @@ TEST_F(SoundRecording, FlashAndClickMadeTogetherLandWithinOneFrame) {
     Stop();
     ASSERT_TRUE(Troubles().empty());
 
-    const korvex::test::SyncMarks marks = korvex::test::FindSyncMarks(path.string(), 67);
+    const korvex::test::SyncMarks marks =
+        korvex::test::FindSyncMarks(path.string(), 67, kWidth, kHeight);
     ASSERT_EQ(marks.flashes.size(), 3u);
     ASSERT_EQ(marks.clicks.size(), 3u);
     for (std::size_t e = 0; e < 3; ++e) {
@@ -187,23 +188,26 @@ TEST_F(SoundRecording, CaptureTakesTheInputsChannelCount) {
     EXPECT_FALSE(mono->Broken());
 }
 
-// Without a server the user hears why, and the pictures are recorded as without the setting;
-// without the setting a running server changes nothing.
-TEST_F(SoundRecording, NoServerOrNoSettingGivesTheFileOfToday) {
+// Without a server or an input the user hears why, and the pictures are recorded as without
+// the setting; without the setting a running server changes nothing.
+TEST_F(SoundRecording, NoServerNoInputOrNoSettingGivesTheFileOfToday) {
     struct Case {
         const char* name;
         bool setting;
         const char* server;
+        bool input;
         std::vector<SoundTrouble> troubles;
     };
     const Case cases[] = {
-        {"no server", true, "unix:/nonexistent/korvex/pulse", {SoundTrouble::noServer}},
-        {"setting off", false, nullptr, {}},
+        {"no server", true, "unix:/nonexistent/korvex/pulse", true, {SoundTrouble::noServer}},
+        {"no input", true, nullptr, false, {SoundTrouble::noInput}},
+        {"setting off", false, nullptr, true, {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         std::optional<ScopedEnv> env;
         if (c.server) env.emplace("PULSE_SERVER", c.server);
+        if (!c.input) ASSERT_EQ(server_->Pactl("unload-module module-null-sink"), 0);
         troubles_.clear();
         NewCam();
         cam_->RecordMicrophone = c.setting;
@@ -211,6 +215,7 @@ TEST_F(SoundRecording, NoServerOrNoSettingGivesTheFileOfToday) {
         Start(path, 67);
         WaitForFrames(5);
         Stop();
+        if (!c.input) server_->UseNewSink("korvex_narration", 2);
         EXPECT_EQ(Troubles(), c.troubles);
         EXPECT_TRUE(ProbeSound(path.string()).empty());
         auto video = ProbeVideo(path.string());
