@@ -15,11 +15,11 @@
 #include <string>
 
 #include "engine/Korvex_ScrCam_Unit.h"
-#include "engine/RecordTiming.h"
 #include "harness/engine_host.h"
 #include "harness/moving_pattern.h"
 #include "harness/sound_server.h"
 #include "harness/sound_sync.h"
+#include "settings/FrameRate.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono;
@@ -79,10 +79,10 @@ Run Record(const Options& o, bool sound, korvex::test::SoundPlayer& player,
            korvex::test::FlashWindow& window) {
     korvex::test::EngineHost host;
     engine::TScreenCam cam(host.Services());
-    cam.MsPerFrame = static_cast<int>(engine::RoundHalfEven(1000.0 / o.fps));
-    cam.FramesPerSecond = engine::FramesPerSecondFor(cam.MsPerFrame);
-    cam.KeyFrameEvery = cam.FramesPerSecond;
-    cam.RecordMicrophone = sound;
+    cam.Settings.MsPerFrame = static_cast<int>(app::settings::RoundHalfEven(1000.0 / o.fps));
+    cam.Settings.FramesPerSecond = app::settings::FramesPerSecondFor(cam.Settings.MsPerFrame);
+    cam.Settings.KeyFrameEvery = cam.Settings.FramesPerSecond;
+    cam.Settings.RecordMicrophone = sound;
     engine::FixedRegion region(0, 0, kWidth, kHeight);
     Run run;
     run.file = fs::temp_directory_path() /
@@ -90,14 +90,15 @@ Run Record(const Options& o, bool sound, korvex::test::SoundPlayer& player,
     const double cpuBefore = CpuSeconds();
     const auto start = steady_clock::now();
     cam.StartRecording(region, run.file.string());
-    const int positionsPerEvent = kEventSeconds * 1000 / cam.MsPerFrame;
+    const int positionsPerEvent = kEventSeconds * 1000 / cam.Settings.MsPerFrame;
     const int events = static_cast<int>(o.seconds / kEventSeconds) - 1;
     for (int e = 1; e <= events; ++e) {
         const int position = e * positionsPerEvent;
         host.WaitFor([&] { return cam.FrameIndex >= position - 5 || cam.Thread == nullptr; },
                      60000);
-        const auto when = korvex::test::PositionTime(cam.StartTick, position, cam.MsPerFrame,
-                                                     milliseconds(cam.MsPerFrame / 2));
+        const auto when =
+            korvex::test::PositionTime(cam.StartTick, position, cam.Settings.MsPerFrame,
+                                       milliseconds(cam.Settings.MsPerFrame / 2));
         run.staged.push_back(korvex::test::FlashAndClick(player, window, when));
         host.WaitFor([&] { return cam.FrameIndex >= position + 3 || cam.Thread == nullptr; },
                      60000);
@@ -139,7 +140,7 @@ int main(int argc, char** argv) {
                     silent.cpuPerSecond);
     }
 
-    const int msPerFrame = static_cast<int>(engine::RoundHalfEven(1000.0 / o.fps));
+    const int msPerFrame = static_cast<int>(app::settings::RoundHalfEven(1000.0 / o.fps));
     const korvex::test::SyncMarks marks =
         korvex::test::FindSyncMarks(sound.file.string(), msPerFrame, kFlashWidth, kFlashHeight);
     std::printf("%zu events staged, %zu flashes and %zu clicks found\n", sound.staged.size(),

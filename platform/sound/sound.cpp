@@ -17,6 +17,8 @@ using Clock = std::chrono::steady_clock;
 
 // Ten seconds of stereo: room for a recorder that is held up now and then.
 constexpr std::size_t kBufferBytes = std::size_t{kSampleRate} * 4 * 10;
+// How long opening waits for the server's answers before it gives up, in microseconds.
+constexpr pa_usec_t kOpenTimeoutUs = 5 * PA_USEC_PER_SEC;
 // Fragments of 10 ms keep the time of arrival close to the time of capture.
 constexpr std::uint32_t kFragmentMs = 10;
 
@@ -38,6 +40,7 @@ struct Capture::Connection {
     std::string defaultSource;
     std::optional<std::uint8_t> sourceChannels;
     bool answered = false;
+    bool timedOut = false;  // a server that takes connections but does not answer
 
     Connection() : loop(pa_threaded_mainloop_new()) {}
     ~Connection() {
@@ -64,7 +67,7 @@ struct Capture::Connection {
     template <typename Done>
     bool WaitFor(Done done) {
         while (!done()) {
-            if (!PA_CONTEXT_IS_GOOD(pa_context_get_state(context))) return false;
+            if (timedOut || !PA_CONTEXT_IS_GOOD(pa_context_get_state(context))) return false;
             pa_threaded_mainloop_wait(loop);
         }
         return true;
@@ -106,6 +109,11 @@ struct Capture::Connection {
         } else {
             connection->answered = true;
         }
+        pa_threaded_mainloop_signal(connection->loop, 0);
+    }
+    static void OnTimeout(pa_mainloop_api*, pa_time_event*, const timeval*, void* self) {
+        auto* connection = static_cast<Connection*>(self);
+        connection->timedOut = true;
         pa_threaded_mainloop_signal(connection->loop, 0);
     }
     static void OnRead(pa_stream* stream, std::size_t, void* self) {
@@ -157,6 +165,8 @@ std::unique_ptr<Capture> Capture::Open(OpenError* error) {
         return nullptr;
     }
     pa_threaded_mainloop_lock(c.loop);
+    pa_time_event* deadline = pa_context_rttime_new(
+        c.context, pa_rtclock_now() + kOpenTimeoutUs, &Connection::OnTimeout, &c);
     const bool opened = [&] {
         if (!c.WaitFor([&] { return pa_context_get_state(c.context) == PA_CONTEXT_READY; })) {
             return false;
@@ -193,6 +203,7 @@ std::unique_ptr<Capture> Capture::Open(OpenError* error) {
             return state == PA_STREAM_READY || !PA_STREAM_IS_GOOD(state);
         }) && pa_stream_get_state(c.stream) == PA_STREAM_READY;
     }();
+    if (deadline != nullptr) pa_threaded_mainloop_get_api(c.loop)->time_free(deadline);
     pa_threaded_mainloop_unlock(c.loop);
     if (!opened) return nullptr;
     return std::unique_ptr<Capture>(new Capture(std::move(connection)));

@@ -9,10 +9,10 @@
 #include <iostream>
 #include <sstream>
 
-#include "app/MiniReg.h"
 #include "harness/media_probe.h"
 #include "harness/sound_server.h"
 #include "harness/sound_sync.h"
+#include "settings/MiniReg.h"
 #include "tests/support/program.h"
 
 namespace fs = std::filesystem;

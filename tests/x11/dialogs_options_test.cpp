@@ -13,7 +13,7 @@
 #include <QSlider>
 #include <QSpinBox>
 
-#include "app/MessageCatalogue.h"
+#include "catalogue/MessageCatalogue.h"
 #include "dialogs/Korvex_Options_Unit.h"
 #include "dialogs/OptionsRules.h"
 
@@ -98,9 +98,9 @@ TEST_F(OptionsDialog, RecordMicrophoneCheckBox) {
         form.FillControls(settings, CodecChoice{});
         EXPECT_FALSE(box->isChecked());
         box->click();
-        EXPECT_FALSE(settings.RecordMicrophone);
+        EXPECT_FALSE(settings.Engine.RecordMicrophone);
         AdoptControls(form.Controls(), settings);
-        EXPECT_TRUE(settings.RecordMicrophone);
+        EXPECT_TRUE(settings.Engine.RecordMicrophone);
         form.FillControls(settings, CodecChoice{});
         EXPECT_TRUE(box->isChecked());
     }
@@ -110,8 +110,8 @@ TEST_F(OptionsDialog, GermanControlsThatActAtOnce) {
     TOptions_Form form(app::kGerman);
     EXPECT_EQ(form.windowTitle(), "Optionen");
     app::SettingsRecord settings;
-    settings.MsPerFrame = 67;  // 15 fps: the slider's design position already
-    settings.CompressorIndex = 1;
+    settings.Engine.MsPerFrame = 67;  // 15 fps: the slider's design position already
+    settings.Engine.CompressorIndex = 1;
     form.FillControls(settings, TwoCodecs());
     EXPECT_EQ(LabelText(form, "fpsValue_Label"), "15 fps");
     EXPECT_TRUE(Find<QPushButton>(form, "About_Button")->isEnabled());

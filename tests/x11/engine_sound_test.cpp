@@ -15,12 +15,12 @@
 #include <thread>
 
 #include "engine/Korvex_ScrCam_Unit.h"
-#include "engine/RecordTiming.h"
 #include "harness/engine_host.h"
 #include "harness/media_probe.h"
 #include "harness/sound_server.h"
 #include "harness/sound_sync.h"
 #include "platform/sound/sound.h"
+#include "settings/FrameRate.h"
 #include "tests/support/virtual_display.h"
 
 using namespace engine;
@@ -80,11 +80,11 @@ protected:
             troubles_.push_back(trouble);
         };
         cam_ = std::make_unique<TScreenCam>(std::move(services));
-        cam_->RecordMicrophone = true;
+        cam_->Settings.RecordMicrophone = true;
     }
     void Start(const fs::path& path, int msPerFrame) {
-        cam_->MsPerFrame = msPerFrame;
-        cam_->FramesPerSecond = FramesPerSecondFor(msPerFrame);
+        cam_->Settings.MsPerFrame = msPerFrame;
+        cam_->Settings.FramesPerSecond = app::settings::FramesPerSecondFor(msPerFrame);
         cam_->StartRecording(region_, path.string());
     }
     // Serves the worker until it has written frames frames in all.
@@ -188,34 +188,31 @@ TEST_F(SoundRecording, CaptureTakesTheInputsChannelCount) {
     EXPECT_FALSE(mono->Broken());
 }
 
-// Without a server or an input the user hears why, and the pictures are recorded as without
-// the setting; without the setting a running server changes nothing.
-TEST_F(SoundRecording, NoServerNoInputOrNoSettingGivesTheFileOfToday) {
+// Without a server the user hears why, and the pictures are recorded as without the setting;
+// without the setting a running server changes nothing. (A server without an input cannot be
+// staged: pipewire-pulse offers a null input of its own then.)
+TEST_F(SoundRecording, NoServerOrNoSettingGivesTheFileOfToday) {
     struct Case {
         const char* name;
         bool setting;
         const char* server;
-        bool input;
         std::vector<SoundTrouble> troubles;
     };
     const Case cases[] = {
-        {"no server", true, "unix:/nonexistent/korvex/pulse", true, {SoundTrouble::noServer}},
-        {"no input", true, nullptr, false, {SoundTrouble::noInput}},
-        {"setting off", false, nullptr, true, {}},
+        {"no server", true, "unix:/nonexistent/korvex/pulse", {SoundTrouble::noServer}},
+        {"setting off", false, nullptr, {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         std::optional<ScopedEnv> env;
         if (c.server) env.emplace("PULSE_SERVER", c.server);
-        if (!c.input) ASSERT_EQ(server_->Pactl("unload-module module-null-sink"), 0);
         troubles_.clear();
         NewCam();
-        cam_->RecordMicrophone = c.setting;
+        cam_->Settings.RecordMicrophone = c.setting;
         const fs::path path = TempFile("silent.avi");
         Start(path, 67);
         WaitForFrames(5);
         Stop();
-        if (!c.input) server_->UseNewSink("korvex_narration", 2);
         EXPECT_EQ(Troubles(), c.troubles);
         EXPECT_TRUE(ProbeSound(path.string()).empty());
         auto video = ProbeVideo(path.string());

@@ -1,9 +1,10 @@
-#include "app/MessageCatalogue.h"
+#include "catalogue/MessageCatalogue.h"
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <utility>
+
+#include "platform/files/files.h"
 
 namespace app {
 
@@ -48,6 +49,8 @@ constexpr Entry kCatalogue[] = {
     {52,
      "Der Ton-Eingang ist während der Aufnahme verloren gegangen. Die Aufnahme läuft ohne "
      "Ton weiter."},
+    {60, "Korvex! findet keine X-Anzeige: DISPLAY ist nicht gesetzt."},
+    {61, "Korvex! erreicht die X-Anzeige nicht: "},
     {101, "Programmoptionen einstellen..."},
     {102, "Aufnahmebereich einstellen (WIN+S)..."},
     {103, "Video anzeigen..."},
@@ -98,6 +101,8 @@ constexpr Entry kCatalogue[] = {
      "The sound server has no input that can be recorded (no microphone). The recording goes "
      "on without sound."},
     {1052, "The sound input was lost during the recording. The recording goes on without sound."},
+    {1060, "Korvex! finds no X display: DISPLAY is not set."},
+    {1061, "Korvex! cannot reach the X display "},
     {1101, "Set program options..."},
     {1102, "Set recording region (WIN+S)..."},
     {1103, "Watch a video..."},
@@ -173,13 +178,10 @@ std::vector<int> CatalogueIds() {
 
 int LanguageOffsetFor(const std::optional<std::string>& locale) {
     if (!locale) return kGerman;
-    std::string value = *locale;
-    std::transform(value.begin(), value.end(), value.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
     static constexpr std::array<std::string_view, 5> kGermanLocales = {
         "00000407", "00001407", "00001007", "00000807", "00000C07"};
     for (std::string_view german : kGermanLocales) {
-        if (value == german) return kGerman;
+        if (platform::files::EqualsIgnoringAsciiCase(*locale, german)) return kGerman;
     }
     return kEnglish;
 }

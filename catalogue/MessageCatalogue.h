@@ -46,6 +46,9 @@ enum class Msg : int {
     NoSoundServer = 50,
     NoSoundInput = 51,
     SoundInputLost = 52,
+    // Said on stderr when the program cannot show its windows.
+    NoDisplay = 60,
+    DisplayUnreachable = 61,  // the display's name follows
     // The main window's hints, menu items and titles.
     ToolsHint = 101,
     SetRegionHint = 102,
