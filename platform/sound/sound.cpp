@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/sound/sample_buffer.h"
+#include "platform/sound/sample_clock.h"
 
 namespace platform::sound {
 
@@ -19,6 +20,10 @@ using Clock = std::chrono::steady_clock;
 constexpr std::size_t kBufferBytes = std::size_t{kSampleRate} * 4 * 10;
 // How long opening waits for the server's answers before it gives up, in microseconds.
 constexpr pa_usec_t kOpenTimeoutUs = 5 * PA_USEC_PER_SEC;
+// Count and clock part by more than this only when samples were lost (or doubled): the jitter of
+// the latency reports stays below it, and a device clock that runs a little fast or slow is
+// brought back in steps of it, within a frame period of the pictures.
+constexpr std::int64_t kGapToleranceUs = 20'000;
 // Fragments of 10 ms keep the time of arrival close to the time of capture.
 constexpr std::uint32_t kFragmentMs = 10;
 
@@ -33,8 +38,9 @@ struct Capture::Connection {
     std::uint16_t channels = 0;
     std::unique_ptr<SampleBuffer> buffer;
     std::atomic<bool> broken{false};
+    pa_sample_spec spec{};
     mutable std::mutex timeMutex;
-    std::optional<Clock::time_point> firstSample;
+    SampleClock clock{kSampleRate, kGapToleranceUs};
 
     // Server answers the waits in Open look for.
     std::string defaultSource;
@@ -121,12 +127,19 @@ struct Capture::Connection {
     }
 
     void Read(pa_stream* from) {
+        const std::size_t sampleSize = std::size_t{channels} * 2;
         while (pa_stream_readable_size(from) > 0) {
             // The latency is the age of the oldest sample not read yet: the one peeked next.
+            // Without timing information yet, the data waiting is at least that old.
             pa_usec_t latency = 0;
             int negative = 0;
-            const bool timed = pa_stream_get_latency(from, &latency, &negative) == 0;
-            const Clock::time_point now = Clock::now();
+            if (pa_stream_get_latency(from, &latency, &negative) != 0 || negative != 0) {
+                latency = pa_bytes_to_usec(pa_stream_readable_size(from), &spec);
+            }
+            const auto captured = std::chrono::duration_cast<std::chrono::microseconds>(
+                                      Clock::now().time_since_epoch())
+                                      .count() -
+                                  static_cast<std::int64_t>(latency);
             const void* data = nullptr;
             std::size_t size = 0;
             if (pa_stream_peek(from, &data, &size) != 0) {
@@ -134,18 +147,19 @@ struct Capture::Connection {
                 return;
             }
             if (size == 0) return;
+            const auto samples = static_cast<std::int64_t>(size / sampleSize);
+            std::int64_t shift = 0;
             {
                 const std::lock_guard lock(timeMutex);
-                if (!firstSample) {
-                    const auto age =
-                        std::chrono::microseconds(timed && negative == 0 ? latency : 0);
-                    firstSample = now - age;
-                }
+                shift = clock.Place(captured, samples);
             }
+            const std::size_t skipped =
+                shift < 0 ? static_cast<std::size_t>(-shift) * sampleSize : 0;
+            if (shift > 0) buffer->PutSilence(static_cast<std::size_t>(shift) * sampleSize);
             if (data != nullptr) {
-                buffer->Put(static_cast<const std::byte*>(data), size);
+                buffer->Put(static_cast<const std::byte*>(data) + skipped, size - skipped);
             } else {
-                buffer->PutSilence(size);  // a hole in the server's stream
+                buffer->PutSilence(size - skipped);  // a hole in the server's stream
             }
             pa_stream_drop(from);
         }
@@ -165,8 +179,8 @@ std::unique_ptr<Capture> Capture::Open(OpenError* error) {
         return nullptr;
     }
     pa_threaded_mainloop_lock(c.loop);
-    pa_time_event* deadline = pa_context_rttime_new(
-        c.context, pa_rtclock_now() + kOpenTimeoutUs, &Connection::OnTimeout, &c);
+    pa_time_event* deadline = pa_context_rttime_new(c.context, pa_rtclock_now() + kOpenTimeoutUs,
+                                                    &Connection::OnTimeout, &c);
     const bool opened = [&] {
         if (!c.WaitFor([&] { return pa_context_get_state(c.context) == PA_CONTEXT_READY; })) {
             return false;
@@ -182,8 +196,9 @@ std::unique_ptr<Capture> Capture::Open(OpenError* error) {
             return false;
         }
         c.channels = std::min<std::uint16_t>(*c.sourceChannels, 2);
-        const pa_sample_spec spec{PA_SAMPLE_S16LE, kSampleRate,
-                                  static_cast<std::uint8_t>(c.channels)};
+        c.spec =
+            pa_sample_spec{PA_SAMPLE_S16LE, kSampleRate, static_cast<std::uint8_t>(c.channels)};
+        const pa_sample_spec& spec = c.spec;
         c.buffer = std::make_unique<SampleBuffer>(kBufferBytes, std::size_t{c.channels} * 2);
         c.stream = pa_stream_new(c.context, "Narration", &spec, nullptr);
         if (c.stream == nullptr) return false;
@@ -223,7 +238,9 @@ std::size_t Capture::Take(std::vector<std::byte>& out, std::size_t maxBytes) {
 
 std::optional<std::chrono::steady_clock::time_point> Capture::FirstSampleTime() const {
     const std::lock_guard lock(connection_->timeMutex);
-    return connection_->firstSample;
+    const auto first = connection_->clock.FirstUs();
+    if (!first) return std::nullopt;
+    return std::chrono::steady_clock::time_point(std::chrono::microseconds(*first));
 }
 
 bool Capture::Broken() const {

@@ -7,6 +7,7 @@
 
 #include "engine/SoundTiming.h"
 #include "platform/sound/sample_buffer.h"
+#include "platform/sound/sample_clock.h"
 
 namespace {
 
@@ -52,6 +53,28 @@ TEST(SoundTimingTest, VideoRateWithSoundIsTheFramePeriodsOwn) {
         EXPECT_EQ(rate.rate, c.rate) << c.msPerFrame;
         EXPECT_EQ(rate.scale, c.scale) << c.msPerFrame;
     }
+}
+
+// Chunks of 480 samples (10 ms at 48 kHz), captured at the given moments.
+TEST(SampleClockTest, CountsSamplesAndFillsOnlyRealGaps) {
+    struct Step {
+        std::int64_t timeUs;
+        std::int64_t shift;
+    };
+    const Step steps[] = {
+        {1'000'000, 0},     // the first chunk sets the count's start
+        {1'012'000, 0},     // 2 ms late: jitter, the count stands
+        {1'035'000, 0},     // 15 ms late: still within the tolerance
+        {1'080'000, 2400},  // 50 ms late: samples lost, filled with 50 ms of silence
+        {1'090'000, 0},     // on time again
+        {1'070'000, -480},  // 30 ms early: samples sent twice, the whole chunk left out
+        {1'100'000, 0},
+    };
+    platform::sound::SampleClock clock(48000, 20'000);
+    for (const Step& step : steps) {
+        EXPECT_EQ(clock.Place(step.timeUs, 480), step.shift) << step.timeUs;
+    }
+    EXPECT_EQ(clock.FirstUs(), 1'000'000);
 }
 
 std::vector<std::byte> Bytes(std::size_t count, int first) {
