@@ -23,6 +23,8 @@ public:
     explicit SoundServer(int channels = 2);
     // Stops the processes it started and restores the environment.
     ~SoundServer();
+    // The same, at once: the server goes away under its clients.
+    void Stop();
     SoundServer(const SoundServer&) = delete;
     SoundServer& operator=(const SoundServer&) = delete;
 
@@ -34,7 +36,6 @@ public:
     int Pactl(const std::string& args) const;
 
 private:
-    void Stop();
     pid_t Start(const std::vector<std::string>& argv, const std::string& log);
     void WaitUntil(const std::string& what, const std::string& pactlArgs) const;
 

@@ -188,6 +188,27 @@ TEST_F(SoundRecording, CaptureTakesTheInputsChannelCount) {
     EXPECT_FALSE(mono->Broken());
 }
 
+// A server that goes away during the recording: the user is told, the pictures go on, and the
+// sound is silent from there to the end of the pictures.
+TEST_F(SoundRecording, InputLostMidwayIsToldAndTheSoundKeepsItsLength) {
+    SoundServer leaving;
+    NewCam();
+    const fs::path path = TempFile("lost.avi");
+    Start(path, 67);
+    WaitForFrames(15);
+    leaving.Stop();
+    ASSERT_TRUE(host_.WaitFor([&] { return !Troubles().empty(); }));
+    const int frames = cam_->FramesWritten;
+    WaitForFrames(frames + 15);
+    Stop();
+    EXPECT_EQ(Troubles(), std::vector<SoundTrouble>{SoundTrouble::inputLost});
+    auto video = ProbeVideo(path.string());
+    auto sound = ProbeSound(path.string());
+    EXPECT_NEAR(std::stod(sound["nb_frames"]) / 48000, std::stod(video["duration"]), 0.067);
+    EXPECT_EQ(korvex::test::DecodeErrors(path.string()), "");
+    fs::remove(path);
+}
+
 // Without a server the user hears why, and the pictures are recorded as without the setting;
 // without the setting a running server changes nothing. (A server without an input cannot be
 // staged: pipewire-pulse offers a null input of its own then.)
