@@ -50,7 +50,7 @@ SoundServer::SoundServer(int channels) {
         Start({"dbus-daemon", "--session", "--nofork", "--nopidfile", "--address=" + bus},
               "dbus.log");
         for (auto start = Clock::now(); !std::filesystem::exists(dir_ / "bus");) {
-            if (Clock::now() - start > std::chrono::seconds(20)) {
+            if (Clock::now() - start > std::chrono::seconds(90)) {
                 throw std::runtime_error("D-Bus did not start");
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -124,7 +124,7 @@ pid_t SoundServer::Start(const std::vector<std::string>& argv, const std::string
 void SoundServer::WaitUntil(const std::string& what, const std::string& pactlArgs) const {
     const auto start = Clock::now();
     while (Pactl(pactlArgs) != 0) {
-        if (Clock::now() - start > std::chrono::seconds(30)) {
+        if (Clock::now() - start > std::chrono::seconds(90)) {
             throw std::runtime_error("the sound server did not give " + what);
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(50));

@@ -233,6 +233,7 @@ TEST_F(Dialogs, RecordingsCarryTheMicrophoneOnceTheBoxIsTicked) {
         auto sound = ProbeSound(video.string());
         auto pictures = ProbeVideo(video.string());
         EXPECT_EQ(sound["codec_name"], "pcm_s16le");
+        EXPECT_EQ(sound["sample_rate"], "48000");
         EXPECT_NEAR(std::stod(sound["nb_frames"]) / 48000, std::stod(pictures["duration"]), 0.2);
         EXPECT_NEAR(Pitch(DecodeSound(video.string())), 1000, 2);
         EXPECT_EQ(DecodeErrors(video.string()), "");

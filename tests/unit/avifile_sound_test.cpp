@@ -199,38 +199,5 @@ TEST_F(AviSoundTest, SoundCallsOutOfPlaceAreRefused) {
     EXPECT_EQ(DecodeSound(path).out.size(), 12u);
 }
 
-// A sound stream that never gets a format leaves the file as it would be without one.
-TEST_F(AviSoundTest, SoundStreamWithoutFormatLeavesTheVideoAlone) {
-    const Frame frame = MakeFrame(4, 2, 32, 0);
-    std::vector<std::string> files;
-    for (const bool withSound : {false, true}) {
-        const auto path = dir_ / (withSound ? "unformatted.avi" : "plain.avi");
-        avi::PAVIFILE file = nullptr;
-        ASSERT_EQ(avi::AVIFileOpen(&file, path.c_str(), 0x1001, nullptr), 0);
-        avi::PAVISTREAM sound = nullptr;
-        avi::AVISTREAMINFO info{};
-        info.fccType = avi::streamtypeAUDIO;
-        info.dwScale = 2;
-        info.dwRate = 96000;
-        if (withSound) {
-            ASSERT_EQ(avi::AVIFileCreateStream(file, &sound, &info), 0);
-        }
-        const auto video = StreamInfo(frame, 5);
-        avi::PAVISTREAM stream = nullptr;
-        ASSERT_EQ(avi::AVIFileCreateStream(file, &stream, &video), 0);
-        const auto format = frame.Format();
-        ASSERT_EQ(avi::AVIStreamSetFormat(stream, 0, format.data(), 40), 0);
-        for (int i = 0; i < 12; ++i) {
-            ASSERT_EQ(
-                avi::AVIStreamWrite(stream, i, 1, frame.pixels.data(), 32, 0, nullptr, nullptr), 0);
-        }
-        avi::AVIStreamRelease(sound);
-        avi::AVIStreamRelease(stream);
-        avi::AVIFileRelease(file);
-        files.push_back(ReadAll(path));
-    }
-    EXPECT_EQ(files[0], files[1]);
-}
-
 }  // namespace
 }  // namespace avitest
