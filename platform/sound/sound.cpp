@@ -29,8 +29,9 @@ constexpr std::uint32_t kFragmentMs = 10;
 
 }  // namespace
 
-// The libpulse objects of one capture. Every callback runs on the main loop's thread; every call
-// from another thread holds the main loop's lock.
+// The libpulse objects of one capture. Every callback runs on the main loop's thread, and every
+// libpulse call from another thread holds the main loop's lock; the recorder reaches only the
+// buffer, the clock and the broken flag, which guard themselves.
 struct Capture::Connection {
     pa_threaded_mainloop* loop = nullptr;
     pa_context* context = nullptr;
