@@ -17,6 +17,8 @@
 #include <stdexcept>
 #include <thread>
 
+#include "harness/media_probe.h"
+
 extern char** environ;
 
 namespace korvex::test {
@@ -58,7 +60,7 @@ SoundServer::SoundServer(int channels) {
         Start({"pipewire"}, "pipewire.log");
         Start({"wireplumber"}, "wireplumber.log");
         Start({"pipewire-pulse"}, "pipewire-pulse.log");
-        WaitUntil("the pulse server", "info");
+        WaitUntil("the pulse server", [&] { return Pactl("info") == 0; });
         UseNewSink("korvex_narration", channels);
     } catch (...) {
         Stop();
@@ -92,9 +94,14 @@ void SoundServer::UseNewSink(const std::string& name, int channels) {
 }
 
 void SoundServer::UseSink(const std::string& name) {
-    // The session manager takes a moment to see a new node before it can be the default.
-    WaitUntil("the default input", "set-default-source " + name + ".monitor");
-    WaitUntil("the default output", "set-default-sink " + name);
+    // The session manager takes a moment to see a new node before it can be the default, and
+    // another before the server reports it as the default.
+    WaitUntil("the default input",
+              [&] { return Pactl("set-default-source " + name + ".monitor") == 0; });
+    WaitUntil("the default output", [&] { return Pactl("set-default-sink " + name) == 0; });
+    WaitUntil("its default input", [&] {
+        return RunCommand("pactl get-default-source 2>/dev/null").output == name + ".monitor\n";
+    });
 }
 
 int SoundServer::Pactl(const std::string& args) const {
@@ -121,9 +128,9 @@ pid_t SoundServer::Start(const std::vector<std::string>& argv, const std::string
     return pid;
 }
 
-void SoundServer::WaitUntil(const std::string& what, const std::string& pactlArgs) const {
+void SoundServer::WaitUntil(const std::string& what, const std::function<bool()>& done) const {
     const auto start = Clock::now();
-    while (Pactl(pactlArgs) != 0) {
+    while (!done()) {
         if (Clock::now() - start > std::chrono::seconds(90)) {
             throw std::runtime_error("the sound server did not give " + what);
         }

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -37,7 +38,7 @@ public:
 
 private:
     pid_t Start(const std::vector<std::string>& argv, const std::string& log);
-    void WaitUntil(const std::string& what, const std::string& pactlArgs) const;
+    void WaitUntil(const std::string& what, const std::function<bool()>& done) const;
 
     std::filesystem::path dir_;
     std::vector<pid_t> children_;

@@ -43,8 +43,8 @@ struct Capture::Connection {
     mutable std::mutex timeMutex;
     SampleClock clock{kSampleRate, kGapToleranceUs};
 
-    // Server answers the waits in Open look for.
-    std::string defaultSource;
+    // Server answers the waits in Open look for: the default input's name and channels.
+    std::string source;
     std::optional<std::uint8_t> sourceChannels;
     bool answered = false;
     bool timedOut = false;  // a server that takes connections but does not answer
@@ -101,17 +101,10 @@ struct Capture::Connection {
         if (!PA_STREAM_IS_GOOD(pa_stream_get_state(stream))) connection->broken = true;
         pa_threaded_mainloop_signal(connection->loop, 0);
     }
-    static void OnServerInfo(pa_context*, const pa_server_info* info, void* self) {
-        auto* connection = static_cast<Connection*>(self);
-        if (info != nullptr && info->default_source_name != nullptr) {
-            connection->defaultSource = info->default_source_name;
-        }
-        connection->answered = true;
-        pa_threaded_mainloop_signal(connection->loop, 0);
-    }
     static void OnSourceInfo(pa_context*, const pa_source_info* info, int eol, void* self) {
         auto* connection = static_cast<Connection*>(self);
         if (eol == 0 && info != nullptr) {
+            connection->source = info->name;
             connection->sourceChannels = info->sample_spec.channels;
         } else {
             connection->answered = true;
@@ -187,13 +180,11 @@ std::unique_ptr<Capture> Capture::Open(OpenError* error) {
             return false;
         }
         *error = OpenError::noInput;
-        if (!c.Await(pa_context_get_server_info(c.context, &Connection::OnServerInfo, &c)) ||
-            c.defaultSource.empty()) {
-            return false;
-        }
-        if (!c.Await(pa_context_get_source_info_by_name(c.context, c.defaultSource.c_str(),
+        // The server resolves the default's name itself, and the stream then records exactly
+        // the input whose channels were asked.
+        if (!c.Await(pa_context_get_source_info_by_name(c.context, "@DEFAULT_SOURCE@",
                                                         &Connection::OnSourceInfo, &c)) ||
-            !c.sourceChannels || *c.sourceChannels == 0) {
+            !c.sourceChannels || *c.sourceChannels == 0 || c.source.empty()) {
             return false;
         }
         c.channels = std::min<std::uint16_t>(*c.sourceChannels, 2);
@@ -211,7 +202,7 @@ std::unique_ptr<Capture> Capture::Open(OpenError* error) {
             static_cast<std::uint32_t>(pa_usec_to_bytes(std::uint64_t{kFragmentMs} * 1000, &spec));
         const auto flags = static_cast<pa_stream_flags_t>(
             PA_STREAM_ADJUST_LATENCY | PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_INTERPOLATE_TIMING);
-        if (pa_stream_connect_record(c.stream, c.defaultSource.c_str(), &attributes, flags) < 0) {
+        if (pa_stream_connect_record(c.stream, c.source.c_str(), &attributes, flags) < 0) {
             return false;
         }
         return c.WaitFor([&] {
