@@ -100,6 +100,8 @@ int main(int argc, char** argv) {
 
     UseDevicePixels();
     QApplication application(argc, argv);
+    // The buttons of questions and the file dialog speak the program's language.
+    mb::UseQtTexts(app::DecideLanguage() == app::kGerman);
     application.setQuitOnLastWindowClosed(true);
     platform::aboutbox::InstallAboutBox();
     platform::termination::TerminationSignals terminationSignals;

@@ -42,6 +42,9 @@ constexpr Entry kCatalogue[] = {
     {27, " ist keine gültige Datei!"},
     {28, "Kein Video gefunden in "},
     {29, "Fehler beim Dekomprimieren von "},
+    {30, "Nicht genügend Speicher frei zum Dekomprimieren von "},
+    {31, "Es ist kein Programm zum Abspielen von Videos eingerichtet. Das Video liegt hier:"},
+    {32, "Es ist kein E-Mail-Programm eingerichtet. Das Archiv liegt hier:"},
     {50, "Es antwortet kein Sound-Server. Die Aufnahme läuft ohne Ton."},
     {51,
      "Der Sound-Server hat keinen Eingang, der sich aufnehmen lässt (kein Mikrofon). Die "
@@ -96,6 +99,9 @@ constexpr Entry kCatalogue[] = {
     {1027, " is not a valid file!"},
     {1028, "No video found in "},
     {1029, "Unable to extract "},
+    {1030, "Insufficient space to extract "},
+    {1031, "No program is set up to play videos. The video is here:"},
+    {1032, "No mail program is set up. The archive is here:"},
     {1050, "No sound server answers. The recording goes on without sound."},
     {1051,
      "The sound server has no input that can be recorded (no microphone). The recording goes "

@@ -31,10 +31,15 @@ struct Spot {
 constexpr Spot kCodecList{8 + 16 + 150, 8 + 36 + 10};
 constexpr Spot kFrameRateSlider{8 + 10 + 200, 8 + 82 + 11};
 constexpr Spot kMinutesField{8 + 249 + 12, 8 + 128 + 10};
+// The microphone's row at the foot of the recording group moves what lies below it down.
+constexpr int kSoundRow = 22;
 constexpr Spot kMicrophoneBox{8 + 18 + 6, 8 + 151 + 8};
-constexpr Spot kSevenZipChoice{8 + 17 + 6, 199 + 50 + 8};
-constexpr Spot kSaveButton{26 + 37, 350 + 12};
-constexpr Spot kCancelButton{341 + 37, 350 + 12};
+constexpr Spot kSevenZipChoice{8 + 17 + 6, 177 + kSoundRow + 50 + 8};
+// At this font the two archive formats do not fit one row: ZIP sits below 7z, and what
+// follows moves down by that row.
+constexpr int kArchiveRow = 22;
+constexpr Spot kSaveButton{26 + 37, 328 + kSoundRow + kArchiveRow + 12};
+constexpr Spot kCancelButton{341 + 37, 328 + kSoundRow + kArchiveRow + 12};
 
 void Key(const std::string& keys) {
     RunCommand("xdotool key --clearmodifiers " + keys);
@@ -173,7 +178,7 @@ TEST_F(Dialogs, OptionsSaveWhatTheyShowAndCancelKeepsTheStore) {
     ASSERT_FALSE(options.empty());
     const Geometry size = WindowGeometry(options);
     EXPECT_EQ(size.width, 444);
-    EXPECT_EQ(size.height, 389);
+    EXPECT_EQ(size.height, 367 + kSoundRow + kArchiveRow);
     Press(options, kMinutesField);
     Key("Up");
     CloseDialog(options, kSaveButton);
