@@ -128,6 +128,13 @@ void TMainForm::ShowAlert(const std::string& caption, const std::string& text, u
     mb::Show(caption, text, flags);
 }
 
+void TMainForm::ShowSoundTrouble(engine::SoundTrouble trouble) {
+    const Msg text = trouble == engine::SoundTrouble::noServer  ? Msg::NoSoundServer
+                     : trouble == engine::SoundTrouble::noInput ? Msg::NoSoundInput
+                                                                : Msg::SoundInputLost;
+    ShowAlert(Text(Msg::Warning), Text(text), mb::MB_ICONWARNING);
+}
+
 bool TMainForm::FormCreate() {
     SetFullSize();
 
@@ -139,7 +146,12 @@ bool TMainForm::FormCreate() {
     ApplyLanguage();
 
     BlinkPhase = false;
-    Cam_ = std::make_unique<engine::TScreenCam>(Services());
+    engine::EngineServices services = Services();
+    services.TellSoundTrouble = [this](engine::SoundTrouble trouble) {
+        QMetaObject::invokeMethod(
+            this, [this, trouble] { ShowSoundTrouble(trouble); }, Qt::QueuedConnection);
+    };
+    Cam_ = std::make_unique<engine::TScreenCam>(std::move(services));
 
     LoadSettings();
     Cam_->EnumerateCodecs();

@@ -50,6 +50,9 @@ enum class Msg : int {
     // Followed by a line break and the path of the file that was to be opened or mailed.
     NoVideoPlayer = 31,
     NoMailProgram = 32,
+    NoSoundServer = 50,
+    NoSoundInput = 51,
+    SoundInputLost = 52,
     // Said on stderr when the program cannot show its windows.
     NoDisplay = 60,
     DisplayUnreachable = 61,  // the display's name follows
@@ -93,6 +96,8 @@ enum class Msg : int {
     CancelButton = 222,
     SevenZipChoice = 223,
     ZipChoice = 224,
+    RecordMicrophoneCheck = 225,
+    RecordMicrophoneHint = 226,
     // The region window.
     RegionCaption = 301,
     ChooseTargetWindow = 303,

@@ -8,10 +8,12 @@
 #include <deque>
 #include <thread>
 
+#include "engine/AviOutput.h"
 #include "engine/DamageRows.h"
 #include "engine/Korvex_ScrCam_Unit.h"
 #include "engine/LivePicture.h"
 #include "engine/RecordTiming.h"
+#include "engine/SoundTiming.h"
 #include "platform/avifile/avifile.h"
 #include "platform/clock/clock.h"
 #include "platform/msgbox/msgbox.h"
@@ -60,7 +62,8 @@ TScreenCam::CursorMark TScreenCam::CursorNow(int left, int top) {
     return mark;
 }
 
-bool TScreenCam::FrameLoop(const CaptureRect& rect, avi::PAVISTREAM compressed) {
+bool TScreenCam::FrameLoop(const CaptureRect& rect, AviOutput& output) {
+    Narration* narration = output.narration.get();
     const int msPerFrame = Settings.MsPerFrame;
     const std::uint32_t slice = SleepSlice(msPerFrame);
     Notify(OnStart);
@@ -79,9 +82,10 @@ bool TScreenCam::FrameLoop(const CaptureRect& rect, avi::PAVISTREAM compressed) 
     FrameQueue<Block> spare(kFrameBlocks);
     std::deque<std::vector<RowSpan>> history;  // each queued frame's changed rows, latest last
     bool written = true;
-    std::thread writer([&] { written = WriteFrames(compressed, queue, spare); });
+    std::thread writer([&] { written = WriteFrames(output, queue, spare); });
 
     StartTick = platform::clock::TickMs();
+    if (narration) narration->Begin(std::chrono::steady_clock::now());
     std::uint32_t lastStatus = 0;
     std::int32_t lastIndex = 0;
     std::int32_t queued = 0;
@@ -163,15 +167,36 @@ bool TScreenCam::FrameLoop(const CaptureRect& rect, avi::PAVISTREAM compressed) 
     }
     queue.Close();
     writer.join();
+    // The sound lasts as long as the frames: up to the end of the last position's period.
+    if (narration && written) {
+        const std::int64_t positions = queued > 0 ? lastIndex + 1 : 0;
+        written = narration->WriteEnd(
+            output.sound.get(),
+            SoundSamplesFor(positions, msPerFrame, narration->Format().samplesPerSec));
+    }
     Notify(OnStop);
     return written;
 }
 
-bool TScreenCam::WriteFrames(avi::PAVISTREAM compressed, FrameQueue<QueuedFrame>& queue,
+bool TScreenCam::WriteFrames(AviOutput& output, FrameQueue<QueuedFrame>& queue,
                              FrameQueue<Block>& spare) {
+    avi::PAVISTREAM compressed = output.compressed.get();
+    Narration* narration = output.narration.get();
     Block shown;  // the frame written last
     std::uint32_t lastWrite = 0;
+    bool lostReported = false;
     while (std::optional<QueuedFrame> next = queue.Pop()) {
+        // The sound so far goes before the frame, so that the frame's checkpoint covers it.
+        if (narration) {
+            if (!narration->WriteCaptured(output.sound.get())) {
+                queue.Close();
+                return false;
+            }
+            if (narration->Lost() && !lostReported) {
+                lostReported = true;
+                ReportSound(SoundTrouble::inputLost);
+            }
+        }
         if (next->block.frame) {
             if (shown.frame) spare.Push(std::move(shown));
             shown = std::move(next->block);

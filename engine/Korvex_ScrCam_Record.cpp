@@ -2,10 +2,13 @@
 // it, the AVI file and its compressed stream, the frame loop, and the outcome.
 #include <chrono>
 
+#include "engine/AviOutput.h"
 #include "engine/Korvex_ScrCam_Unit.h"
 #include "engine/Korvex_VFW_Unit.h"
+#include "engine/Narration.h"
 #include "engine/RecordTiming.h"
 #include "engine/SizeAlignment.h"
+#include "engine/SoundTiming.h"
 #include "platform/avifile/avifile.h"
 #include "platform/clock/clock.h"
 #include "platform/msgbox/msgbox.h"
@@ -15,13 +18,6 @@ namespace engine {
 namespace mb = platform::msgbox;
 namespace avi = platform::avifile;
 namespace vfw = platform::vfw;
-
-// The open file and its streams; letting them go finishes the file.
-struct TScreenCam::AviOutput {
-    avi::FileHandle file;
-    avi::StreamHandle stream;
-    avi::StreamHandle compressed;
-};
 
 RecordOutcome TScreenCam::RecordAVI(RecordingRegion& region, const std::string& fileName) {
     CaptureRect rect = region.Region();
@@ -43,7 +39,25 @@ RecordOutcome TScreenCam::RecordAVI(RecordingRegion& region, const std::string& 
     }
     rect.width = FrameWidth;
     rect.height = FrameHeight;
-    return WriteAvi(fileName, rect, std::move(frame)) ? RecordOutcome::Recorded : ReportFailure();
+    return WriteAvi(fileName, rect, std::move(frame), OpenNarration()) ? RecordOutcome::Recorded
+                                                                       : ReportFailure();
+}
+
+std::unique_ptr<Narration> TScreenCam::OpenNarration() {
+    if (!Settings.RecordMicrophone) return nullptr;
+    platform::sound::OpenError error{};
+    auto capture = platform::sound::Capture::Open(&error);
+    if (!capture) {
+        // The recording goes on without sound; the user hears why without waiting for it.
+        ReportSound(error == platform::sound::OpenError::noServer ? SoundTrouble::noServer
+                                                                  : SoundTrouble::noInput);
+        return nullptr;
+    }
+    return std::make_unique<Narration>(std::move(capture));
+}
+
+void TScreenCam::ReportSound(SoundTrouble trouble) {
+    if (services_.TellSoundTrouble) services_.TellSoundTrouble(trouble);
 }
 
 PFrame TScreenCam::QueryAndAlign(const CaptureRect& rect, PFrame frame) {
@@ -106,16 +120,18 @@ bool TScreenCam::FitFrameToCodec(vfw::HIC codec, const CaptureRect& rect, PFrame
     return false;
 }
 
-bool TScreenCam::WriteAvi(const std::string& fileName, const CaptureRect& rect, PFrame frame) {
+bool TScreenCam::WriteAvi(const std::string& fileName, const CaptureRect& rect, PFrame frame,
+                          std::unique_ptr<Narration> narration) {
     avi::AVICOMPRESSOPTIONS options{};
     avi::AVICOMPRESSOPTIONS* optionList[1] = {&options};
     avi::AVIFileInit();
     bool written = false;
     {
         AviOutput output;
+        output.narration = std::move(narration);
         const bool opened = OpenAvi(fileName, *frame, options, output);
         FreeFrame(frame);
-        written = opened && FrameLoop(rect, output.compressed.get());
+        written = opened && FrameLoop(rect, output);
         avi::AVISaveOptionsFree(1, optionList);
     }
     avi::AVIFileExit();
@@ -134,6 +150,11 @@ bool TScreenCam::OpenAvi(const std::string& fileName, FrameBlock& frame,
     info.fccType = vfw::streamtypeVIDEO;
     info.dwScale = 1;
     info.dwRate = static_cast<std::uint32_t>(Settings.FramesPerSecond);
+    if (output.narration) {
+        const StreamRate exact = ExactVideoRate(Settings.MsPerFrame);
+        info.dwRate = exact.rate;
+        info.dwScale = exact.scale;
+    }
     info.dwSuggestedBufferSize = frame.Header().biSizeImage;
     info.rcFrame = {0, 0, frame.Header().biWidth, frame.Header().biHeight};
     avi::PAVISTREAM stream = nullptr;
@@ -150,8 +171,29 @@ bool TScreenCam::OpenAvi(const std::string& fileName, FrameBlock& frame,
     const avi::HRESULT made = avi::AVIMakeCompressedStream(&compressed, stream, &options, nullptr);
     output.compressed.reset(compressed);
     if (made != avi::AVIERR_OK) return false;
+    // The sound's format goes in before the video's, which writes the headers.
+    if (output.narration && !OpenSoundStream(output)) {
+        output.narration.reset();
+        ReportSound(SoundTrouble::inputLost);
+    }
     return avi::AVIStreamSetFormat(compressed, 0, &frame.Header(),
                                    static_cast<std::int32_t>(frame.FormatSize())) == avi::AVIERR_OK;
+}
+
+bool TScreenCam::OpenSoundStream(AviOutput& output) {
+    avi::AVISTREAMINFO info{};
+    const avi::PcmFormat format = output.narration->Format();
+    info.fccType = avi::streamtypeAUDIO;
+    info.dwScale = format.BlockAlign();
+    info.dwRate = format.BytesPerSecond();
+    info.dwSampleSize = format.BlockAlign();
+    avi::PAVISTREAM sound = nullptr;
+    const avi::HRESULT created = avi::AVIFileCreateStream(output.file.get(), &sound, &info);
+    output.sound.reset(sound);
+    const auto wave = avi::WaveFormatBytes(format);
+    return created == avi::AVIERR_OK &&
+           avi::AVIStreamSetFormat(sound, 0, wave.data(), static_cast<std::int32_t>(wave.size())) ==
+               avi::AVIERR_OK;
 }
 
 RecordOutcome TScreenCam::ReportFailure() {

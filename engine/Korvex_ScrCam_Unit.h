@@ -32,6 +32,9 @@ using platform::vfw::FOURCC;
 constexpr FOURCC kDefaultCompressor = platform::vfw::mmioFOURCC('M', 'S', 'V', 'C');
 constexpr int kMaxCodecs = 32;
 
+// Why a recording that should have had sound goes on without it (or without more of it).
+enum class SoundTrouble { noServer, noInput, inputLost };
+
 // What the engine needs from the program around it.
 struct EngineServices {
     // Shows a message box with no owner window and waits for the answer (an IDOK.. value).
@@ -41,6 +44,9 @@ struct EngineServices {
     std::function<void(std::function<void()> fn)> PostToMain;
     // Local time in milliseconds, for the age of click and key marks.
     std::function<std::int64_t()> LocalTimeMs;
+    // Tells the user, without waiting for an answer, that the recording goes on without sound.
+    // Called from the recording worker.
+    std::function<void(SoundTrouble trouble)> TellSoundTrouble;
 };
 
 // Per-frame costs of the latest recording, for benchmarks.
@@ -52,6 +58,7 @@ struct FrameCosts {
 };
 
 class TScreenCam;
+class Narration;
 
 // How a recording attempt ended. RetryWithDefault: it failed and the user chose the default
 // compressor, so the worker records again.
@@ -174,16 +181,22 @@ private:
     bool FitFrameToCodec(platform::vfw::HIC codec, const CaptureRect& rect, PFrame& frame);
     // Opens the file, starts its stream with frame's format and runs the frame loop; the file
     // is finished on return. True when every frame was written.
-    bool WriteAvi(const std::string& fileName, const CaptureRect& rect, PFrame frame);
+    bool WriteAvi(const std::string& fileName, const CaptureRect& rect, PFrame frame,
+                  std::unique_ptr<Narration> narration);
     bool OpenAvi(const std::string& fileName, FrameBlock& frame,
                  platform::avifile::AVICOMPRESSOPTIONS& options, AviOutput& output);
+    // The capture of the microphone when it is to be recorded; null (reported) when it cannot
+    // be had.
+    std::unique_ptr<Narration> OpenNarration();
+    void ReportSound(SoundTrouble trouble);
+    // Adds the sound stream with the narration's format; false when the file refused it.
+    bool OpenSoundStream(AviOutput& output);
     // Grabs on this thread and compresses and writes on a second one, a few frames apart;
-    // true when every frame was written.
-    bool FrameLoop(const CaptureRect& rect, platform::avifile::PAVISTREAM compressed);
-    // The second thread: writes the queued frames in order until the queue closes; false, with
-    // the queue closed, at the first write that fails.
-    bool WriteFrames(platform::avifile::PAVISTREAM compressed, FrameQueue<QueuedFrame>& queue,
-                     FrameQueue<Block>& spare);
+    // true when every frame (and the sound) was written.
+    bool FrameLoop(const CaptureRect& rect, AviOutput& output);
+    // The second thread: writes the queued frames in order, each after the sound captured so
+    // far, until the queue closes; false, with the queue closed, at the first write that fails.
+    bool WriteFrames(AviOutput& output, FrameQueue<QueuedFrame>& queue, FrameQueue<Block>& spare);
     // The cursor image's place and picture for a frame at (left, top) now.
     CursorMark CursorNow(int left, int top);
     // "Error retrieving bitmap bits", once per recording.

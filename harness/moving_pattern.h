@@ -3,6 +3,8 @@
 // characters are typed. Tests and benchmarks record it.
 #pragma once
 
+#include <sys/types.h>
+
 #include <atomic>
 #include <cstdint>
 #include <thread>
@@ -40,5 +42,10 @@ private:
     std::atomic<bool> shown_{false};
     std::thread thread_;
 };
+
+// The pattern at (x, y, width, height) in a process of its own, so that its work is not counted
+// as the caller's; returns once it is shown, with the process id (-1 on failure).
+pid_t StartPatternProcess(int x, int y, int width, int height,
+                          MovingPattern::Scene scene = MovingPattern::Scene::Moving);
 
 }  // namespace korvex::test
