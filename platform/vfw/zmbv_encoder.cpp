@@ -420,11 +420,6 @@ std::unique_ptr<FrameEncoder> OpenZmbvEncoder(const EncoderSettings& settings, Z
     return encoder;
 }
 
-std::unique_ptr<FrameEncoder> OpenZmbvEncoder(const EncoderSettings& settings) {
-    const bool large = std::int64_t{settings.width} * settings.height > kZmbvLargePicture;
-    return OpenZmbvEncoder(settings, large ? kZmbvLargeLevels : kZmbvLevels);
-}
-
 const OwnEncoder kZmbvEncoder{
     [](const EncoderSettings& settings) { return OpenZmbvEncoder(settings); }, ZlibVersion};
 
