@@ -18,8 +18,9 @@ namespace mb = platform::msgbox;
 
 namespace {
 
-engine::EngineServices Services() {
+engine::EngineServices Services(std::shared_ptr<platform::screen::CaptureSource> screen) {
     engine::EngineServices services;
+    services.Screen = std::move(screen);
     services.Alert = [](const std::string& caption, const std::string& text, unsigned style) {
         return mb::Show(caption, text, style, mb::Owner::None);
     };
@@ -110,7 +111,10 @@ bool TMainForm::FormCreate() {
     ApplyLanguage();
 
     BlinkPhase = false;
-    Cam_ = std::make_unique<engine::TScreenCam>(Services());
+    screenCast_ = ScreenCastCapture::ForSession();
+    if (screenCast_) screenCast_->OnEnded = [this] { ScreenCastEnded(); };
+    Cam_ = std::make_unique<engine::TScreenCam>(
+        Services(screenCast_ ? screenCast_->Screen() : nullptr));
 
     LoadSettings();
     Cam_->EnumerateCodecs();

@@ -14,6 +14,7 @@
 
 #include "app/MessageCatalogue.h"
 #include "app/ProgramPaths.h"
+#include "app/ScreenCastCapture.h"
 #include "app/Settings.h"
 #include "app/ToolbarWidgets.h"
 #include "app/VideoNames.h"
@@ -98,6 +99,10 @@ private:
     // Recording control.
     void TimerTick();
     void BeginRecording();
+    // The engine's start and the hooks, once the screen gives frames.
+    void StartEngine();
+    // The desktop's stream ended: a recording stops as the maximum time stops it.
+    void ScreenCastEnded();
     void AutomaticStop(Msg caption, unsigned style, const std::string& text);
     void StopBranch();
     void StartBranch();
@@ -176,6 +181,9 @@ private:
     bool BlinkPhase = false;
     std::uint16_t ElapsedSeconds = 0;
 
+    // The ScreenCast portal in a Wayland session; null on X11. Made before the engine reads
+    // from it, freed after it.
+    std::unique_ptr<ScreenCastCapture> screenCast_;
     std::unique_ptr<engine::TScreenCam> Cam_;
     TKAZip KAZip;
     std::unique_ptr<archive::TSevenZip> SevenZip;

@@ -212,6 +212,7 @@ void TMainForm::StopBranch() {
     State = RecordState::Idle;
     Timer->stop();
     Cam_->StopRecording();
+    if (screenCast_) screenCast_->End();
     ShowState(State);
     RefreshVideos(true);
 }
@@ -309,6 +310,30 @@ void TMainForm::TimerTick() {
 }
 
 void TMainForm::BeginRecording() {
+    if (!screenCast_) {
+        StartEngine();
+        return;
+    }
+    // The seconds count from the first frame on: the desktop may first ask the user.
+    Timer->stop();
+    screenCast_->Begin(
+        [this] {
+            StartEngine();
+            Timer->start();
+        },
+        [this](Msg message) {
+            const bool cancelled = message == Msg::ScreenCastCancelled;
+            AutomaticStop(cancelled ? Msg::Information : Msg::Error,
+                          cancelled ? mb::MB_ICONINFORMATION : mb::MB_ICONERROR, Text(message));
+        });
+}
+
+void TMainForm::ScreenCastEnded() {
+    if (State != RecordState::Recording) return;
+    AutomaticStop(Msg::Warning, mb::MB_ICONWARNING, Text(Msg::ScreenCastEnded));
+}
+
+void TMainForm::StartEngine() {
     Cam_->StartRecording(*ViewPort_Form, CurrentVideoPath);
     const auto target = static_cast<unsigned long>(winId());
     if (HookMouse) HookMouse(target);
@@ -319,6 +344,7 @@ void TMainForm::AutomaticStop(Msg caption, unsigned style, const std::string& te
     State = RecordState::Idle;
     Timer->stop();
     Cam_->StopRecording();
+    if (screenCast_) screenCast_->End();
     raise();
     activateWindow();
     {

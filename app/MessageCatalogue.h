@@ -43,6 +43,14 @@ enum class Msg : int {
     NotAValidFile = 27,
     NoVideoFoundIn = 28,
     CannotExtract = 29,
+    // Recording through the desktop's ScreenCast portal (Wayland sessions).
+    ScreenCastNoPortal = 40,
+    ScreenCastUnavailable = 41,
+    ScreenCastCancelled = 42,
+    ScreenCastRefused = 43,
+    ScreenCastNoPipeWire = 44,
+    ScreenCastEnded = 45,
+    ScreenCastNoPicture = 46,
     // The main window's hints, menu items and titles.
     ToolsHint = 101,
     SetRegionHint = 102,

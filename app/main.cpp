@@ -2,6 +2,7 @@
 // main window and the dialogs, the message loop, and every file the start wrote removed again at
 // the end.
 #include <QApplication>
+#include <cstdlib>
 #include <memory>
 
 #include "app/Korvex_Unit.h"
@@ -13,6 +14,7 @@
 #include "platform/files/files.h"
 #include "platform/instance/instance.h"
 #include "platform/msgbox/msgbox.h"
+#include "platform/screencast/portal_rules.h"
 #include "platform/termination/termination.h"
 #include "platform/windows/windows.h"
 #include "region/Korvex_Viewport_Unit.h"
@@ -43,6 +45,15 @@ void UseDevicePixels() {
     qputenv("QT_FONT_DPI", "96");
 }
 
+// In a Wayland session the windows still run through XWayland, where the region frame, the
+// window picker and the hot key work as on X11; only the screen is read through the portal.
+void UseXcbPlatform() {
+    if (platform::screencast::IsWaylandSession(std::getenv("XDG_SESSION_TYPE"),
+                                               std::getenv("WAYLAND_DISPLAY"))) {
+        qputenv("QT_QPA_PLATFORM", "xcb");
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -59,6 +70,7 @@ int main(int argc, char** argv) {
     }
 
     UseDevicePixels();
+    UseXcbPlatform();
     QApplication application(argc, argv);
     application.setQuitOnLastWindowClosed(true);
     platform::aboutbox::InstallAboutBox();
