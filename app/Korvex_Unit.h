@@ -72,6 +72,9 @@ public:
 
     // The Record button and Win+S.
     void ToggleRecording();
+    // What Win+S does, for `korvex --toggle`: the program's windows to the front, then
+    // ToggleRecording.
+    void HotKeyAction();
     // The end that a termination signal asks for: a recording is stopped as the Record button
     // stops it, then the program ends without questions and deletes no recording.
     void EndWithoutQuestions();

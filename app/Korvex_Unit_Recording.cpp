@@ -356,7 +356,10 @@ void TMainForm::AutomaticStop(Msg caption, unsigned style, const std::string& te
 }
 
 void TMainForm::OnHotKey(std::uint32_t id) {
-    if (id != HotKeyId) return;
+    if (id == HotKeyId) HotKeyAction();
+}
+
+void TMainForm::HotKeyAction() {
     raise();
     activateWindow();
     if (ViewPort_Form && ViewPort_Form->isVisible()) ViewPort_Form->raise();

@@ -4,10 +4,12 @@
 #include <QApplication>
 #include <cstdlib>
 #include <memory>
+#include <string_view>
 
 #include "app/Korvex_Unit.h"
 #include "app/MessageCatalogue.h"
 #include "app/ProgramPaths.h"
+#include "app/ToggleChannel.h"
 #include "dialogs/Korvex_Info_Unit.h"
 #include "dialogs/Korvex_Options_Unit.h"
 #include "platform/aboutbox/aboutbox.h"
@@ -16,6 +18,7 @@
 #include "platform/msgbox/msgbox.h"
 #include "platform/screencast/portal_rules.h"
 #include "platform/termination/termination.h"
+#include "platform/toggle/toggle.h"
 #include "platform/windows/windows.h"
 #include "region/Korvex_Viewport_Unit.h"
 
@@ -60,6 +63,11 @@ int main(int argc, char** argv) {
     // Nothing is written, not even the instance lock, into a folder that is not the user's own.
     const std::string temp = files::TempFolder();
     const bool tempUsable = files::PrepareTempFolder(temp);
+    // --toggle: the running copy takes the hot key's action; with none running, this one starts.
+    if (argc > 1 && std::string_view(argv[1]) == "--toggle") {
+        const auto socket = platform::toggle::SocketPath();
+        if (socket && platform::toggle::SendToggle(*socket)) return 0;
+    }
     std::unique_ptr<platform::instance::InstanceLock> lock;
     if (tempUsable && platform::instance::InstanceLock::Acquire("KORVEX", &lock) ==
                           platform::instance::LockResult::AlreadyHeld) {
@@ -113,6 +121,7 @@ int main(int argc, char** argv) {
     mainForm.SetRegionWindow(&viewPort);
     dialogs::TOptions_Form optionsForm(mainForm.Language());
     mainForm.SetOptionsDialog(&optionsForm);
+    auto toggleChannel = app::ToggleChannel::Open([&mainForm] { mainForm.HotKeyAction(); });
     terminationSignals.OnSignal = [&mainForm](int) { mainForm.EndWithoutQuestions(); };
     const int result = application.exec();
     terminationSignals.OnSignal = nullptr;

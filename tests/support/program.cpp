@@ -83,8 +83,12 @@ std::filesystem::path ProgramBinary() {
 }
 
 Program::Program(const std::filesystem::path& binary, const std::filesystem::path& home,
-                 const std::string& locale, const Environment& environment) {
+                 const std::string& locale, const Environment& environment,
+                 const std::vector<std::string>& arguments) {
     std::filesystem::create_directories(home);
+    std::vector<char*> argv{const_cast<char*>(binary.c_str())};
+    for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
     pid_ = fork();
     if (pid_ == 0) {
         setenv("TEMP", home.c_str(), 1);
@@ -98,7 +102,7 @@ Program::Program(const std::filesystem::path& binary, const std::filesystem::pat
                 setenv(name.c_str(), value.c_str(), 1);
             }
         }
-        execl(binary.c_str(), binary.c_str(), static_cast<char*>(nullptr));
+        execv(binary.c_str(), argv.data());
         _exit(127);
     }
 }

@@ -47,7 +47,8 @@ public:
     // Starts the program binary with TEMP, XDG_RUNTIME_DIR and XDG_CONFIG_HOME under home
     // (created if needed) and the locale given, German unless a test asks for another.
     Program(const std::filesystem::path& binary, const std::filesystem::path& home,
-            const std::string& locale = "de_DE.UTF-8", const Environment& environment = {});
+            const std::string& locale = "de_DE.UTF-8", const Environment& environment = {},
+            const std::vector<std::string>& arguments = {});
     ~Program();  // kills the program if it still runs
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
