@@ -79,7 +79,7 @@ struct PipeWireStream::Impl {
     void End();
 
     StreamEvents events;
-    // Declared in the order they are made; the destructor stops the thread before any goes.
+    // Declared in the order they are made; the destructor takes them down under the loop's lock.
     std::unique_ptr<pw_thread_loop, LoopDeleter> loop;
     std::unique_ptr<pw_context, ContextDeleter> context;
     std::unique_ptr<pw_core, CoreDeleter> core;
@@ -103,11 +103,15 @@ struct PipeWireStream::Impl {
 };
 
 PipeWireStream::Impl::~Impl() {
-    if (loop) pw_thread_loop_stop(loop.get());
-    // The thread is gone: nothing else touches the stream any more.
+    // Taken down while the thread still runs, so that the server hears of it at once.
+    if (loop) pw_thread_loop_lock(loop.get());
     if (stream && held) pw_stream_queue_buffer(stream.get(), held);
     stream.reset();
     core.reset();
+    if (loop) {
+        pw_thread_loop_unlock(loop.get());
+        pw_thread_loop_stop(loop.get());
+    }
     context.reset();
     loop.reset();
 }

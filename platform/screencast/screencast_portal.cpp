@@ -221,9 +221,11 @@ void ScreenCastPortal::OpenRemote() {
         }
         grant_.pipeWire = reply.value();
         step_ = Step::None;
-        // The session stays open: it is what keeps the stream flowing.
-        if (granted_) std::exchange(granted_, nullptr)(grant_);
         failed_ = nullptr;
+        // The session stays open: it is what keeps the stream flowing. The grant is not kept:
+        // its descriptor would keep the PipeWire connection open after the stream has ended.
+        PortalGrant grant = std::exchange(grant_, PortalGrant{});
+        if (granted_) std::exchange(granted_, nullptr)(grant);
     });
 }
 

@@ -152,6 +152,9 @@ TEST_F(ScreenCast, RecordsTheSharedMonitorAtTheRegionsPlaceAndRemembersTheChoice
               std::string::npos)
         << NewCalls();
 
+    // The stop let go of the stream: the program's node is gone from PipeWire.
+    EXPECT_TRUE(WaitUntil([] { return !PipeWireNodeExists("korvex"); }));
+
     // The second recording, every step from the desktop shortcut: no dialog any more. A desktop
     // makes a new stream for every sharing, and so does the test.
     source = std::make_unique<MonitorSource>(screen.width, screen.height, 2);

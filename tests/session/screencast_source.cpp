@@ -36,6 +36,10 @@ std::string NodeId(const std::string& name) {
 
 }  // namespace
 
+bool PipeWireNodeExists(const std::string& name) {
+    return !NodeId(name).empty();
+}
+
 fs::path ScreenCastControl() {
     const char* control = std::getenv("KORVEX_SCREENCAST_CONTROL");
     return control ? fs::path(control) : fs::path();

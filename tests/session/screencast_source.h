@@ -18,6 +18,8 @@ std::filesystem::path ScreenCastControl();
 void SetScreenCastAnswer(const std::string& answer);
 // The back end's calls so far, one line each.
 std::string ScreenCastCalls();
+// Whether PipeWire has a node of that name now.
+bool PipeWireNodeExists(const std::string& name);
 
 class MonitorSource {
   public:
