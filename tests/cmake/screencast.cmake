@@ -18,3 +18,8 @@ add_test(NAME screencast_e2e_test
 set_tests_properties(screencast_e2e_test PROPERTIES LABELS "e2e;session" TIMEOUT 600
   ENVIRONMENT "KORVEX_SOURCE_DIR=${PROJECT_SOURCE_DIR};KORVEX_BUILD_DIR=${PROJECT_BINARY_DIR}")
 add_dependencies(screencast_e2e_test korvex korvex_test_screencast_backend)
+
+korvex_test(screencast_test LABEL unit
+  SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/unit/screencast_test.cpp LIBS korvex_screencast_rules)
+korvex_test(toggle_test LABEL unit
+  SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/unit/toggle_test.cpp LIBS korvex_toggle)
