@@ -5,8 +5,8 @@
 #include <QPalette>
 #include <QThread>
 
-#include "app/MessageCatalogue.h"
 #include "app/VideoNames.h"
+#include "catalogue/MessageCatalogue.h"
 #include "platform/files/files.h"
 #include "platform/msgbox/msgbox.h"
 #include "resources/Resources.h"
@@ -137,13 +137,7 @@ void TMainForm::LoadSettings() {
 }
 
 void TMainForm::AdoptEngineSettings() {
-    Cam_->CompressorIndex = Settings.CompressorIndex;
-    Cam_->Quality = Settings.Quality;
-    Cam_->MsPerFrame = Settings.MsPerFrame;
-    Cam_->FramesPerSecond = Settings.FramesPerSecond;
-    Cam_->KeyFrameEvery = Settings.KeyFrameEvery;
-    Cam_->Cursor.HighlightCursor = Settings.HighlightCursor;
-    Cam_->UpdateCursor();
+    Cam_->AdoptSettings(Settings.Engine);
 }
 
 void TMainForm::LoadHookLibrary() {

@@ -12,18 +12,18 @@
 #include <optional>
 #include <string>
 
-#include "app/MessageCatalogue.h"
 #include "app/ProgramPaths.h"
 #include "app/ScreenCastCapture.h"
-#include "app/Settings.h"
 #include "app/ToolbarWidgets.h"
 #include "app/VideoNames.h"
 #include "archive/CompressionWorkflow.h"
+#include "catalogue/MessageCatalogue.h"
 #include "engine/Korvex_ScrCam_Unit.h"
 #include "platform/hookevents/hookevents.h"
 #include "platform/hotkey/hotkey.h"
 #include "platform/keys/keys.h"
 #include "platform/library/library.h"
+#include "settings/Settings.h"
 
 class QFileDialog;
 

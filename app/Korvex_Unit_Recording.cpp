@@ -19,6 +19,20 @@ namespace mb = platform::msgbox;
 
 namespace {
 
+// The engine's codec catalogue as it stands, for the options dialog.
+dialogs::CodecChoice CodecChoiceOf(engine::TScreenCam& cam) {
+    dialogs::CodecChoice choice;
+    for (int i = 0; i < cam.CodecCount; ++i) {
+        const char16_t* description = cam.Codecs[static_cast<std::size_t>(i)].szDescription;
+        choice.descriptions.push_back(QString::fromUtf16(description).toStdString());
+    }
+    choice.HasAbout = [&cam](int index) { return cam.QueryCodecDialogs(index).about; };
+    choice.ShowAbout = [&cam](int index, QWidget* owner) {
+        cam.ShowCodecAbout(index, reinterpret_cast<std::intptr_t>(owner));
+    };
+    return choice;
+}
+
 constexpr Qt::WindowFlags kToolbarFlags =
     Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowStaysOnTopHint;
 
@@ -86,7 +100,7 @@ void TMainForm::WireButtons() {
 void TMainForm::ShowOptions() {
     if (!Options_Form) return;
     DialogScope dialog(DialogOpen);
-    if (!Options_Form->ShowOptions(Settings, dialogs::CodecChoiceOf(*Cam_))) return;
+    if (!Options_Form->ShowOptions(Settings, CodecChoiceOf(*Cam_))) return;
     AdoptEngineSettings();
     // The chosen codec records from the next recording on, not only after the next catalogue.
     Cam_->SelectCompressor();

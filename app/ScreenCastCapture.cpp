@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <utility>
 
-#include "app/Settings.h"
+#include "settings/Settings.h"
 #include "platform/screen/screen.h"
 
 namespace app {

@@ -10,7 +10,7 @@
 #include <functional>
 #include <memory>
 
-#include "app/MessageCatalogue.h"
+#include "catalogue/MessageCatalogue.h"
 #include "platform/screencast/portal_screen.h"
 #include "platform/screencast/screencast_portal.h"
 

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "app/VideoNames.h"
+#include "archive/RecordingName.h"
 
 namespace app {
 
@@ -11,7 +12,9 @@ std::vector<ListedVideo> ListedVideos(const std::vector<std::string>& fileNames,
                                       const QLocale& locale) {
     std::vector<ListedVideo> entries;
     entries.reserve(fileNames.size());
-    for (const std::string& file : fileNames) entries.push_back({ListName(file), file});
+    for (const std::string& file : fileNames) {
+        if (archive::IsTopLevelRecording(file)) entries.push_back({ListName(file), file});
+    }
     QCollator collator(locale);
     collator.setCaseSensitivity(Qt::CaseInsensitive);
     collator.setNumericMode(true);

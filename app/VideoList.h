@@ -13,8 +13,9 @@ struct ListedVideo {
     std::string file;  // the file name in the working folder
 };
 
-// The files as list entries, ordered as the user's file manager orders names: by the locale's
-// collation, so "Äpfel" stands beside "Apfel" and letter case does not split the order.
+// The files that are recordings as list entries, ordered as the user's file manager orders names:
+// by the locale's collation, so "Äpfel" stands beside "Apfel" and letter case does not split the
+// order.
 std::vector<ListedVideo> ListedVideos(const std::vector<std::string>& fileNames,
                                       const QLocale& locale = QLocale());
 

@@ -2,23 +2,18 @@
 
 #include <cstdio>
 
+#include "platform/files/files.h"
+
 namespace app {
 
 namespace {
-
-std::string LowerAscii(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return text;
-}
 
 bool BlankOrControl(unsigned char c) {
     return c <= 0x20 || c == 0x7F;
 }
 
 bool EndsWithAvi(const std::string& text) {
-    return text.size() >= 4 && LowerAscii(text.substr(text.size() - 4)) == ".avi";
+    return text.size() >= 4 && platform::files::AsciiLower(text.substr(text.size() - 4)) == ".avi";
 }
 
 }  // namespace
@@ -61,7 +56,7 @@ std::string RecordingName(const std::string& text) {
 
 std::string ListName(const std::string& fileName) {
     std::string result;
-    const std::string lower = LowerAscii(fileName);
+    const std::string lower = platform::files::AsciiLower(fileName);
     for (std::size_t i = 0; i < fileName.size();) {
         if (lower.compare(i, 4, ".avi") == 0) {
             i += 4;

@@ -2,17 +2,22 @@
 // main window and the dialogs, the message loop, and every file the start wrote removed again at
 // the end.
 #include <QApplication>
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <span>
 #include <string_view>
 
 #include "app/Korvex_Unit.h"
-#include "app/MessageCatalogue.h"
 #include "app/ProgramPaths.h"
 #include "app/ToggleChannel.h"
+#include "catalogue/Language.h"
+#include "catalogue/MessageCatalogue.h"
 #include "dialogs/Korvex_Info_Unit.h"
 #include "dialogs/Korvex_Options_Unit.h"
 #include "platform/aboutbox/aboutbox.h"
+#include "platform/display/display.h"
 #include "platform/files/files.h"
 #include "platform/instance/instance.h"
 #include "platform/msgbox/msgbox.h"
@@ -57,17 +62,50 @@ void UseXcbPlatform() {
     }
 }
 
+bool HasOption(std::span<char* const> arguments, std::string_view option) {
+    return std::any_of(arguments.begin() + 1, arguments.end(),
+                       [option](const char* argument) { return argument == option; });
+}
+
+// Qt aborts when it cannot reach its display; say why in one line and end with 1 instead. The
+// display found is exported, so that every X connection of ours and every program we start
+// reach the server Qt shows the windows on, also when it came from "-display".
+bool UseDisplay(std::span<char* const> arguments) {
+    using app::Msg;
+    const std::optional<std::string> display =
+        platform::display::ChosenDisplay(arguments, std::getenv("DISPLAY"));
+    std::string problem;
+    if (!display) {
+        problem = app::Text(Msg::NoDisplay, app::DecideLanguage());
+    } else if (!platform::display::CanConnect(*display)) {
+        problem = app::Text(Msg::DisplayUnreachable, app::DecideLanguage()) + *display;
+    } else {
+        setenv("DISPLAY", display->c_str(), 1);
+        return true;
+    }
+    std::fprintf(stderr, "%s\n", problem.c_str());
+    return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    // Nothing is written, not even the instance lock, into a folder that is not the user's own.
-    const std::string temp = files::TempFolder();
-    const bool tempUsable = files::PrepareTempFolder(temp);
+    const std::span<char* const> arguments(argv, static_cast<std::size_t>(argc));
+    // For scripts that look for the recordings: where they are, without starting anything.
+    if (HasOption(arguments, "--print-video-folder")) {
+        std::printf("%s\n", app::PathsFor(files::TempFolder()).VideoFolder.c_str());
+        return 0;
+    }
     // --toggle: the running copy takes the hot key's action; with none running, this one starts.
-    if (argc > 1 && std::string_view(argv[1]) == "--toggle") {
+    if (HasOption(arguments, "--toggle")) {
         const auto socket = platform::toggle::SocketPath();
         if (socket && platform::toggle::SendToggle(*socket)) return 0;
     }
+    if (!UseDisplay(arguments)) return 1;
+
+    // Nothing is written, not even the instance lock, into a folder that is not the user's own.
+    const std::string temp = files::TempFolder();
+    const bool tempUsable = files::PrepareTempFolder(temp);
     std::unique_ptr<platform::instance::InstanceLock> lock;
     if (tempUsable && platform::instance::InstanceLock::Acquire("KORVEX", &lock) ==
                           platform::instance::LockResult::AlreadyHeld) {
@@ -85,7 +123,7 @@ int main(int argc, char** argv) {
     platform::termination::TerminationSignals terminationSignals;
 
     if (!tempUsable) {
-        CannotStart(temp, dialogs::DecideLanguage());
+        CannotStart(temp, app::DecideLanguage());
         return 1;
     }
     const app::ProgramPaths paths = app::PathsFor(temp);

@@ -77,7 +77,8 @@ bool CompressionWorkflow::PackInto7z(const std::string& archivePath, const std::
 
 void CompressionWorkflow::PlayFromArchive(const std::string& videoFolder,
                                           const std::string& archivePath) {
-    const std::string ext = files::Lower(std::filesystem::path(archivePath).extension().string());
+    const std::string ext =
+        files::AsciiLower(std::filesystem::path(archivePath).extension().string());
     if (ext == ".7z") {
         PlayFrom7z(videoFolder, archivePath);
     } else if (ext == ".zip") {

@@ -10,6 +10,7 @@
 #include <stdexcept>
 
 #include "archive/KAZipDeflate.h"
+#include "archive/ZipDirectory.h"
 #include "platform/files/files.h"
 
 namespace fs = std::filesystem;
@@ -57,11 +58,6 @@ void Derive(TKAZipEntriesEntry& entry) {
 }
 
 // Reads length bytes at offset as text; false when the file ends first.
-bool ReadText(const TKAZipFile& file, std::uint64_t offset, std::size_t length, std::string& text) {
-    text.assign(length, '\0');
-    return file.ReadAt(offset, std::as_writable_bytes(std::span(text)));
-}
-
 std::vector<std::byte> ReadRest(std::istream& source) {
     const auto start = source.tellg();
     source.seekg(0, std::ios::end);
@@ -167,76 +163,18 @@ void TKAZip::CloseArchive() {
 bool TKAZip::ReadDirectory() {
     entries_.clear();
     badEntries_ = false;
-    if (!FindEndOfCentralDir()) return false;
-    if (!ReadCentralDirectory()) return false;
-    CheckLocalHeaders();
-    return true;
-}
-
-bool TKAZip::FindEndOfCentralDir() {
-    const auto length = static_cast<std::int64_t>(file_->Length());
-    if (length < static_cast<std::int64_t>(kEndOfCentralDirSize)) return false;
-    // Search backwards from the last place a record fits, in ever larger windows.
-    std::int64_t window = std::min<std::int64_t>(256, length);
-    std::int64_t pos = length - 22;
-    std::int64_t remaining = window;
-    while (window <= length && pos >= 0) {
-        std::byte head[4];
-        if (!file_->ReadAt(static_cast<std::uint64_t>(pos), head)) return false;
-        if (head[0] != std::byte{0x50}) {
-            pos -= 1;
-            remaining -= 1;
-        } else if (head[1] == std::byte{0x4B} && head[2] == std::byte{0x05} &&
-                   head[3] == std::byte{0x06}) {
-            std::array<std::byte, kEndOfCentralDirSize> record;
-            if (!file_->ReadAt(static_cast<std::uint64_t>(pos), record)) return false;
-            endOfCentralDir_ = EndOfCentralDirFrom(record);
-            endOfCentralDirPosition_ = static_cast<std::uint64_t>(pos);
-            if (!ReadText(*file_, endOfCentralDirPosition_ + kEndOfCentralDirSize,
-                          endOfCentralDir_.ZipfileCommentLength, comment_)) {
-                comment_.clear();
-            }
-            return true;
-        } else {
-            pos -= 4;
-            remaining -= 4;
-        }
-        if (remaining < 0) {
-            if (window == 256) {
-                window = 1024;
-                pos = length - 278;
-            } else if (window == 1024) {
-                window = 65536;
-                pos = length - 1046;
-            } else {
-                return false;
-            }
-            remaining = window;
-        }
-    }
-    return false;
-}
-
-bool TKAZip::ReadCentralDirectory() {
-    std::uint64_t pos = endOfCentralDir_.OffsetOfStartOfCentralDirectory;
-    for (int i = 0; i < endOfCentralDir_.TotalNumberOfEntries; ++i) {
-        std::array<std::byte, kCentralFileSize> fixed;
-        if (!file_->ReadAt(pos, fixed)) return false;
+    std::optional<TZipDirectory> directory = ReadZipDirectory(*file_);
+    if (!directory) return false;
+    endOfCentralDir_ = directory->End;
+    endOfCentralDirPosition_ = directory->EndPosition;
+    comment_ = std::move(directory->Comment);
+    for (TCentralDirectoryFile& central : directory->Entries) {
         TKAZipEntriesEntry entry;
-        auto& c = entry.Central;
-        c = CentralFileFrom(fixed);
-        pos += kCentralFileSize;
-        const auto& info = c.Info;
-        if (!ReadText(*file_, pos, info.FilenameLength, c.FileName) ||
-            !ReadText(*file_, pos + info.FilenameLength, info.ExtraFieldLength, c.ExtraField) ||
-            !ReadText(*file_, pos + info.FilenameLength + info.ExtraFieldLength,
-                      c.FileCommentLength, c.FileComment)) {
-            return false;
-        }
-        pos += info.FilenameLength + info.ExtraFieldLength + c.FileCommentLength;
+        entry.Central = std::move(central);
         Derive(entry);
         entries_.push_back(std::move(entry));
     }
+    CheckLocalHeaders();
     return true;
 }
 

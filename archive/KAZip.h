@@ -79,8 +79,6 @@ public:
 
 private:
     bool ReadDirectory();
-    bool FindEndOfCentralDir();
-    bool ReadCentralDirectory();
     void CheckLocalHeaders();
     std::optional<std::size_t> FindEntry(const std::string& name) const;
     const TKAZipEntriesEntry* Append(const std::string& name, std::uint32_t attributes,

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "platform/files/files.h"
+
 namespace {
 
 class Writer {
@@ -66,10 +68,6 @@ private:
     std::span<const std::byte> bytes_;
     std::size_t pos_ = 0;
 };
-
-char FoldCase(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
 
 // Removes everything up to and including the first occurrence of mark; false when absent.
 bool DropThrough(std::string& name, const std::string& mark) {
@@ -196,8 +194,8 @@ std::string BareFileName(const std::string& path) {
 bool SameNameIgnoringCase(const std::string& a, const std::string& b) {
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = FoldCase(a[i]);
-        char y = FoldCase(b[i]);
+        char x = platform::files::AsciiLower(a[i]);
+        char y = platform::files::AsciiLower(b[i]);
         // Capital Latin-1 letters in UTF-8 are C3 80..9E (without the multiplication sign).
         if (i > 0 && static_cast<unsigned char>(a[i - 1]) == 0xC3 && a[i - 1] == b[i - 1]) {
             const auto upper = [](char c) {

@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "archive/RecordingName.h"
 #include "archive/SevenZipCallbacks.h"
 #include "archive/SevenZipCom.h"
 #include "archive/SevenZipEngine.h"
@@ -36,8 +37,7 @@ const char* SevenZipErrorText(SevenZipError error) {
 }
 
 bool IsTopLevelRecording(const std::wstring& Filename) {
-    return Filename.size() >= 4 && UpperCase(Filename.substr(Filename.size() - 4)) == L".AVI" &&
-           Filename.find_first_of(L"/\\:") == std::wstring::npos;
+    return IsTopLevelRecording(Narrow(Filename));
 }
 
 std::filesystem::path DefaultArchiveEnginePath() {

@@ -78,9 +78,8 @@ using T7zSetNewNameEvent =
 using T7zExtractOverwrite =
     std::function<void(TSevenZip& Sender, const std::wstring& FileName, bool& DoOverwrite)>;
 
-// Whether an archive item, by its stored path, is a recording at the archive's top level: the
-// name ends in ".avi" in any case and holds no "/", "\" or ":", so extracting it without
-// paths writes it under exactly that name.
+// Whether an archive item, by its stored path, is a recording at the archive's top level, so
+// that extracting it without paths writes it under exactly that name.
 bool IsTopLevelRecording(const std::wstring& Filename);
 
 // The engine file start-up writes: TEMP + "/7za.dll".

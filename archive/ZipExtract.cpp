@@ -14,88 +14,34 @@
 
 #include "archive/KAZipFile.h"
 #include "archive/KAZipRecords.h"
+#include "archive/RecordingName.h"
+#include "archive/ZipDirectory.h"
 #include "platform/files/files.h"
 
 namespace fs = std::filesystem;
+namespace files = platform::files;
 
 namespace {
 
 constexpr std::size_t kChunk = std::size_t{256} * 1024;
-constexpr std::uint64_t kLongestComment = 65535;
-
-class Descriptor {
-public:
-    explicit Descriptor(int fd = -1) : fd_(fd) {}
-    Descriptor(Descriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-    Descriptor& operator=(Descriptor&&) = delete;
-    ~Descriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    int get() const { return fd_; }
-    // Closes the descriptor; false when the system reports that the file was not written.
-    bool Close() { return ::close(std::exchange(fd_, -1)) == 0; }
-
-private:
-    int fd_;
-};
 
 struct Entry {
     TCentralDirectoryFile central;
     bool wanted = false;
 };
 
-bool IsTopLevelVideo(const std::string& name) {
-    if (name.find_first_of(std::string("/\\\0", 3)) != std::string::npos) return false;
-    return name.size() > 4 && platform::files::Lower(name.substr(name.size() - 4)) == ".avi";
-}
-
 bool IsLink(const TCentralDirectoryFile& c) {
     constexpr int kUnix = 3;
     return (c.VersionMadeBy >> 8) == kUnix && S_ISLNK(c.ExternalFileAttributes >> 16);
 }
 
-std::optional<TEndOfCentralDir> FindEnd(const TKAZipFile& zip) {
-    const std::uint64_t length = zip.Length();
-    if (length < kEndOfCentralDirSize) return std::nullopt;
-    const std::uint64_t last = length - kEndOfCentralDirSize;
-    const std::uint64_t first = last > kLongestComment ? last - kLongestComment : 0;
-    std::vector<std::byte> tail(length - first);
-    if (!zip.ReadAt(first, tail)) return std::nullopt;
-    for (std::uint64_t at = last + 1; at-- > first;) {
-        const auto record = std::span(tail).subspan(at - first).first<kEndOfCentralDirSize>();
-        const TEndOfCentralDir end = EndOfCentralDirFrom(record);
-        if (end.EndOfCentralDirSignature == kEndOfCentralDirSignature &&
-            at + kEndOfCentralDirSize + end.ZipfileCommentLength <= length) {
-            return end;
-        }
-    }
-    return std::nullopt;
-}
-
 std::vector<Entry> ReadEntries(const TKAZipFile& zip) {
-    const auto end = FindEnd(zip);
-    if (!end ||
-        std::uint64_t{end->OffsetOfStartOfCentralDirectory} + end->SizeOfTheCentralDirectory >
-            zip.Length()) {
-        return {};
-    }
-    std::vector<std::byte> directory(end->SizeOfTheCentralDirectory);
-    if (!zip.ReadAt(end->OffsetOfStartOfCentralDirectory, directory)) return {};
+    std::optional<TZipDirectory> directory = ReadZipDirectory(zip);
+    if (!directory) return {};
     std::vector<Entry> entries;
-    std::size_t pos = 0;
-    while (pos + kCentralFileSize <= directory.size()) {
-        Entry entry{CentralFileFrom(std::span(directory).subspan(pos).first<kCentralFileSize>())};
-        const auto& c = entry.central;
-        const std::size_t next = pos + kCentralFileSize + c.Info.FilenameLength +
-                                 c.Info.ExtraFieldLength + c.FileCommentLength;
-        if (c.CentralFileHeaderSignature != kCentralFileSignature || next > directory.size()) {
-            break;
-        }
-        const auto* name = reinterpret_cast<const char*>(directory.data() + pos + kCentralFileSize);
-        entry.central.FileName.assign(name, c.Info.FilenameLength);
-        entry.wanted = IsTopLevelVideo(entry.central.FileName);
-        entries.push_back(std::move(entry));
-        pos = next;
+    for (TCentralDirectoryFile& central : directory->Entries) {
+        const bool wanted = archive::IsTopLevelRecording(central.FileName);
+        entries.push_back({std::move(central), wanted});
     }
     return entries;
 }
@@ -108,16 +54,6 @@ std::optional<std::uint64_t> DataOffset(const TKAZipFile& zip, const TCentralDir
     if (local.LocalFileHeaderSignature != kLocalFileSignature) return std::nullopt;
     return std::uint64_t{c.RelativeOffsetOfLocalHeader} + kLocalFileSize +
            local.Info.FilenameLength + local.Info.ExtraFieldLength;
-}
-
-bool WriteAll(int fd, std::span<const std::byte> bytes) {
-    while (!bytes.empty()) {
-        const ssize_t done = ::write(fd, bytes.data(), bytes.size());
-        if (done < 0 && errno == EINTR) continue;
-        if (done <= 0) return false;
-        bytes = bytes.subspan(static_cast<std::size_t>(done));
-    }
-    return true;
 }
 
 // Copies or inflates the entry's data into out; true when it is complete and its size and
@@ -140,7 +76,7 @@ private:
         if (written_ > info_.UncompressedSize) return false;
         crc_ = static_cast<std::uint32_t>(::crc32(
             crc_, reinterpret_cast<const Bytef*>(bytes.data()), static_cast<uInt>(bytes.size())));
-        return WriteAll(out_, bytes);
+        return files::WriteAll(out_, bytes.data(), bytes.size());
     }
 
     bool Copy(std::uint64_t offset) {
@@ -191,13 +127,13 @@ bool EntryWriter::Inflate(std::uint64_t offset) {
 }
 
 // A new file in the folder that no one else can have opened: 0600, exclusive, never a link.
-std::optional<std::pair<Descriptor, std::string>> CreateTemporary(int folder) {
+std::optional<std::pair<files::Descriptor, std::string>> CreateTemporary(int folder) {
     std::random_device seed;
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::string name = ".korvex-unpack-" + std::to_string(seed());
         const int fd = ::openat(folder, name.c_str(),
                                 O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-        if (fd >= 0) return std::pair{Descriptor(fd), name};
+        if (fd >= 0) return std::pair{files::Descriptor(fd), name};
         if (errno != EEXIST) return std::nullopt;
     }
     return std::nullopt;
@@ -212,7 +148,7 @@ bool ExtractEntry(const TKAZipFile& zip, const TCentralDirectoryFile& c, int fol
     if (!temporary) return false;
     auto& [out, name] = *temporary;
     // The finished file replaces whatever has the entry's name; rename never follows a link.
-    const bool done = EntryWriter(zip, c.Info, out.get()).Run(*offset) && out.Close() &&
+    const bool done = EntryWriter(zip, c.Info, out.Get()).Run(*offset) && out.Close() &&
                       ::renameat(folder, name.c_str(), folder, c.FileName.c_str()) == 0;
     if (!done) ::unlinkat(folder, name.c_str(), 0);
     return done;
@@ -230,12 +166,12 @@ std::vector<ExtractedVideo> ExtractTopLevelVideos(const fs::path& zipPath, const
     } catch (const EKAZipError&) {
     }
     if (!zip) return {};
-    const Descriptor directory(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const files::Descriptor directory(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     std::vector<ExtractedVideo> videos;
     for (const auto& entry : ReadEntries(*zip)) {
         if (!entry.wanted) continue;
         const bool extracted =
-            directory.get() >= 0 && ExtractEntry(*zip, entry.central, directory.get());
+            directory.Get() >= 0 && ExtractEntry(*zip, entry.central, directory.Get());
         videos.push_back({folder / entry.central.FileName, extracted});
     }
     return videos;

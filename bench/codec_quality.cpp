@@ -23,15 +23,7 @@ namespace bench {
 namespace {
 
 vfw::BITMAPINFOHEADER Header(const Grabbed& g) {
-    vfw::BITMAPINFOHEADER h{};
-    h.biSize = sizeof h;
-    h.biWidth = g.width;
-    h.biHeight = g.height;
-    h.biPlanes = 1;
-    h.biBitCount = 32;
-    h.biCompression = vfw::BI_RGB;
-    h.biSizeImage = static_cast<std::uint32_t>(std::size_t{4} * g.width * g.height);
-    return h;
+    return vfw::RgbDibHeader(g.width, g.height, 32);
 }
 
 // The frames as raw top-down BGR0, ffmpeg's reference input.

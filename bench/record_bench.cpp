@@ -23,6 +23,7 @@
 #include "harness/engine_host.h"
 #include "harness/media_probe.h"
 #include "harness/moving_pattern.h"
+#include "settings/FrameRate.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono;
@@ -168,10 +169,10 @@ void PrintQuality(const Options& o, const engine::TScreenCam& cam, const fs::pat
                   bool ffmpeg) {
     const bench::Grabbed grabbed =
         bench::GrabFrames(cam.FrameWidth, cam.FrameHeight, o.fps, kQualityFrames);
-    const bench::Quality ours = bench::OurQuality(grabbed, o.codec, cam.Quality, dir);
+    const bench::Quality ours = bench::OurQuality(grabbed, o.codec, cam.Settings.Quality, dir);
     const bench::Quality theirs =
         ffmpeg ? bench::FfmpegQuality(grabbed, FfmpegEncoder(o.codec), dir) : bench::Quality{};
-    std::printf("%d grabbed frames, quality %d:\n", kQualityFrames, cam.Quality);
+    std::printf("%d grabbed frames, quality %d:\n", kQualityFrames, cam.Settings.Quality);
     const auto cell = [](double v, bool have) {
         char text[32];
         if (have) {
@@ -201,15 +202,15 @@ int main(int argc, char** argv) {
 
     korvex::test::EngineHost host;
     engine::TScreenCam cam(host.Services());
-    cam.MsPerFrame = static_cast<int>(engine::RoundHalfEven(1000.0 / o.fps));
-    cam.FramesPerSecond = engine::FramesPerSecondFor(cam.MsPerFrame);
-    cam.KeyFrameEvery = cam.FramesPerSecond;
+    cam.Settings.MsPerFrame = static_cast<int>(app::settings::RoundHalfEven(1000.0 / o.fps));
+    cam.Settings.FramesPerSecond = app::settings::FramesPerSecondFor(cam.Settings.MsPerFrame);
+    cam.Settings.KeyFrameEvery = cam.Settings.FramesPerSecond;
     cam.EnumerateCodecs();
     const auto wanted = platform::vfw::mmioFOURCC(o.codec[0], o.codec[1], o.codec[2], o.codec[3]);
     for (int i = 0; i < cam.CodecCount; ++i) {
-        if (cam.Codecs[i].fccHandler == wanted) cam.CompressorIndex = i;
+        if (cam.Codecs[i].fccHandler == wanted) cam.Settings.CompressorIndex = i;
     }
-    if (cam.CompressorIndex < 0 && wanted != engine::kDefaultCompressor) {
+    if (cam.Settings.CompressorIndex < 0 && wanted != engine::kDefaultCompressor) {
         kill(pattern, SIGTERM);
         Usage(("codec " + o.codec + " is not in the catalogue").c_str());
     }

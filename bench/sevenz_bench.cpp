@@ -12,6 +12,7 @@
 #include <fstream>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "archive/SevenZipCom.h"
@@ -94,7 +95,17 @@ void Report(const char* who, std::uint64_t mib, const Measurement& m, const fs::
 
 int main(int argc, char** argv) {
     std::vector<std::uint64_t> sizes;
-    for (int i = 1; i < argc; ++i) sizes.push_back(std::strtoull(argv[i], nullptr, 10));
+    for (int i = 1; i < argc; ++i) {
+        char* end = nullptr;
+        const std::uint64_t mib = std::strtoull(argv[i], &end, 10);
+        if (mib == 0 || *end != '\0') {
+            std::fprintf(
+                stderr, "usage: %s [MiB ...]   (sizes of the recordings packed; default: 50 200)\n",
+                argv[0]);
+            return argv[i] == std::string_view("--help") ? 0 : 2;
+        }
+        sizes.push_back(mib);
+    }
     if (sizes.empty()) sizes = {50, 200};
     std::string pattern = (fs::temp_directory_path() / "korvex-7z-bench-XXXXXX").string();
     const fs::path folder = mkdtemp(pattern.data());

@@ -40,15 +40,8 @@ struct Dib {
 Dib Desktop(Size size, int bitCount, int frame) {
     const int kWidth = size.width, kHeight = size.height;
     Dib d;
-    BITMAPINFOHEADER& h = d.info.header;
-    h.biSize = sizeof(BITMAPINFOHEADER);
-    h.biWidth = kWidth;
-    h.biHeight = kHeight;
-    h.biPlanes = 1;
-    h.biBitCount = static_cast<std::uint16_t>(bitCount);
+    d.info.header = RgbDibHeader(kWidth, kHeight, bitCount);
     const auto stride = static_cast<std::size_t>(DibStride(kWidth, bitCount));
-    h.biSizeImage = static_cast<std::uint32_t>(stride * kHeight);
-    h.biClrUsed = bitCount == 8 ? 256 : 0;
     for (std::uint32_t k = 0; k < 256; ++k) d.info.colours[k] = k * 0x010101u;
     d.pixels.resize(stride * kHeight);
     std::mt19937 random(1);
@@ -102,12 +95,7 @@ void Conversion(Size size, int bitCount) {
 LRESULT Query(HIC hic, int width, int height, int bitCount) {
     Dib probe;
     BITMAPINFOHEADER& h = probe.info.header;
-    h.biSize = sizeof(BITMAPINFOHEADER);
-    h.biWidth = width;
-    h.biHeight = height;
-    h.biPlanes = 1;
-    h.biBitCount = static_cast<std::uint16_t>(bitCount);
-    h.biClrUsed = bitCount == 8 ? 256 : 0;
+    h = RgbDibHeader(width, height, bitCount);
     return ICSendMessage(hic, ICM_COMPRESS_QUERY, reinterpret_cast<std::intptr_t>(&h), 0);
 }
 

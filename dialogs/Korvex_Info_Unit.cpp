@@ -8,7 +8,7 @@
 #include <QTimer>
 #include <QUrl>
 
-#include "app/MiniReg.h"
+#include "catalogue/Language.h"
 #include "dialogs/DialogWidgets.h"
 #include "dialogs/JpegPicture.h"
 #include "platform/files/files.h"
@@ -47,15 +47,6 @@ app::ScreenGeometry PrimaryScreen() {
 
 }  // namespace
 
-int DecideLanguage() {
-    std::string locale;
-    if (!app::ReadRegString(app::Root::CurrentUser, "Control Panel\\International\\Locale",
-                            locale)) {
-        return app::LanguageOffsetFor(std::nullopt);
-    }
-    return app::LanguageOffsetFor(locale);
-}
-
 TInfo_Form::TInfo_Form(const std::string& archiveEnginePath) : QDialog(nullptr) {
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
     // Never shown, since the window has no caption; it lets the window be told apart.
@@ -67,7 +58,7 @@ TInfo_Form::TInfo_Form(const std::string& archiveEnginePath) : QDialog(nullptr) 
     setAutoFillBackground(true);
     CreateControls();
 
-    LanguageOffset = DecideLanguage();
+    LanguageOffset = app::DecideLanguage();
     fade_ = SplashFade{};
     created_ = WriteArchiveEngine(archiveEnginePath);
     ShowFade();

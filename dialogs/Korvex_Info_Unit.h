@@ -7,18 +7,15 @@
 #include <QDialog>
 #include <string>
 
-#include "app/MessageCatalogue.h"
-#include "app/Settings.h"
+#include "catalogue/MessageCatalogue.h"
 #include "dialogs/SplashRules.h"
+#include "settings/Settings.h"
 
 class QTimer;
 
 namespace dialogs {
 
 class EventLabel;
-
-// German or English, from the user's "Locale" value.
-int DecideLanguage();
 
 class TInfo_Form : public QDialog {
     Q_OBJECT

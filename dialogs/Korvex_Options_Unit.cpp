@@ -12,9 +12,8 @@
 #include <QSlider>
 #include <QToolTip>
 
-#include "app/MessageCatalogue.h"
+#include "catalogue/MessageCatalogue.h"
 #include "dialogs/DialogWidgets.h"
-#include "engine/Korvex_ScrCam_Unit.h"
 #include "platform/msgbox/msgbox.h"
 #include "resources/Resources.h"
 
@@ -55,19 +54,6 @@ QSlider* Slider(QWidget* parent, const char* name, QRect place, int min, int max
 }
 
 }  // namespace
-
-CodecChoice CodecChoiceOf(engine::TScreenCam& cam) {
-    CodecChoice choice;
-    for (int i = 0; i < cam.CodecCount; ++i) {
-        const char16_t* description = cam.Codecs[static_cast<std::size_t>(i)].szDescription;
-        choice.descriptions.push_back(QString::fromUtf16(description).toStdString());
-    }
-    choice.HasAbout = [&cam](int index) { return cam.QueryCodecDialogs(index).about; };
-    choice.ShowAbout = [&cam](int index, QWidget* owner) {
-        cam.ShowCodecAbout(index, reinterpret_cast<std::intptr_t>(owner));
-    };
-    return choice;
-}
 
 TOptions_Form::TOptions_Form(int languageOffset)
     : QDialog(nullptr), LanguageOffset(languageOffset) {

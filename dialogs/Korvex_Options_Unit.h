@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "app/Settings.h"
 #include "dialogs/OptionsRules.h"
+#include "settings/Settings.h"
 
 class QCheckBox;
 class QComboBox;
@@ -18,10 +18,6 @@ class QLabel;
 class QPushButton;
 class QRadioButton;
 class QSlider;
-
-namespace engine {
-class TScreenCam;
-}
 
 namespace dialogs {
 
@@ -34,9 +30,6 @@ struct CodecChoice {
     std::function<bool(int index)> HasAbout;
     std::function<void(int index, QWidget* owner)> ShowAbout;
 };
-
-// The engine's catalogue as it stands.
-CodecChoice CodecChoiceOf(engine::TScreenCam& cam);
 
 class TOptions_Form : public QDialog {
     Q_OBJECT

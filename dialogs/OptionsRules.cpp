@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <charconv>
 
-#include "app/MessageCatalogue.h"
-#include "engine/RecordTiming.h"
+#include "catalogue/MessageCatalogue.h"
+#include "settings/FrameRate.h"
 
 namespace dialogs {
 
@@ -44,11 +44,11 @@ std::uint16_t SecondsFromMinutesText(const std::string& text) {
 
 OptionsControls ControlsFor(const app::SettingsRecord& settings, int codecCount) {
     OptionsControls controls;
-    controls.codecSelection = CodecSelection(settings.CompressorIndex, codecCount);
-    controls.frameRate =
-        std::clamp(engine::FramesPerSecondFor(settings.MsPerFrame), kMinFrameRate, kMaxFrameRate);
-    controls.quality = std::clamp(settings.Quality / 100, kMinQuality, kMaxQuality);
-    controls.highlightCursor = settings.HighlightCursor;
+    controls.codecSelection = CodecSelection(settings.Engine.CompressorIndex, codecCount);
+    controls.frameRate = std::clamp(app::settings::FramesPerSecondFor(settings.Engine.MsPerFrame),
+                                    kMinFrameRate, kMaxFrameRate);
+    controls.quality = std::clamp(settings.Engine.Quality / 100, kMinQuality, kMaxQuality);
+    controls.highlightCursor = settings.Engine.HighlightCursor;
     controls.deleteFiles = settings.DeleteFilesOnClose;
     controls.warnBeforeDelete = settings.WarnBeforeDelete;
     controls.maxMinutes = std::to_string(settings.MaxRecordingSeconds / 60);
@@ -56,13 +56,13 @@ OptionsControls ControlsFor(const app::SettingsRecord& settings, int codecCount)
 }
 
 void AdoptControls(const OptionsControls& controls, app::SettingsRecord& settings) {
-    settings.CompressorIndex = controls.codecSelection;
-    settings.MsPerFrame =
-        static_cast<std::int32_t>(engine::RoundHalfEven(1000.0 / controls.frameRate));
-    settings.FramesPerSecond = engine::FramesPerSecondFor(settings.MsPerFrame);
-    settings.KeyFrameEvery = settings.FramesPerSecond;
-    settings.Quality = controls.quality * 100;
-    settings.HighlightCursor = controls.highlightCursor;
+    settings.Engine.CompressorIndex = controls.codecSelection;
+    settings.Engine.MsPerFrame =
+        static_cast<std::int32_t>(app::settings::RoundHalfEven(1000.0 / controls.frameRate));
+    settings.Engine.FramesPerSecond = app::settings::FramesPerSecondFor(settings.Engine.MsPerFrame);
+    settings.Engine.KeyFrameEvery = settings.Engine.FramesPerSecond;
+    settings.Engine.Quality = controls.quality * 100;
+    settings.Engine.HighlightCursor = controls.highlightCursor;
     settings.DeleteFilesOnClose = controls.deleteFiles;
     settings.WarnBeforeDelete = controls.warnBeforeDelete;
     settings.MaxRecordingSeconds = SecondsFromMinutesText(controls.maxMinutes);

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/Settings.h"
+#include "settings/Settings.h"
 
 namespace dialogs {
 

@@ -1,6 +1,6 @@
 #include "dialogs/SplashRules.h"
 
-#include "app/MessageCatalogue.h"
+#include "catalogue/MessageCatalogue.h"
 
 namespace dialogs {
 

@@ -26,15 +26,7 @@ std::unique_ptr<FrameBlock> FrameBlock::Allocate(int width, int height, int bits
     std::memset(data.get(), 0, pixelOffset);
 
     std::unique_ptr<FrameBlock> block(new FrameBlock(std::move(data), size, pixelOffset, stride));
-    BITMAPINFOHEADER& h = block->Header();
-    h.biSize = sizeof(BITMAPINFOHEADER);
-    h.biWidth = width;
-    h.biHeight = height;
-    h.biPlanes = 1;
-    h.biBitCount = static_cast<std::uint16_t>(bitsPerPixel);
-    h.biCompression = platform::vfw::BI_RGB;
-    h.biSizeImage = static_cast<std::uint32_t>(image);
-    h.biClrUsed = colors;
+    block->Header() = platform::vfw::RgbDibHeader(width, height, bitsPerPixel);
     return block;
 }
 

@@ -31,8 +31,7 @@ struct TScreenCam::LoopMarks {
 };
 
 RecordOutcome TScreenCam::RecordAVI(RecordingRegion& region, const std::string& fileName) {
-    CaptureRect rect{region.RegionLeft(), region.RegionTop(), region.RegionWidth(),
-                     region.RegionHeight()};
+    CaptureRect rect = region.Region();
     FrameWidth = rect.width;
     FrameHeight = rect.height;
     bitsErrorReported_ = false;
@@ -56,18 +55,20 @@ RecordOutcome TScreenCam::RecordAVI(RecordingRegion& region, const std::string& 
 
 PFrame TScreenCam::QueryAndAlign(const CaptureRect& rect, PFrame frame) {
     bool defaultTested = false;
-    if (CompressorIndex != -1) {
+    if (Settings.CompressorIndex != -1) {
         vfw::CodecHandle codec;
         if (ValidCompressorIndex()) {
-            codec.reset(vfw::ICOpen(Codecs[CompressorIndex].fccType,
-                                    Codecs[CompressorIndex].fccHandler, vfw::ICMODE_QUERY));
+            codec.reset(vfw::ICOpen(Codecs[Settings.CompressorIndex].fccType,
+                                    Codecs[Settings.CompressorIndex].fccHandler,
+                                    vfw::ICMODE_QUERY));
         }
         if (!codec) {
             CompressorFourCC = kDefaultCompressor;
         } else {
             const bool fits = FitFrameToCodec(codec.get(), rect, frame);
             if (!fits) CompressorFourCC = kDefaultCompressor;
-            defaultTested = fits && Codecs[CompressorIndex].fccHandler == kDefaultCompressor;
+            defaultTested =
+                fits && Codecs[Settings.CompressorIndex].fccHandler == kDefaultCompressor;
         }
     }
     if (CompressorFourCC == vfw::mmioFOURCC('I', 'V', '5', '0')) {
@@ -139,7 +140,7 @@ bool TScreenCam::OpenAvi(const std::string& fileName, FrameBlock& frame,
     avi::AVISTREAMINFO info{};
     info.fccType = vfw::streamtypeVIDEO;
     info.dwScale = 1;
-    info.dwRate = static_cast<std::uint32_t>(FramesPerSecond);
+    info.dwRate = static_cast<std::uint32_t>(Settings.FramesPerSecond);
     info.dwSuggestedBufferSize = frame.Header().biSizeImage;
     info.rcFrame = {0, 0, frame.Header().biWidth, frame.Header().biHeight};
     avi::PAVISTREAM stream = nullptr;
@@ -149,8 +150,8 @@ bool TScreenCam::OpenAvi(const std::string& fileName, FrameBlock& frame,
 
     options.fccType = vfw::streamtypeVIDEO;
     options.fccHandler = CompressorFourCC;
-    options.dwKeyFrameEvery = static_cast<std::uint32_t>(KeyFrameEvery);
-    options.dwQuality = static_cast<std::uint32_t>(Quality);
+    options.dwKeyFrameEvery = static_cast<std::uint32_t>(Settings.KeyFrameEvery);
+    options.dwQuality = static_cast<std::uint32_t>(Settings.Quality);
     options.dwFlags = avi::AVICOMPRESSF_KEYFRAMES | avi::AVICOMPRESSF_VALID;
     avi::PAVISTREAM compressed = nullptr;
     const avi::HRESULT made = avi::AVIMakeCompressedStream(&compressed, stream, &options, nullptr);
@@ -161,7 +162,7 @@ bool TScreenCam::OpenAvi(const std::string& fileName, FrameBlock& frame,
 }
 
 bool TScreenCam::FrameLoop(const CaptureRect& rect, avi::PAVISTREAM compressed) {
-    const std::uint32_t slice = SleepSlice(MsPerFrame);
+    const std::uint32_t slice = SleepSlice(Settings.MsPerFrame);
     Notify(OnStart);
     LoopMarks marks;
     FramesWritten = 0;
@@ -184,8 +185,8 @@ bool TScreenCam::FrameLoop(const CaptureRect& rect, avi::PAVISTREAM compressed) 
             Notify(OnStatus);
         }
         const std::uint32_t spent =
-            SpentInPeriod(platform::clock::TickMs() - StartTick, FrameIndex, MsPerFrame);
-        const SleepPlan plan = PlanSleep(spent, MsPerFrame);
+            SpentInPeriod(platform::clock::TickMs() - StartTick, FrameIndex, Settings.MsPerFrame);
+        const SleepPlan plan = PlanSleep(spent, Settings.MsPerFrame);
         for (std::uint32_t i = 0; i < plan.slices && Recording; ++i) {
             platform::clock::SleepMs(slice);
         }
@@ -197,7 +198,7 @@ bool TScreenCam::FrameLoop(const CaptureRect& rect, avi::PAVISTREAM compressed) 
 
 bool TScreenCam::WriteDueFrame(avi::PAVISTREAM compressed, FrameBlock& frame, std::uint32_t elapsed,
                                LoopMarks& marks) {
-    FrameIndex = FrameIndexFor(elapsed, MsPerFrame);
+    FrameIndex = FrameIndexFor(elapsed, Settings.MsPerFrame);
     DroppedFrames += SkippedPositions(FrameIndex, marks.lastIndex);
     if (!ShouldWriteFrame(FrameIndex, marks.lastIndex, FramesWritten)) return true;
     const auto start = std::chrono::steady_clock::now();

@@ -46,8 +46,6 @@ TScreenCam::TScreenCam(EngineServices services)
         ScreenWidth = screen_->Width();
         ScreenHeight = screen_->Height();
     }
-    FramesPerSecond = FramesPerSecondFor(MsPerFrame);
-    KeyFrameEvery = app::settings::kKeyFrameSeconds * FramesPerSecond;
 }
 
 TScreenCam::~TScreenCam() {
@@ -81,6 +79,12 @@ void TScreenCam::RecordingThreadDone(TRecordAVIThread* worker) {
 bool TScreenCam::WorkersFinished() const {
     return std::all_of(workers_.begin(), workers_.end(),
                        [](const auto& w) { return w->Finished(); });
+}
+
+void TScreenCam::AdoptSettings(const app::EngineSettings& settings) {
+    Settings = settings;
+    Cursor.HighlightCursor = settings.HighlightCursor;
+    UpdateCursor();
 }
 
 void TScreenCam::UpdateCursor() {
@@ -144,7 +148,7 @@ PFrame TScreenCam::GrabFrame(int left, int top, int width, int height) {
 
 void TScreenCam::SelectCompressor() {
     CompressorFourCC =
-        ValidCompressorIndex() ? Codecs[CompressorIndex].fccHandler : kDefaultCompressor;
+        ValidCompressorIndex() ? Codecs[Settings.CompressorIndex].fccHandler : kDefaultCompressor;
 }
 
 }  // namespace engine

@@ -14,7 +14,6 @@
 #include <thread>
 #include <vector>
 
-#include "app/SettingsTable.h"
 #include "engine/CursorImages.h"
 #include "engine/CursorOverlay.h"
 #include "engine/CursorState.h"
@@ -23,6 +22,7 @@
 #include "platform/avifile/avifile.h"
 #include "platform/screen/screen.h"
 #include "platform/vfw/vfw.h"
+#include "settings/Settings.h"
 
 namespace engine {
 
@@ -57,14 +57,6 @@ class TScreenCam;
 // How a recording attempt ended. RetryWithDefault: it failed and the user chose the default
 // compressor, so the worker records again.
 enum class RecordOutcome { Recorded, Failed, RetryWithDefault };
-
-// The screen rectangle a recording grabs.
-struct CaptureRect {
-    int left = 0;
-    int top = 0;
-    int width = 0;
-    int height = 0;
-};
 
 class TRecordAVIThread {
 public:
@@ -114,11 +106,8 @@ public:
     Notification OnStatus, OnStart, OnStop, OnError;
     // The worker of the current recording; null when idle.
     TRecordAVIThread* Thread = nullptr;
-    int FramesPerSecond = app::settings::kDefaultFramesPerSecond;
-    int MsPerFrame = app::settings::kMsPerFrame.Default();
-    int KeyFrameEvery = app::settings::kDefaultKeyFrameEvery;
-    int CompressorIndex = app::settings::kCompressor.Default();
-    int Quality = app::settings::kCompression.Default();
+    // Read by the recording worker; changed through AdoptSettings while no recording runs.
+    app::EngineSettings Settings;
     int CodecCount = 0;
     std::array<platform::vfw::ICINFO, kMaxCodecs> Codecs{};
     CursorState Cursor;
@@ -141,10 +130,12 @@ public:
     // A frame of the rectangle with the cursor drawn in; null on failure (reported).
     PFrame GrabFrame(int left, int top, int width, int height);
 
+    // Takes over settings, the cursor highlight included. GUI thread.
+    void AdoptSettings(const app::EngineSettings& settings);
     void UpdateCursor();
     void TriggerEventCursor(int kind);
 
-    // Derives CompressorFourCC from CompressorIndex: the chosen entry's handler, or 'MSVC'
+    // Derives CompressorFourCC from Settings.CompressorIndex: the chosen entry's handler, or 'MSVC'
     // when none is chosen or the index is no catalogue position.
     void SelectCompressor();
     // Rebuilds the catalogue from the installed codecs that take a real test frame.
@@ -169,7 +160,7 @@ private:
         if (n) n(*this);
     }
     bool ValidCompressorIndex() const {
-        return CompressorIndex >= 0 && CompressorIndex < CodecCount;
+        return Settings.CompressorIndex >= 0 && Settings.CompressorIndex < CodecCount;
     }
     // The steps of RecordAVI. Each owns what it opens.
     struct AviOutput;

@@ -1,29 +1,16 @@
 #include "engine/RecordTiming.h"
 
-#include <cfenv>
-#include <cmath>
-
-#include "app/SettingsTable.h"
+#include "settings/FrameRate.h"
 
 namespace engine {
+
+using app::settings::RoundHalfEven;
+using app::settings::SaneMsPerFrame;
 
 std::uint64_t MicrosSince(std::chrono::steady_clock::time_point start) {
     return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(
                                           std::chrono::steady_clock::now() - start)
                                           .count());
-}
-
-std::int64_t RoundHalfEven(double value) {
-    // nearbyint follows the current rounding mode; the default mode rounds ties to even.
-    return static_cast<std::int64_t>(std::nearbyint(value));
-}
-
-int SaneMsPerFrame(int msPerFrame) {
-    return msPerFrame > 0 ? msPerFrame : app::settings::kMsPerFrame.Default();
-}
-
-int FramesPerSecondFor(int msPerFrame) {
-    return static_cast<int>(RoundHalfEven(1000.0 / SaneMsPerFrame(msPerFrame)));
 }
 
 std::int32_t FrameIndexFor(std::uint32_t elapsedMs, int msPerFrame) {

@@ -10,16 +10,6 @@ namespace engine {
 // Microseconds from start until now, for the per-frame costs.
 std::uint64_t MicrosSince(std::chrono::steady_clock::time_point start);
 
-// Rounds to nearest, ties to even.
-std::int64_t RoundHalfEven(double value);
-
-// Frames per second for a frame period: Round(1000 / msPerFrame). A period of 0 or below
-// cannot come from the program itself; it is read as the default 200 ms.
-int FramesPerSecondFor(int msPerFrame);
-
-// A usable frame period: the value itself when positive, else the default 200 ms.
-int SaneMsPerFrame(int msPerFrame);
-
 // Stream position for a grab: Round(elapsed / msPerFrame).
 std::int32_t FrameIndexFor(std::uint32_t elapsedMs, int msPerFrame);
 

@@ -1,31 +1,55 @@
 // The screen rectangle a recording captures: the region window's position and outer size.
 #pragma once
 
+#include <mutex>
+
 namespace engine {
+
+// The screen rectangle a recording grabs, in screen pixels.
+struct CaptureRect {
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
+
+    bool operator==(const CaptureRect&) const = default;
+};
 
 class RecordingRegion {
 public:
     virtual ~RecordingRegion() = default;
-    // Screen pixels. Called once from the recording worker at the start of a recording, so
-    // implementations answer from values that are safe to read off the GUI thread.
-    virtual int RegionLeft() const = 0;
-    virtual int RegionTop() const = 0;
-    virtual int RegionWidth() const = 0;
-    virtual int RegionHeight() const = 0;
+    // Called from the recording worker at the start of a recording, so implementations answer
+    // with one whole rectangle that is safe to read off the GUI thread.
+    virtual CaptureRect Region() const = 0;
 };
 
 // A fixed rectangle, for callers that record without a region window.
 class FixedRegion final : public RecordingRegion {
 public:
-    FixedRegion(int left, int top, int width, int height)
-        : left_(left), top_(top), width_(width), height_(height) {}
-    int RegionLeft() const override { return left_; }
-    int RegionTop() const override { return top_; }
-    int RegionWidth() const override { return width_; }
-    int RegionHeight() const override { return height_; }
+    FixedRegion(int left, int top, int width, int height) : rect_{left, top, width, height} {}
+    CaptureRect Region() const override { return rect_; }
 
 private:
-    int left_, top_, width_, height_;
+    CaptureRect rect_;
+};
+
+// A rectangle that one thread replaces while others read it: every read gives a rectangle that
+// was set as a whole, never the position of one with the size of another.
+class SharedRect {
+public:
+    explicit SharedRect(const CaptureRect& rect) : rect_(rect) {}
+    void Set(const CaptureRect& rect) {
+        const std::lock_guard lock(mutex_);
+        rect_ = rect;
+    }
+    CaptureRect Get() const {
+        const std::lock_guard lock(mutex_);
+        return rect_;
+    }
+
+private:
+    mutable std::mutex mutex_;
+    CaptureRect rect_;
 };
 
 }  // namespace engine

@@ -8,28 +8,6 @@
 
 namespace globalhook {
 
-FileDescriptor& FileDescriptor::operator=(FileDescriptor&& other) noexcept {
-    if (this != &other) {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-        fd_ = other.release();
-    }
-    return *this;
-}
-
-FileDescriptor::~FileDescriptor() {
-    if (fd_ >= 0) {
-        ::close(fd_);
-    }
-}
-
-int FileDescriptor::release() {
-    const int fd = fd_;
-    fd_ = -1;
-    return fd;
-}
-
 void HookShared::Unmap::operator()(HookSharedData* data) const {
     ::munmap(data, sizeof(HookSharedData));
 }
@@ -41,16 +19,17 @@ std::optional<HookShared> HookShared::Open() {
     // an object nobody else can find, so open again.
     constexpr int kAttempts = 3;
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
-        FileDescriptor fd(::shm_open(kHookSharedName, O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+        platform::files::Descriptor fd(
+            ::shm_open(kHookSharedName, O_RDWR | O_CREAT | O_CLOEXEC, 0600));
         if (!fd) {
             return std::nullopt;
         }
-        const bool alone = ::flock(fd.get(), LOCK_EX | LOCK_NB) == 0;
-        if (!alone && ::flock(fd.get(), LOCK_SH) != 0) {
+        const bool alone = ::flock(fd.Get(), LOCK_EX | LOCK_NB) == 0;
+        if (!alone && ::flock(fd.Get(), LOCK_SH) != 0) {
             return std::nullopt;
         }
         struct stat status {};
-        if (::fstat(fd.get(), &status) != 0) {
+        if (::fstat(fd.Get(), &status) != 0) {
             return std::nullopt;
         }
         if (status.st_nlink == 0) {
@@ -59,19 +38,19 @@ std::optional<HookShared> HookShared::Open() {
         constexpr auto kSize = static_cast<off_t>(sizeof(HookSharedData));
         if (alone) {
             // Truncating to zero first clears whatever a dead process left behind.
-            if (::ftruncate(fd.get(), 0) != 0 || ::ftruncate(fd.get(), kSize) != 0) {
+            if (::ftruncate(fd.Get(), 0) != 0 || ::ftruncate(fd.Get(), kSize) != 0) {
                 return std::nullopt;
             }
         } else if (status.st_size < kSize) {
             return std::nullopt;
         }
         void* mapped = ::mmap(nullptr, sizeof(HookSharedData), PROT_READ | PROT_WRITE, MAP_SHARED,
-                              fd.get(), 0);
+                              fd.Get(), 0);
         if (mapped == MAP_FAILED) {
             return std::nullopt;
         }
         std::unique_ptr<HookSharedData, Unmap> data(static_cast<HookSharedData*>(mapped));
-        if (alone && ::flock(fd.get(), LOCK_SH) != 0) {
+        if (alone && ::flock(fd.Get(), LOCK_SH) != 0) {
             return std::nullopt;
         }
         return HookShared(std::move(fd), std::move(data));
@@ -94,10 +73,10 @@ HookShared::~HookShared() {
 
 void HookShared::Release() {
     data_.reset();
-    if (fd_ && ::flock(fd_.get(), LOCK_EX | LOCK_NB) == 0) {
+    if (fd_ && ::flock(fd_.Get(), LOCK_EX | LOCK_NB) == 0) {
         ::shm_unlink(kHookSharedName);
     }
-    fd_ = FileDescriptor();
+    fd_ = platform::files::Descriptor();
 }
 
 }  // namespace globalhook

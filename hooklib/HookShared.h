@@ -8,6 +8,8 @@
 #include <optional>
 #include <utility>
 
+#include "platform/files/files.h"
+
 namespace globalhook {
 
 // The block's layout; the fields keep the names the program's other parts use for them.
@@ -22,23 +24,6 @@ static_assert(offsetof(HookSharedData, TargetWindow) == 8);
 
 // shm_open name of the block, after its GUID.
 inline constexpr char kHookSharedName[] = "/{D2B9306D-EB08-41F9-AC43-9D0DD84CBD4C}";
-
-// Owns one open file descriptor; closes it on destruction. Move-only.
-class FileDescriptor {
-public:
-    FileDescriptor() = default;
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    FileDescriptor(FileDescriptor&& other) noexcept : fd_(other.release()) {}
-    FileDescriptor& operator=(FileDescriptor&& other) noexcept;
-    ~FileDescriptor();
-
-    int get() const { return fd_; }
-    explicit operator bool() const { return fd_ >= 0; }
-    int release();
-
-private:
-    int fd_ = -1;
-};
 
 // The block, opened and mapped read-write for as long as the object lives. The last holder in
 // the system removes the name, so that no stale block outlives the program. Move-only; used by
@@ -61,11 +46,11 @@ private:
         void operator()(HookSharedData* data) const;
     };
 
-    HookShared(FileDescriptor fd, std::unique_ptr<HookSharedData, Unmap> data)
+    HookShared(platform::files::Descriptor fd, std::unique_ptr<HookSharedData, Unmap> data)
         : fd_(std::move(fd)), data_(std::move(data)) {}
     void Release();
 
-    FileDescriptor fd_;
+    platform::files::Descriptor fd_;
     std::unique_ptr<HookSharedData, Unmap> data_;
 };
 

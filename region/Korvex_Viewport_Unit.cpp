@@ -168,10 +168,7 @@ void TViewPort_Form::PlaceButtons() {
 
 void TViewPort_Form::StoreRectangle() {
     const QRect outer = frameGeometry();
-    left_ = outer.x();
-    top_ = outer.y();
-    width_ = outer.width();
-    height_ = outer.height();
+    rect_.Set({outer.x(), outer.y(), outer.width(), outer.height()});
 }
 
 void TViewPort_Form::UpdateMaximizeGlyph() {

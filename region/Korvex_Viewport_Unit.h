@@ -9,12 +9,11 @@
 #include <QRect>
 #include <QToolButton>
 #include <QWidget>
-#include <atomic>
 #include <functional>
 #include <string>
 #include <vector>
 
-#include "app/MessageCatalogue.h"
+#include "catalogue/MessageCatalogue.h"
 #include "engine/RecordingRegion.h"
 #include "region/PickerComboBox.h"
 #include "region/RegionHitTest.h"
@@ -43,10 +42,7 @@ public:
     // Never shown: the window handle of each of the picker's items as decimal text.
     std::vector<std::string> WHandle_ComboBox;
 
-    int RegionLeft() const override { return left_; }
-    int RegionTop() const override { return top_; }
-    int RegionWidth() const override { return width_; }
-    int RegionHeight() const override { return height_; }
+    engine::CaptureRect Region() const override { return rect_.Get(); }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -86,7 +82,7 @@ private:
     QPoint dragStart_;
     QRect dragGeometry_;
 
-    std::atomic<int> left_{0}, top_{0}, width_{640}, height_{480};
+    engine::SharedRect rect_{{0, 0, 640, 480}};
 };
 
 }  // namespace region

@@ -61,6 +61,10 @@ Descriptor& Descriptor::operator=(Descriptor&& other) noexcept {
     return *this;
 }
 
+bool Descriptor::Close() {
+    return ::close(Release()) == 0;
+}
+
 Descriptor CreatePrivateFile(const fs::path& path) {
     struct stat st {};
     if (::lstat(path.c_str(), &st) == 0) {
@@ -125,42 +129,45 @@ bool DeleteFile(const fs::path& path) {
 bool WriteWholeFile(const fs::path& path, const void* data, std::size_t size) {
     Descriptor fd = CreatePrivateFile(path);
     if (!fd) return false;
-    const auto* bytes = static_cast<const char*>(data);
-    while (size > 0) {
-        const ssize_t done = ::write(fd.Get(), bytes, size);
-        if (done < 0 && errno == EINTR) continue;
-        if (done <= 0) {
-            ::unlink(path.c_str());
-            return false;
-        }
-        bytes += done;
-        size -= static_cast<std::size_t>(done);
-    }
-    if (::close(fd.Release()) != 0) {
+    if (!WriteAll(fd.Get(), data, size) || !fd.Close()) {
         ::unlink(path.c_str());
         return false;
     }
     return true;
 }
 
-std::string Lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) {
-        return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    });
+bool WriteAll(int fd, const void* data, std::size_t size) {
+    const auto* bytes = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t done = ::write(fd, bytes, size);
+        if (done < 0 && errno == EINTR) continue;
+        if (done <= 0) return false;
+        bytes += done;
+        size -= static_cast<std::size_t>(done);
+    }
+    return true;
+}
+
+std::string AsciiLower(std::string text) {
+    for (char& c : text) c = AsciiLower(c);
     return text;
+}
+
+bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
+    return std::ranges::equal(a, b, [](char x, char y) { return AsciiLower(x) == AsciiLower(y); });
 }
 
 std::vector<std::string> FindFiles(const fs::path& folder, const std::string& extension) {
     std::vector<std::string> names;
     std::error_code ec;
-    const std::string wanted = Lower(extension);
+    const std::string wanted = AsciiLower(extension);
     for (const auto& entry : fs::directory_iterator(folder, ec)) {
         std::error_code entryError;
         if (!entry.is_regular_file(entryError)) continue;
         const std::string name = entry.path().filename().string();
         if (name.empty() || name[0] == '.') continue;
         if (name.size() < wanted.size()) continue;
-        if (Lower(name.substr(name.size() - wanted.size())) != wanted) continue;
+        if (AsciiLower(name.substr(name.size() - wanted.size())) != wanted) continue;
         names.push_back(name);
     }
     return names;

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace platform::files {
@@ -38,6 +39,8 @@ public:
         fd_ = -1;
         return fd;
     }
+    // Closes now; false when the system reports that the last writes did not reach the file.
+    bool Close();
 
 private:
     int fd_;
@@ -61,6 +64,9 @@ bool FolderExists(const std::filesystem::path& path);
 bool CreateFolders(const std::filesystem::path& path);
 // Deletes a file (never a folder); true when it was deleted.
 bool DeleteFile(const std::filesystem::path& path);
+// Writes all size bytes of data to fd, going on after interruptions and partial writes; false
+// on an error.
+bool WriteAll(int fd, const void* data, std::size_t size);
 // Writes data as the whole new content of the file; true when all of it was written.
 bool WriteWholeFile(const std::filesystem::path& path, const void* data, std::size_t size);
 
@@ -78,7 +84,13 @@ std::string MountPoint(const std::filesystem::path& path);
 // exclusive open would be refused for.
 bool IsOpenByAnyProcess(const std::filesystem::path& path);
 
-// ASCII lower case, as case-insensitive name comparisons need it.
-std::string Lower(std::string text);
+// ASCII lower case, as case-insensitive name comparisons need it: other bytes, UTF-8 ones
+// included, stay as they are.
+constexpr char AsciiLower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+std::string AsciiLower(std::string text);
+// True when a and b are equal but for ASCII letter case.
+bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b);
 
 }  // namespace platform::files

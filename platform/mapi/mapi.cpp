@@ -6,12 +6,13 @@
 
 #include "platform/mapi/thunderbird.h"
 #include "platform/mapi/xdg_email.h"
+#include "platform/process/process.h"
 
 namespace platform::mapi {
 
 void XdgEmail::Bind() {
     std::call_once(bound_, [this] {
-        program_ = FindInPath("xdg-email");
+        program_ = process::FindInPath("xdg-email");
         ++bindCount_;
     });
 }
@@ -41,7 +42,7 @@ ULONG XdgEmail::MAPISendMail(LHANDLE, ULONG, const MapiMessage* message, FLAGS f
         return ComposeInThunderbird(*thunderbird, *message, launchWait_);
     const Arguments arguments = XdgEmailArguments(*message);
     if (arguments.refusal != SUCCESS_SUCCESS) return arguments.refusal;
-    const std::optional<int> status = RunProgram(*program_, arguments.args, launchWait_);
+    const std::optional<int> status = process::RunProgram(*program_, arguments.args, launchWait_);
     return status ? ResultOfExit(*status) : SUCCESS_SUCCESS;
 }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/mapi/xdg_email.h"
+#include "platform/process/process.h"
 
 namespace platform::mapi {
 
@@ -34,13 +35,13 @@ std::vector<fs::path> DataFolders() {
     const char* home = std::getenv("XDG_DATA_HOME");
     const char* user = std::getenv("HOME");
     if (Filled(home)) {
-        folders = AbsoluteFolders(home);
+        folders = process::AbsoluteFolders(home);
     } else if (Filled(user)) {
-        folders = AbsoluteFolders((fs::path(user) / ".local/share").string());
+        folders = process::AbsoluteFolders((fs::path(user) / ".local/share").string());
     }
     const char* system = std::getenv("XDG_DATA_DIRS");
     for (fs::path& folder :
-         AbsoluteFolders(Filled(system) ? system : "/usr/local/share:/usr/share"))
+         process::AbsoluteFolders(Filled(system) ? system : "/usr/local/share:/usr/share"))
         folders.push_back(std::move(folder));
     return folders;
 }
@@ -164,20 +165,22 @@ ComposeArgument ComposeFields(const MapiMessage& message) {
 }  // namespace
 
 std::optional<fs::path> MailtoThunderbird(std::chrono::milliseconds wait) {
-    if (Filled(std::getenv("MAILER")) || FindInPath("xdg-email-hook.sh")) return std::nullopt;
-    const std::optional<fs::path> xdgMime = FindInPath("xdg-mime");
+    if (Filled(std::getenv("MAILER")) || process::FindInPath("xdg-email-hook.sh"))
+        return std::nullopt;
+    const std::optional<fs::path> xdgMime = process::FindInPath("xdg-mime");
     if (!xdgMime) return std::nullopt;
     const std::optional<std::string> answer =
-        ReadOutput(*xdgMime, {"query", "default", "x-scheme-handler/mailto"}, wait);
+        process::ReadOutput(*xdgMime, {"query", "default", "x-scheme-handler/mailto"}, wait);
     if (!answer) return std::nullopt;
     const std::string_view id = Trimmed(std::string_view(*answer).substr(0, answer->find('\n')));
     const std::optional<fs::path> desktopFile = DesktopFile(std::string(id));
     const std::optional<std::string> command =
         desktopFile ? ExecProgram(*desktopFile) : std::nullopt;
     if (!command || command->empty()) return std::nullopt;
-    const std::optional<fs::path> program =
-        command->find('/') == std::string::npos ? FindInPath(*command) : fs::path(*command);
-    if (!program || !program->is_absolute() || !Executable(*program)) return std::nullopt;
+    const std::optional<fs::path> program = command->find('/') == std::string::npos
+                                                ? process::FindInPath(*command)
+                                                : fs::path(*command);
+    if (!program || !program->is_absolute() || !process::Executable(*program)) return std::nullopt;
     // A link such as /usr/bin/thunderbird is run as it is, but may be named after its target.
     std::error_code error;
     const fs::path target = fs::canonical(*program, error);
@@ -189,7 +192,8 @@ ULONG ComposeInThunderbird(const fs::path& thunderbird, const MapiMessage& messa
                            std::chrono::milliseconds wait) {
     const ComposeArgument compose = ComposeFields(message);
     if (compose.refusal != SUCCESS_SUCCESS) return compose.refusal;
-    const std::optional<int> status = RunProgram(thunderbird, {"-compose", compose.fields}, wait);
+    const std::optional<int> status =
+        process::RunProgram(thunderbird, {"-compose", compose.fields}, wait);
     return !status || *status == 0 ? SUCCESS_SUCCESS : MAPI_E_FAILURE;
 }
 

@@ -1,14 +1,10 @@
 #include "platform/registry/hive.h"
 
-#include <algorithm>
+#include "platform/files/files.h"
 
 namespace platform::registry {
 
 namespace {
-
-char FoldCase(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
 
 template <typename Node>
 Node* FindSubkeyIn(Node& key, std::string_view keyName) {
@@ -31,7 +27,7 @@ Node* FindKeyIn(Node& from, std::span<const std::string> path) {
 }  // namespace
 
 bool NamesEqual(std::string_view a, std::string_view b) {
-    return std::ranges::equal(a, b, [](char x, char y) { return FoldCase(x) == FoldCase(y); });
+    return files::EqualsIgnoringAsciiCase(a, b);
 }
 
 const Value* KeyNode::FindValue(std::string_view valueName) const {

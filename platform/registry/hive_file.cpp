@@ -13,41 +13,21 @@
 #include <system_error>
 #include <vector>
 
+#include "platform/files/files.h"
 #include "platform/registry/hive_text.h"
 
 namespace platform::registry {
 
 namespace fs = std::filesystem;
+using files::Descriptor;
 
 namespace {
-
-class UniqueFd {
-public:
-    explicit UniqueFd(int fd) : fd_(fd) {}
-    ~UniqueFd() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-
-    int Get() const { return fd_; }
-    bool Valid() const { return fd_ >= 0; }
-    // Closes now, reporting whether the last writes reached the file.
-    bool Close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return ::close(fd) == 0;
-    }
-
-private:
-    int fd_;
-};
 
 enum class ReadStatus { Read, Missing, Failed };
 
 ReadStatus ReadWholeFile(const fs::path& path, std::string& content) {
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!fd.Valid()) return errno == ENOENT ? ReadStatus::Missing : ReadStatus::Failed;
+    Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd) return errno == ENOENT ? ReadStatus::Missing : ReadStatus::Failed;
     content.clear();
     std::vector<char> chunk(1 << 16);
     while (true) {
@@ -59,25 +39,16 @@ ReadStatus ReadWholeFile(const fs::path& path, std::string& content) {
     }
 }
 
-bool WriteAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t put = ::write(fd, bytes.data(), bytes.size());
-        if (put < 0 && errno == EINTR) continue;
-        if (put <= 0) return false;
-        bytes.remove_prefix(static_cast<std::size_t>(put));
-    }
-    return true;
-}
-
 // Replaces target by content so that a reader sees either the old file or the whole new one.
 bool ReplaceAtomically(const fs::path& target, std::string_view content) {
     fs::path temporary = target;
     temporary += ".new";
     bool stored = false;
     {
-        UniqueFd fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
-        if (!fd.Valid()) return false;
-        stored = WriteAll(fd.Get(), content) && ::fsync(fd.Get()) == 0 && fd.Close();
+        Descriptor fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+        if (!fd) return false;
+        stored = files::WriteAll(fd.Get(), content.data(), content.size()) &&
+                 ::fsync(fd.Get()) == 0 && fd.Close();
     }
     if (stored) stored = ::rename(temporary.c_str(), target.c_str()) == 0;
     if (!stored) {
@@ -85,8 +56,8 @@ bool ReplaceAtomically(const fs::path& target, std::string_view content) {
         return false;
     }
     // The rename itself must reach the disk before the change counts as made.
-    UniqueFd folder(::open(target.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (folder.Valid()) ::fsync(folder.Get());
+    Descriptor folder(::open(target.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder) ::fsync(folder.Get());
     return true;
 }
 
@@ -114,7 +85,7 @@ class HiveLock {
 public:
     explicit HiveLock(const fs::path& path)
         : fd_(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600)) {
-        if (!fd_.Valid()) return;
+        if (!fd_) return;
         int result = 0;
         do {
             result = ::flock(fd_.Get(), LOCK_EX);
@@ -125,7 +96,7 @@ public:
     bool Held() const { return held_; }
 
 private:
-    UniqueFd fd_;
+    Descriptor fd_;
     bool held_ = false;
 };
 

@@ -40,6 +40,22 @@ struct BITMAPINFOHEADER {
 };
 static_assert(sizeof(BITMAPINFOHEADER) == 40);
 
+// The header of an uncompressed bottom-up DIB: BI_RGB pixels, 2^bitCount colour table entries
+// at 8 bits or fewer, the image size from the rows padded to four bytes.
+inline BITMAPINFOHEADER RgbDibHeader(int width, int height, int bitCount) {
+    BITMAPINFOHEADER h{};
+    h.biSize = sizeof(BITMAPINFOHEADER);
+    h.biWidth = width;
+    h.biHeight = height;
+    h.biPlanes = 1;
+    h.biBitCount = static_cast<std::uint16_t>(bitCount);
+    h.biCompression = BI_RGB;
+    h.biSizeImage =
+        static_cast<std::uint32_t>(multimedia::DibStride(width, bitCount) * std::int64_t{height});
+    h.biClrUsed = bitCount > 0 && bitCount <= 8 ? 1u << bitCount : 0u;
+    return h;
+}
+
 // A header followed by its colour table (BGRX entries), as the codec messages take it.
 struct BITMAPINFO {
     BITMAPINFOHEADER bmiHeader;

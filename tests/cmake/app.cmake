@@ -31,3 +31,9 @@ korvex_test(app_marks_test LABEL e2e TIMEOUT 600
 target_compile_definitions(app_marks_test PRIVATE
   KORVEX_FAKE_HOOKLIB_FILE="$<TARGET_FILE:korvex_test_fakehook>")
 add_dependencies(app_marks_test korvex korvex_test_fakehook)
+
+# What ./run.sh does on a machine without a display.
+add_test(NAME app_headless_demo_test
+  COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/e2e/headless_demo_test.sh ${PROJECT_SOURCE_DIR})
+set_tests_properties(app_headless_demo_test PROPERTIES LABELS e2e TIMEOUT 300
+  ENVIRONMENT "KORVEX_BUILD_DIR=${PROJECT_BINARY_DIR}")

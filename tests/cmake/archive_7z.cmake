@@ -11,7 +11,7 @@ get_target_property(sevenzip_sources korvex_archive_7z SOURCES)
 list(TRANSFORM sevenzip_sources PREPEND ${PROJECT_SOURCE_DIR}/archive/)
 korvex_test(sevenzip_damage_test LABEL unit
   SOURCES unit/sevenzip_damage_test.cpp ${sevenzip_sources}
-  LIBS korvex_files korvex_library)
+  LIBS korvex_files korvex_library korvex_recording_name)
 target_compile_definitions(sevenzip_damage_test PRIVATE ${sevenzip_engine})
 target_compile_options(sevenzip_damage_test PRIVATE -fsanitize=address -fno-omit-frame-pointer)
 target_link_options(sevenzip_damage_test PRIVATE -fsanitize=address)

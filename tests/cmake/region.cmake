@@ -5,3 +5,5 @@ korvex_test(region_hittest_test LABEL unit
 korvex_test(region_picker_test LABEL e2e TIMEOUT 600
   SOURCES e2e/region_picker_test.cpp LIBS korvex_e2e_session korvex_test_support)
 add_dependencies(region_picker_test korvex)
+
+korvex_test(region_drag_test LABEL x11 SOURCES x11/region_drag_test.cpp LIBS korvex_region)

@@ -14,8 +14,8 @@
 #include <set>
 #include <sstream>
 
-#include "app/MiniReg.h"
 #include "harness/media_probe.h"
+#include "settings/MiniReg.h"
 #include "tests/support/program.h"
 #include "tests/unit/mail_test_support.h"
 

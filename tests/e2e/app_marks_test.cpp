@@ -11,8 +11,8 @@
 #include <thread>
 #include <vector>
 
-#include "app/MiniReg.h"
 #include "harness/media_probe.h"
+#include "settings/MiniReg.h"
 #include "tests/e2e/session.h"
 #include "tests/support/test_window.h"
 

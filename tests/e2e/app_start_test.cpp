@@ -207,3 +207,32 @@ TEST_F(ProgramStart, AnEnglishLocaleSpeaksEnglish) {
     CloseErrorBox("^ERROR$");
     EXPECT_EQ(korvex.WaitForExit(), 1);
 }
+
+// Without a display it can reach the program says so in one line in the user's language and
+// ends with 1, before anything is written; the video folder is told without a display at all.
+TEST_F(ProgramStart, WithoutADisplayItSaysSoInOneLineAndEndsWith1) {
+    struct Case {
+        std::string environment, locale, expected;
+    };
+    const Case cases[] = {
+        {"-u DISPLAY", "de_DE.UTF-8",
+         "Korvex! findet keine X-Anzeige: DISPLAY ist nicht gesetzt.\n"},
+        {"DISPLAY=:9999", "en_US.UTF-8", "Korvex! cannot reach the X display :9999\n"},
+    };
+    // "env" takes its options before the first assignment.
+    const auto run = [&](const std::string& options, const std::string& locale,
+                         const std::string& arguments) {
+        return RunCommand("env " + options + " TEMP=" + Quote(home.string()) +
+                          " XDG_CONFIG_HOME=" + Quote((home / "config").string()) +
+                          " LC_ALL=" + locale + " " + Quote(ProgramBinary().string()) + arguments);
+    };
+    for (const Case& c : cases) {
+        const auto r = run(c.environment, c.locale, " 2>&1");
+        EXPECT_EQ(r.exitCode, 1) << c.environment;
+        EXPECT_EQ(r.output, c.expected);
+        EXPECT_FALSE(fs::exists(home / "Video"));
+    }
+    const auto r = run("-u DISPLAY", "de_DE.UTF-8", " --print-video-folder");
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.output, (home / "Video").string() + "\n");
+}

@@ -9,8 +9,8 @@
 #include <iostream>
 #include <sstream>
 
-#include "app/MiniReg.h"
 #include "harness/media_probe.h"
+#include "settings/MiniReg.h"
 #include "tests/support/program.h"
 
 namespace fs = std::filesystem;

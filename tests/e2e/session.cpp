@@ -34,8 +34,9 @@ void Session::TearDown() {
     fs::remove_all(home);
 }
 
-void Session::Start() {
-    program = std::make_unique<Program>(ProgramBinary(), home);
+void Session::Start(const Environment& environment, const std::vector<std::string>& arguments) {
+    program =
+        std::make_unique<Program>(ProgramBinary(), home, "de_DE.UTF-8", environment, arguments);
     main = WaitForWindow("^Korvex!$");
     ASSERT_FALSE(main.empty());
 }

@@ -25,8 +25,9 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // Starts the program and waits for its toolbar.
-    void Start();
+    // Starts the program (with the environment changes and arguments given) and waits for its
+    // toolbar.
+    void Start(const Environment& environment = {}, const std::vector<std::string>& arguments = {});
     bool WaitGone(const std::string& title);
     void PressRecord() { ClickAt(main, 20, 20); }
     void PressRecordIn(const std::string& window) { ClickAt(window, 20, 20); }

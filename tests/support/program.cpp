@@ -87,7 +87,8 @@ Program::Program(const std::filesystem::path& binary, const std::filesystem::pat
                  const std::vector<std::string>& arguments) {
     std::filesystem::create_directories(home);
     std::vector<char*> argv{const_cast<char*>(binary.c_str())};
-    for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+    for (const std::string& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);
     pid_ = fork();
     if (pid_ == 0) {

@@ -45,7 +45,8 @@ void ClickAt(const std::string& window, int x, int y, int button = 1);
 class Program {
 public:
     // Starts the program binary with TEMP, XDG_RUNTIME_DIR and XDG_CONFIG_HOME under home
-    // (created if needed) and the locale given, German unless a test asks for another.
+    // (created if needed) and the locale given, German unless a test asks for another, passing
+    // it the arguments given.
     Program(const std::filesystem::path& binary, const std::filesystem::path& home,
             const std::string& locale = "de_DE.UTF-8", const Environment& environment = {},
             const std::vector<std::string>& arguments = {});

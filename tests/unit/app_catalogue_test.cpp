@@ -3,8 +3,8 @@
 
 #include <set>
 
-#include "app/MessageCatalogue.h"
 #include "app/ProgramPaths.h"
+#include "catalogue/MessageCatalogue.h"
 
 using namespace app;
 
@@ -17,6 +17,7 @@ TEST(MessageCatalogue, HoldsExactlyTheProgramsIds) {
         range(offset + 1, offset + 4);
         range(offset + 10, offset + 29);
         range(offset + 40, offset + 46);
+        range(offset + 60, offset + 61);
         range(offset + 101, offset + 118);
         range(offset + 303, offset + 305);
     }

@@ -67,17 +67,18 @@ TEST(VideoNames, FreeSpace) {
 }
 
 // Each entry keeps the file it stands for, so that Play and Delete reach exactly that file,
-// and the order is the one of a file manager in the user's language.
+// and the order is the one of a file manager in the user's language. Names that are no
+// recording's (a path on some system, a bare ".avi") stay out.
 TEST(VideoList, EntriesKeepTheirFilesInCollationOrder) {
-    const std::vector<std::string> files = {"Zebra.avi",   "Äpfel.avi",  " Rand .avi",
-                                            "x.avi.avi",   "a\\b.AVI",   "Apfel.avi",
-                                            "video10.avi", "video9.avi", "apfel2.avi"};
+    const std::vector<std::string> files = {"Zebra.avi", "Äpfel.avi",   " Rand .avi", "x.avi.avi",
+                                            "ab.AVI",    "a\\b.avi",    "c:d.avi",    "Apfel.avi",
+                                            ".avi",      "video10.avi", "video9.avi", "apfel2.avi"};
     for (const char* locale : {"de_DE", "en_US"}) {
         const auto entries = ListedVideos(files, QLocale(locale));
         std::vector<std::pair<std::string, std::string>> got;
         for (const auto& e : entries) got.emplace_back(e.text, e.file);
         const std::vector<std::pair<std::string, std::string>> expected = {
-            {" Rand ", " Rand .avi"},   {"a\\b", "a\\b.AVI"},     {"Apfel", "Apfel.avi"},
+            {" Rand ", " Rand .avi"},   {"ab", "ab.AVI"},         {"Apfel", "Apfel.avi"},
             {"Äpfel", "Äpfel.avi"},     {"apfel2", "apfel2.avi"}, {"video9", "video9.avi"},
             {"video10", "video10.avi"}, {"x", "x.avi.avi"},       {"Zebra", "Zebra.avi"}};
         EXPECT_EQ(got, expected) << locale;

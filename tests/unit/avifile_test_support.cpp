@@ -166,14 +166,8 @@ std::size_t Frame::Stride() const {
 
 Frame MakeFrame(int width, int height, int bitCount, int seed) {
     Frame frame;
-    frame.header.biSize = sizeof frame.header;
-    frame.header.biWidth = width;
-    frame.header.biHeight = height;
-    frame.header.biPlanes = 1;
-    frame.header.biBitCount = static_cast<std::uint16_t>(bitCount);
-    frame.header.biCompression = vfw::BI_RGB;
+    frame.header = vfw::RgbDibHeader(width, height, bitCount);
     if (bitCount == 8) {
-        frame.header.biClrUsed = 256;
         for (std::uint32_t i = 0; i < 256; ++i) {
             frame.colours.push_back((i * 7 % 256) << 16 | (255 - i) << 8 | i);
         }

@@ -4,7 +4,7 @@
 
 #include <span>
 
-#include "app/MessageCatalogue.h"
+#include "catalogue/MessageCatalogue.h"
 #include "dialogs/JpegPicture.h"
 #include "dialogs/OptionsRules.h"
 #include "dialogs/SplashRules.h"
@@ -45,9 +45,9 @@ TEST(OptionsRules, EveryRateSurvivesOpeningAndSaving) {
         OptionsControls controls;
         controls.frameRate = rate;
         AdoptControls(controls, settings);
-        EXPECT_EQ(settings.MsPerFrame, periods[rate - kMinFrameRate]);
-        EXPECT_EQ(settings.FramesPerSecond, rate);
-        EXPECT_EQ(settings.KeyFrameEvery, rate);
+        EXPECT_EQ(settings.Engine.MsPerFrame, periods[rate - kMinFrameRate]);
+        EXPECT_EQ(settings.Engine.FramesPerSecond, rate);
+        EXPECT_EQ(settings.Engine.KeyFrameEvery, rate);
         EXPECT_EQ(ControlsFor(settings, 0).frameRate, rate);
     }
 }
@@ -60,21 +60,21 @@ TEST(OptionsRules, SavingUnchangedKeepsTheValuesAndAKeyFrameEverySecond) {
     EXPECT_EQ(controls.codecSelection, 0);
     EXPECT_EQ(controls.maxMinutes, "59");
     AdoptControls(controls, settings);
-    EXPECT_EQ(settings.MsPerFrame, 200);
-    EXPECT_EQ(settings.FramesPerSecond, 5);
-    EXPECT_EQ(settings.KeyFrameEvery, 5);
-    EXPECT_EQ(settings.Quality, 7500);
-    EXPECT_EQ(settings.CompressorIndex, 0);
+    EXPECT_EQ(settings.Engine.MsPerFrame, 200);
+    EXPECT_EQ(settings.Engine.FramesPerSecond, 5);
+    EXPECT_EQ(settings.Engine.KeyFrameEvery, 5);
+    EXPECT_EQ(settings.Engine.Quality, 7500);
+    EXPECT_EQ(settings.Engine.CompressorIndex, 0);
     EXPECT_EQ(settings.MaxRecordingSeconds, 3540);
 
     // An empty catalogue saves "none chosen"; sliders clip what they cannot show.
-    settings.MsPerFrame = 1000;
-    settings.Quality = 2000;
+    settings.Engine.MsPerFrame = 1000;
+    settings.Engine.Quality = 2000;
     const OptionsControls clipped = ControlsFor(settings, 0);
     EXPECT_EQ(clipped.frameRate, kMinFrameRate);
     EXPECT_EQ(clipped.quality, kMinQuality);
     AdoptControls(clipped, settings);
-    EXPECT_EQ(settings.CompressorIndex, -1);
+    EXPECT_EQ(settings.Engine.CompressorIndex, -1);
 }
 
 namespace {

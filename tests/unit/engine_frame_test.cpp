@@ -7,8 +7,11 @@
 #include "engine/FrameBlock.h"
 #include "engine/RecordTiming.h"
 #include "engine/SizeAlignment.h"
+#include "settings/FrameRate.h"
 
 using namespace engine;
+using app::settings::FramesPerSecondFor;
+using app::settings::RoundHalfEven;
 
 TEST(FrameBlock, LayoutAt32Bits) {
     PFrame f = FrameBlock::Allocate(320, 200, 32);

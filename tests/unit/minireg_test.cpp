@@ -1,5 +1,5 @@
 // MiniReg: the stored bytes of each type, type checks on reading, path splitting and deletion.
-#include "app/MiniReg.h"
+#include "settings/MiniReg.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

@@ -1,6 +1,5 @@
 // The settings store: defaults, accepted ranges, the window position, saving and clearing.
-#include "app/Settings.h"
-#include "engine/RecordTiming.h"
+#include "settings/Settings.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -9,8 +8,9 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/MiniReg.h"
 #include "platform/registry/hive_file.h"
+#include "settings/FrameRate.h"
+#include "settings/MiniReg.h"
 
 using namespace app;
 namespace reg = platform::registry;
@@ -63,12 +63,12 @@ TEST_F(SettingsTest, FreshUserGetsTheDefaults) {
     ReadPosition(settings, kScreen);
     EXPECT_EQ(settings.WindowLeft, 1366 - 296);
     EXPECT_EQ(settings.WindowTop, 2);
-    EXPECT_EQ(settings.CompressorIndex, -1);
-    EXPECT_EQ(settings.Quality, 7500);
-    EXPECT_EQ(settings.MsPerFrame, 200);
-    EXPECT_EQ(settings.FramesPerSecond, 5);
-    EXPECT_EQ(settings.KeyFrameEvery, 50);
-    EXPECT_TRUE(settings.HighlightCursor);
+    EXPECT_EQ(settings.Engine.CompressorIndex, -1);
+    EXPECT_EQ(settings.Engine.Quality, 7500);
+    EXPECT_EQ(settings.Engine.MsPerFrame, 200);
+    EXPECT_EQ(settings.Engine.FramesPerSecond, 5);
+    EXPECT_EQ(settings.Engine.KeyFrameEvery, 50);
+    EXPECT_TRUE(settings.Engine.HighlightCursor);
     EXPECT_TRUE(settings.DeleteFilesOnClose);
     EXPECT_TRUE(settings.WarnBeforeDelete);
     EXPECT_EQ(settings.MaxRecordingSeconds, 900);
@@ -78,7 +78,7 @@ TEST_F(SettingsTest, FreshUserGetsTheDefaults) {
 }
 
 TEST_F(SettingsTest, NumbersOutOfRangeGiveTheirDefaults) {
-    const auto quality = [](std::int32_t v) { return LoadedWith("compression", v).Quality; };
+    const auto quality = [](std::int32_t v) { return LoadedWith("compression", v).Engine.Quality; };
     EXPECT_EQ(quality(24), 7500);
     EXPECT_EQ(quality(101), 7500);
     EXPECT_EQ(quality(25), 2500);
@@ -103,7 +103,7 @@ TEST_F(SettingsTest, NumbersOutOfRangeGiveTheirDefaults) {
     EXPECT_EQ(limit(-2), 14);
 
     const auto compressor = [](std::int32_t v) {
-        return LoadedWith("compressor", v).CompressorIndex;
+        return LoadedWith("compressor", v).Engine.CompressorIndex;
     };
     EXPECT_EQ(compressor(31), 31);
     EXPECT_EQ(compressor(-1), -1);
@@ -111,10 +111,10 @@ TEST_F(SettingsTest, NumbersOutOfRangeGiveTheirDefaults) {
 }
 
 TEST_F(SettingsTest, YesNoTexts) {
-    EXPECT_FALSE(LoadedWith("use highlight cursor", "NO").HighlightCursor);
-    EXPECT_TRUE(LoadedWith("use highlight cursor", "false").HighlightCursor);
-    EXPECT_TRUE(LoadedWith("use highlight cursor", "").HighlightCursor);
-    EXPECT_TRUE(LoadedWith("use highlight cursor", "no ").HighlightCursor);
+    EXPECT_FALSE(LoadedWith("use highlight cursor", "NO").Engine.HighlightCursor);
+    EXPECT_TRUE(LoadedWith("use highlight cursor", "false").Engine.HighlightCursor);
+    EXPECT_TRUE(LoadedWith("use highlight cursor", "").Engine.HighlightCursor);
+    EXPECT_TRUE(LoadedWith("use highlight cursor", "no ").Engine.HighlightCursor);
     EXPECT_FALSE(LoadedWith("delete files when closing", "No").DeleteFilesOnClose);
     EXPECT_FALSE(LoadedWith("warn before deleting files", "nO").WarnBeforeDelete);
     EXPECT_TRUE(LoadedWith("compression in 7-zip format", "Yes").Use7z);
@@ -123,28 +123,28 @@ TEST_F(SettingsTest, YesNoTexts) {
 }
 
 TEST_F(SettingsTest, ValuesOfForeignTypeGiveTheirDefaults) {
-    EXPECT_EQ(LoadedWith("compression", std::string("50")).Quality, 7500);
-    EXPECT_EQ(LoadedWith("compressor", std::string("2")).CompressorIndex, -1);
-    EXPECT_TRUE(LoadedWith("use highlight cursor", 0).HighlightCursor);
+    EXPECT_EQ(LoadedWith("compression", std::string("50")).Engine.Quality, 7500);
+    EXPECT_EQ(LoadedWith("compressor", std::string("2")).Engine.CompressorIndex, -1);
+    EXPECT_TRUE(LoadedWith("use highlight cursor", 0).Engine.HighlightCursor);
     EXPECT_FALSE(LoadedWith("compression in 7-zip format", 1).Use7z);
 }
 
 TEST_F(SettingsTest, FramePeriodSetsRateAndKeyFrames) {
     SettingsRecord settings = LoadedWith("mspf", 67);
-    EXPECT_EQ(settings.MsPerFrame, 67);
-    EXPECT_EQ(settings.FramesPerSecond, 15);
-    EXPECT_EQ(settings.KeyFrameEvery, 150);
+    EXPECT_EQ(settings.Engine.MsPerFrame, 67);
+    EXPECT_EQ(settings.Engine.FramesPerSecond, 15);
+    EXPECT_EQ(settings.Engine.KeyFrameEvery, 150);
     // No period to divide by, or one that rounds to no frames at all: the default period.
     for (std::int32_t period : {0, -40, 2000, 100000}) {
         settings = LoadedWith("mspf", period);
-        EXPECT_EQ(settings.MsPerFrame, 200) << period;
-        EXPECT_EQ(settings.FramesPerSecond, 5) << period;
-        EXPECT_EQ(settings.KeyFrameEvery, 50) << period;
+        EXPECT_EQ(settings.Engine.MsPerFrame, 200) << period;
+        EXPECT_EQ(settings.Engine.FramesPerSecond, 5) << period;
+        EXPECT_EQ(settings.Engine.KeyFrameEvery, 50) << period;
     }
 }
 
 TEST(FramesPerSecond, RoundsHalvesToEven) {
-    using engine::FramesPerSecondFor;
+    using app::settings::FramesPerSecondFor;
     // Every period the options dialog stores gives back its rate.
     const std::int32_t periods[] = {333, 250, 200, 167, 143, 125, 111, 100, 91, 83, 77, 71, 67};
     for (std::int32_t rate = 3; rate <= 15; ++rate) {
@@ -200,10 +200,10 @@ TEST_F(SettingsTest, PositionRoundTripsThroughTheStore) {
 
 TEST_F(SettingsTest, SaveWritesEveryValueWithItsType) {
     SettingsRecord settings;
-    settings.CompressorIndex = -1;
-    settings.Quality = 8099;
-    settings.MsPerFrame = 67;
-    settings.HighlightCursor = false;
+    settings.Engine.CompressorIndex = -1;
+    settings.Engine.Quality = 8099;
+    settings.Engine.MsPerFrame = 67;
+    settings.Engine.HighlightCursor = false;
     settings.WarnBeforeDelete = false;
     settings.MaxRecordingSeconds = 3600;
     settings.Use7z = true;
@@ -237,10 +237,10 @@ TEST_F(SettingsTest, SaveWritesEveryValueWithItsType) {
 
     SettingsRecord loaded;
     LoadSettings(loaded);
-    EXPECT_EQ(loaded.CompressorIndex, -1);
-    EXPECT_EQ(loaded.Quality, 8000);
-    EXPECT_EQ(loaded.FramesPerSecond, 15);
-    EXPECT_FALSE(loaded.HighlightCursor);
+    EXPECT_EQ(loaded.Engine.CompressorIndex, -1);
+    EXPECT_EQ(loaded.Engine.Quality, 8000);
+    EXPECT_EQ(loaded.Engine.FramesPerSecond, 15);
+    EXPECT_FALSE(loaded.Engine.HighlightCursor);
     EXPECT_TRUE(loaded.Use7z);
     EXPECT_EQ(loaded.SevenZipThresholdMB, 100);
 }
@@ -248,11 +248,11 @@ TEST_F(SettingsTest, SaveWritesEveryValueWithItsType) {
 TEST_F(SettingsTest, ClearingThenClosingLeavesOnlyThePosition) {
     EXPECT_FALSE(ClearSettings());
     SettingsRecord settings;
-    settings.Quality = 5000;
+    settings.Engine.Quality = 5000;
     SaveSettings(settings);
     ASSERT_TRUE(ClearSettings());
     EXPECT_FALSE(StoredKey());
-    EXPECT_EQ(settings.Quality, 5000);
+    EXPECT_EQ(settings.Engine.Quality, 5000);
     EXPECT_FALSE(ClearSettings());
 
     ASSERT_TRUE(WritePosition(settings));
@@ -267,12 +267,12 @@ TEST_F(SettingsTest, UnwritableStoreFailsQuietly) {
     std::ofstream(config_ / "file") << "x";
     ::setenv("XDG_CONFIG_HOME", (config_ / "file").c_str(), 1);
     SettingsRecord settings;
-    settings.Quality = 5000;
+    settings.Engine.Quality = 5000;
     SaveSettings(settings);
     EXPECT_FALSE(WritePosition(settings));
     EXPECT_FALSE(ClearSettings());
     LoadSettings(settings);
-    EXPECT_EQ(settings.Quality, 7500);
+    EXPECT_EQ(settings.Engine.Quality, 7500);
 }
 
 }  // namespace

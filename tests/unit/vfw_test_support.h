@@ -63,16 +63,7 @@ struct Frame {
 };
 
 inline BITMAPINFOHEADER DibHeader(int width, int height, int bitCount) {
-    BITMAPINFOHEADER h{};
-    h.biSize = sizeof(BITMAPINFOHEADER);
-    h.biWidth = width;
-    h.biHeight = height;
-    h.biPlanes = 1;
-    h.biBitCount = static_cast<std::uint16_t>(bitCount);
-    h.biCompression = BI_RGB;
-    h.biSizeImage = static_cast<std::uint32_t>(DibStride(width, bitCount) * height);
-    h.biClrUsed = bitCount <= 8 ? 256 : 0;
-    return h;
+    return platform::vfw::RgbDibHeader(width, height, bitCount);
 }
 
 // A picture of colour-table indices index(x, y) (top row first) at any of the four depths, laid

@@ -12,7 +12,7 @@
 #include <QSlider>
 #include <QSpinBox>
 
-#include "app/MessageCatalogue.h"
+#include "catalogue/MessageCatalogue.h"
 #include "dialogs/Korvex_Options_Unit.h"
 
 using namespace dialogs;
@@ -78,8 +78,8 @@ TEST_F(OptionsDialog, GermanControlsThatActAtOnce) {
     TOptions_Form form(app::kGerman);
     EXPECT_EQ(form.windowTitle(), "Optionen");
     app::SettingsRecord settings;
-    settings.MsPerFrame = 67;  // 15 fps: the slider's design position already
-    settings.CompressorIndex = 1;
+    settings.Engine.MsPerFrame = 67;  // 15 fps: the slider's design position already
+    settings.Engine.CompressorIndex = 1;
     form.FillControls(settings, TwoCodecs());
     EXPECT_EQ(LabelText(form, "fpsValue_Label"), "15 fps");
     EXPECT_TRUE(Find<QPushButton>(form, "About_Button")->isEnabled());

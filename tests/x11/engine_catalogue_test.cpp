@@ -146,12 +146,12 @@ TEST_F(Catalogue, ChosenCodecBecomesTheCompressor) {
     auto codec =
         std::make_shared<DepthCodec>(vfw::mmioFOURCC('C', 'H', 'O', 'S'), std::vector{32}, false);
     vfw::ScopedDrivers drivers({codec});
-    cam.CompressorIndex = 0;
+    cam.Settings.CompressorIndex = 0;
     cam.EnumerateCodecs();
     EXPECT_EQ(cam.CompressorFourCC, vfw::mmioFOURCC('C', 'H', 'O', 'S'));
     // A stored position past the end, or a negative one, is no catalogue entry.
     for (int index : {1, 5, -2, -1}) {
-        cam.CompressorIndex = index;
+        cam.Settings.CompressorIndex = index;
         cam.SelectCompressor();
         EXPECT_EQ(cam.CompressorFourCC, kDefaultCompressor) << index;
     }

@@ -97,7 +97,7 @@ struct ChosenTestCodec {
           drivers(WithCodec(codec)) {
         cam.CodecCount = 1;
         cam.Codecs[0] = codec->Info();
-        cam.CompressorIndex = 0;
+        cam.Settings.CompressorIndex = 0;
         cam.SelectCompressor();
     }
     static std::vector<std::shared_ptr<vfw::CodecDriver>> WithCodec(std::shared_ptr<TestCodec> c) {
@@ -288,8 +288,8 @@ TEST_F(EngineRecording, FullDiskEndsTheRecordingWithAPlayableFile) {
     MovingPattern pattern(0, 0, 640, 480);
     {
         TScreenCam cam(host.Services());
-        cam.MsPerFrame = 67;
-        cam.FramesPerSecond = 15;
+        cam.Settings.MsPerFrame = 67;
+        cam.Settings.FramesPerSecond = 15;
         FixedRegion region(0, 0, 640, 480);
         const fs::path path = mountPoint / "full.avi";
         cam.StartRecording(region, path.string());

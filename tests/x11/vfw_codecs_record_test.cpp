@@ -14,11 +14,11 @@
 #include <thread>
 
 #include "engine/Korvex_ScrCam_Unit.h"
-#include "platform/msgbox/msgbox.h"
-#include "platform/vfw/vfw.h"
 #include "harness/engine_host.h"
 #include "harness/media_probe.h"
 #include "harness/moving_pattern.h"
+#include "platform/msgbox/msgbox.h"
+#include "platform/vfw/vfw.h"
 
 using namespace engine;
 namespace fs = std::filesystem;
@@ -68,7 +68,7 @@ protected:
         const RecordedCodec& c = GetParam();
         ASSERT_GT(cam_->CodecCount, c.position);
         ASSERT_EQ(cam_->Codecs[c.position].fccHandler, c.handler);
-        cam_->CompressorIndex = c.position;
+        cam_->Settings.CompressorIndex = c.position;
         cam_->SelectCompressor();
         ASSERT_EQ(cam_->CompressorFourCC, c.handler);
     }

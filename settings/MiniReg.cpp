@@ -1,4 +1,4 @@
-#include "app/MiniReg.h"
+#include "settings/MiniReg.h"
 
 #include <algorithm>
 #include <array>

@@ -1,10 +1,11 @@
-#include "app/Settings.h"
+#include "settings/Settings.h"
 
 #include <algorithm>
 #include <limits>
 
-#include "app/MiniReg.h"
-#include "engine/RecordTiming.h"
+#include "platform/files/files.h"
+#include "settings/FrameRate.h"
+#include "settings/MiniReg.h"
 
 namespace app {
 
@@ -19,12 +20,6 @@ std::string ValuePath(std::string_view name) {
     return path;
 }
 
-bool EqualsIgnoringCase(std::string_view text, std::string_view lowerCase) {
-    return std::ranges::equal(text, lowerCase, [](char c, char lower) {
-        return (c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) == lower;
-    });
-}
-
 template <typename Field>
 void Read(const settings::Number& number, Field& field) {
     std::int32_t value = 0;
@@ -35,7 +30,7 @@ void Read(const settings::Number& number, Field& field) {
 void Read(const settings::YesNo& yesNo, bool& field) {
     std::string text;
     const bool other = ReadRegString(Root::CurrentUser, ValuePath(yesNo.name), text) &&
-                       EqualsIgnoringCase(text, yesNo.OtherWord());
+                       platform::files::EqualsIgnoringAsciiCase(text, yesNo.OtherWord());
     field = other != yesNo.defaultValue;
 }
 
@@ -111,8 +106,8 @@ void WriteScreenCastToken(const std::string& token) {
 
 void LoadSettings(SettingsRecord& record) {
     ForEachSetting(record, [](const auto& value, auto& field) { Read(value, field); });
-    record.FramesPerSecond = engine::FramesPerSecondFor(record.MsPerFrame);
-    record.KeyFrameEvery = record.FramesPerSecond * settings::kKeyFrameSeconds;
+    record.Engine.FramesPerSecond = app::settings::FramesPerSecondFor(record.Engine.MsPerFrame);
+    record.Engine.KeyFrameEvery = record.Engine.FramesPerSecond * settings::kKeyFrameSeconds;
 }
 
 void SaveSettings(const SettingsRecord& record) {

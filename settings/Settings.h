@@ -8,19 +8,25 @@
 #include <string>
 #include <string_view>
 
-#include "app/SettingsTable.h"
+#include "settings/SettingsTable.h"
 
 namespace app {
 
-// Every persisted choice, with the values a new user starts with. The engine's fields come
-// first, then the shell's.
-struct SettingsRecord {
+// What the recording engine takes from the settings, as one value: a new engine setting is a
+// field here and a line in ForEachSetting.
+struct EngineSettings {
     std::int32_t CompressorIndex = settings::kCompressor.Default();
     std::int32_t Quality = settings::kCompression.Default();  // 0..10000
     std::int32_t MsPerFrame = settings::kMsPerFrame.Default();
     std::int32_t FramesPerSecond = settings::kDefaultFramesPerSecond;  // Round(1000 / MsPerFrame)
     std::int32_t KeyFrameEvery = settings::kDefaultKeyFrameEvery;
     bool HighlightCursor = settings::kHighlightCursor.defaultValue;
+};
+
+// Every persisted choice, with the values a new user starts with: the engine's, then the
+// shell's.
+struct SettingsRecord {
+    EngineSettings Engine;
 
     std::int32_t WindowLeft = 0;  // set from the screen by ReadPosition
     std::int32_t WindowTop = settings::kDefaultWindowTop;
@@ -35,10 +41,10 @@ struct SettingsRecord {
 // values are loaded and saved. The window position is not among them.
 template <typename Record, typename Visit>
 void ForEachSetting(Record& record, Visit&& visit) {
-    visit(settings::kCompressor, record.CompressorIndex);
-    visit(settings::kCompression, record.Quality);
-    visit(settings::kMsPerFrame, record.MsPerFrame);
-    visit(settings::kHighlightCursor, record.HighlightCursor);
+    visit(settings::kCompressor, record.Engine.CompressorIndex);
+    visit(settings::kCompression, record.Engine.Quality);
+    visit(settings::kMsPerFrame, record.Engine.MsPerFrame);
+    visit(settings::kHighlightCursor, record.Engine.HighlightCursor);
     visit(settings::kDeleteFilesOnClose, record.DeleteFilesOnClose);
     visit(settings::kWarnBeforeDelete, record.WarnBeforeDelete);
     visit(settings::kMaxRecordingSeconds, record.MaxRecordingSeconds);

@@ -51,6 +51,9 @@ enum class Msg : int {
     ScreenCastNoPipeWire = 44,
     ScreenCastEnded = 45,
     ScreenCastNoPicture = 46,
+    // Said on stderr when the program cannot show its windows.
+    NoDisplay = 60,
+    DisplayUnreachable = 61,  // the display's name follows
     // The main window's hints, menu items and titles.
     ToolsHint = 101,
     SetRegionHint = 102,

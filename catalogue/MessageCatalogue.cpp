@@ -1,9 +1,10 @@
-#include "app/MessageCatalogue.h"
+#include "catalogue/MessageCatalogue.h"
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <utility>
+
+#include "platform/files/files.h"
 
 namespace app {
 
@@ -50,6 +51,8 @@ constexpr Entry kCatalogue[] = {
     {44, "Keine Verbindung zu PipeWire: Der Bildschirm kann nicht aufgenommen werden."},
     {45, "Die Bildschirmfreigabe wurde beendet. Die Aufnahme bis hierher ist gespeichert."},
     {46, "Der freigegebene Bildschirm liefert kein Bild. Es wurde nichts aufgenommen."},
+    {60, "Korvex! findet keine X-Anzeige: DISPLAY ist nicht gesetzt."},
+    {61, "Korvex! erreicht die X-Anzeige nicht: "},
     {101, "Programmoptionen einstellen..."},
     {102, "Aufnahmebereich einstellen (WIN+S)..."},
     {103, "Video anzeigen..."},
@@ -103,6 +106,8 @@ constexpr Entry kCatalogue[] = {
     {1044, "No connection to PipeWire: the screen cannot be recorded."},
     {1045, "Screen sharing has ended. The recording up to this point has been saved."},
     {1046, "The shared screen sends no picture. Nothing was recorded."},
+    {1060, "Korvex! finds no X display: DISPLAY is not set."},
+    {1061, "Korvex! cannot reach the X display "},
     {1101, "Set program options..."},
     {1102, "Set recording region (WIN+S)..."},
     {1103, "Watch a video..."},
@@ -176,13 +181,10 @@ std::vector<int> CatalogueIds() {
 
 int LanguageOffsetFor(const std::optional<std::string>& locale) {
     if (!locale) return kGerman;
-    std::string value = *locale;
-    std::transform(value.begin(), value.end(), value.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
     static constexpr std::array<std::string_view, 5> kGermanLocales = {
         "00000407", "00001407", "00001007", "00000807", "00000C07"};
     for (std::string_view german : kGermanLocales) {
-        if (value == german) return kGerman;
+        if (platform::files::EqualsIgnoringAsciiCase(*locale, german)) return kGerman;
     }
     return kEnglish;
 }
