@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <utility>
 
-#include "settings/Settings.h"
 #include "platform/screen/screen.h"
+#include "settings/Settings.h"
 
 namespace app {
 

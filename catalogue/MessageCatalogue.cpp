@@ -42,10 +42,12 @@ constexpr Entry kCatalogue[] = {
     {27, " ist keine gültige Datei!"},
     {28, "Kein Video gefunden in "},
     {29, "Fehler beim Dekomprimieren von "},
-    {40, "Der Bildschirm kann nicht aufgenommen werden: Auf diesem Desktop läuft kein "
-         "Desktop-Portal (xdg-desktop-portal)."},
-    {41, "Der Bildschirm kann nicht aufgenommen werden: Das Desktop-Portal bietet keine "
-         "Bildschirmfreigabe an."},
+    {40,
+     "Der Bildschirm kann nicht aufgenommen werden: Auf diesem Desktop läuft kein "
+     "Desktop-Portal (xdg-desktop-portal)."},
+    {41,
+     "Der Bildschirm kann nicht aufgenommen werden: Das Desktop-Portal bietet keine "
+     "Bildschirmfreigabe an."},
     {42, "Die Auswahl des Bildschirms wurde abgebrochen. Es wurde nichts aufgenommen."},
     {43, "Der Desktop hat die Bildschirmfreigabe abgelehnt. Es wurde nichts aufgenommen."},
     {44, "Keine Verbindung zu PipeWire: Der Bildschirm kann nicht aufgenommen werden."},
@@ -98,8 +100,9 @@ constexpr Entry kCatalogue[] = {
     {1027, " is not a valid file!"},
     {1028, "No video found in "},
     {1029, "Unable to extract "},
-    {1040, "The screen cannot be recorded: no desktop portal (xdg-desktop-portal) runs on this "
-           "desktop."},
+    {1040,
+     "The screen cannot be recorded: no desktop portal (xdg-desktop-portal) runs on this "
+     "desktop."},
     {1041, "The screen cannot be recorded: the desktop portal offers no screen sharing."},
     {1042, "Choosing the screen was cancelled. Nothing was recorded."},
     {1043, "The desktop refused to share the screen. Nothing was recorded."},

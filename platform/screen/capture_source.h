@@ -19,7 +19,7 @@ struct Point {
 };
 
 class CaptureSource {
-  public:
+public:
     virtual ~CaptureSource() = default;
 
     // BITSPIXEL: the depth every frame is grabbed at.

@@ -9,8 +9,8 @@
 
 #include <algorithm>
 #include <array>
-#include <cstring>
 #include <atomic>
+#include <cstring>
 #include <mutex>
 #include <vector>
 
@@ -44,8 +44,8 @@ const spa_pod* FormatParam(spa_pod_builder& b) {
     spa_fraction defaultRate{30, 1}, minRate{0, 1}, maxRate{1000, 1};
     return static_cast<const spa_pod*>(spa_pod_builder_add_object(
         &b, SPA_TYPE_OBJECT_Format, SPA_PARAM_EnumFormat, SPA_FORMAT_mediaType,
-        SPA_POD_Id(SPA_MEDIA_TYPE_video), SPA_FORMAT_mediaSubtype, SPA_POD_Id(SPA_MEDIA_SUBTYPE_raw),
-        SPA_FORMAT_VIDEO_format,
+        SPA_POD_Id(SPA_MEDIA_TYPE_video), SPA_FORMAT_mediaSubtype,
+        SPA_POD_Id(SPA_MEDIA_SUBTYPE_raw), SPA_FORMAT_VIDEO_format,
         SPA_POD_CHOICE_ENUM_Id(5, SPA_VIDEO_FORMAT_BGRx, SPA_VIDEO_FORMAT_BGRx,
                                SPA_VIDEO_FORMAT_BGRA, SPA_VIDEO_FORMAT_RGBx, SPA_VIDEO_FORMAT_RGBA),
         SPA_FORMAT_VIDEO_size, SPA_POD_CHOICE_RANGE_Rectangle(&defaultSize, &minSize, &maxSize),
@@ -95,9 +95,9 @@ struct PipeWireStream::Impl {
     std::mutex mutex;  // guards everything below
     std::optional<PixelOrder> order;
     Size size;
-    pw_buffer* held = nullptr;  // the newest frame's buffer, dequeued
+    pw_buffer* held = nullptr;       // the newest frame's buffer, dequeued
     std::vector<std::uint8_t> kept;  // the newest frame's pixels once its buffer had to go
-    StreamFrame frame;              // in held or in kept; none before the first
+    StreamFrame frame;               // in held or in kept; none before the first
     bool hasFrame = false;
     std::optional<StreamCursor> cursor;
 };
@@ -137,16 +137,17 @@ void PipeWireStream::Impl::OnParamChanged(std::uint32_t id, const spa_pod* param
     }
 
     std::array<std::uint8_t, 1024> buffer{};
-    spa_pod_builder b = SPA_POD_BUILDER_INIT(buffer.data(), static_cast<std::uint32_t>(buffer.size()));
+    spa_pod_builder b =
+        SPA_POD_BUILDER_INIT(buffer.data(), static_cast<std::uint32_t>(buffer.size()));
     const std::array<const spa_pod*, 3> params{
         static_cast<const spa_pod*>(spa_pod_builder_add_object(
             &b, SPA_TYPE_OBJECT_ParamBuffers, SPA_PARAM_Buffers, SPA_PARAM_BUFFERS_buffers,
             SPA_POD_CHOICE_RANGE_Int(4, 2, 16), SPA_PARAM_BUFFERS_dataType,
             SPA_POD_CHOICE_FLAGS_Int((1 << SPA_DATA_MemFd) | (1 << SPA_DATA_MemPtr)))),
-        static_cast<const spa_pod*>(spa_pod_builder_add_object(
-            &b, SPA_TYPE_OBJECT_ParamMeta, SPA_PARAM_Meta, SPA_PARAM_META_type,
-            SPA_POD_Id(SPA_META_Header), SPA_PARAM_META_size,
-            SPA_POD_Int(sizeof(spa_meta_header)))),
+        static_cast<const spa_pod*>(
+            spa_pod_builder_add_object(&b, SPA_TYPE_OBJECT_ParamMeta, SPA_PARAM_Meta,
+                                       SPA_PARAM_META_type, SPA_POD_Id(SPA_META_Header),
+                                       SPA_PARAM_META_size, SPA_POD_Int(sizeof(spa_meta_header)))),
         static_cast<const spa_pod*>(spa_pod_builder_add_object(
             &b, SPA_TYPE_OBJECT_ParamMeta, SPA_PARAM_Meta, SPA_PARAM_META_type,
             SPA_POD_Id(SPA_META_Cursor), SPA_PARAM_META_size,
@@ -183,8 +184,7 @@ void PipeWireStream::Impl::OnProcess() {
     const spa_data& data = buffer->datas[0];
     // Desktops send buffers without pixels when only the cursor moved.
     const bool pixels = buffer->n_datas > 0 && data.data != nullptr && data.chunk != nullptr &&
-                        data.chunk->size > 0 &&
-                        (data.chunk->flags & SPA_CHUNK_FLAG_CORRUPTED) == 0;
+                        data.chunk->size > 0 && (data.chunk->flags & SPA_CHUNK_FLAG_CORRUPTED) == 0;
 
     pw_buffer* released = newest;
     bool first = false;
@@ -196,7 +196,8 @@ void PipeWireStream::Impl::OnProcess() {
                                            ? static_cast<std::size_t>(data.chunk->stride)
                                            : static_cast<std::size_t>(size.width) * 4;
             const std::size_t needed = stride * static_cast<std::size_t>(size.height);
-            const std::size_t offset = data.chunk->offset % std::max<std::uint32_t>(data.maxsize, 1);
+            const std::size_t offset =
+                data.chunk->offset % std::max<std::uint32_t>(data.maxsize, 1);
             if (offset + needed <= data.maxsize) {
                 first = !hasFrame;
                 hasFrame = true;
@@ -273,10 +274,10 @@ std::unique_ptr<PipeWireStream> PipeWireStream::Open(int remoteFd, std::uint32_t
         };
         pw_core_add_listener(s.core.get(), &s.coreListener, &s.coreEvents, &s);
 
-        s.stream.reset(pw_stream_new(
-            s.core.get(), "Korvex",
-            pw_properties_new(PW_KEY_MEDIA_TYPE, "Video", PW_KEY_MEDIA_CATEGORY, "Capture",
-                              PW_KEY_MEDIA_ROLE, "Screen", nullptr)));
+        s.stream.reset(
+            pw_stream_new(s.core.get(), "Korvex",
+                          pw_properties_new(PW_KEY_MEDIA_TYPE, "Video", PW_KEY_MEDIA_CATEGORY,
+                                            "Capture", PW_KEY_MEDIA_ROLE, "Screen", nullptr)));
     }
     if (s.stream) {
         s.streamEvents.version = PW_VERSION_STREAM_EVENTS;

@@ -28,7 +28,7 @@ struct StreamEvents {
 class PipeWireStream {
     struct Impl;
 
-  public:
+public:
     // Connects on remoteFd (taken over, closed by the stream) to node; null when PipeWire
     // refuses the connection or the stream cannot be made. Events come only after this returns.
     static std::unique_ptr<PipeWireStream> Open(int remoteFd, std::uint32_t node,
@@ -44,7 +44,7 @@ class PipeWireStream {
     bool WithNewestFrame(
         const std::function<void(const StreamFrame&, const std::optional<StreamCursor>&)>& read);
 
-  private:
+private:
     explicit PipeWireStream(std::unique_ptr<Impl> impl);
     std::unique_ptr<Impl> impl_;
 };

@@ -54,8 +54,8 @@ int PortalScreen::Height() const {
 }
 
 Placement PortalScreen::PlacementNow() const {
-    const Size screen = xwayland_ ? Size{xwayland_->VirtualWidth(), xwayland_->VirtualHeight()}
-                                  : Size{};
+    const Size screen =
+        xwayland_ ? Size{xwayland_->VirtualWidth(), xwayland_->VirtualHeight()} : Size{};
     return PlacementOf(place_.position, place_.size, screen);
 }
 

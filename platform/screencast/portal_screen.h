@@ -23,7 +23,7 @@ struct StreamPlace {
 };
 
 class PortalScreen : public screen::CaptureSource {
-  public:
+public:
     // xwayland: the X screen the windows run on; may be null (no pointer, no fall-back frames).
     explicit PortalScreen(std::unique_ptr<screen::Screen> xwayland);
     ~PortalScreen() override;
@@ -45,7 +45,7 @@ class PortalScreen : public screen::CaptureSource {
     std::optional<Point> PointerPosition() override;
     std::optional<Point> CursorHotSpot() override;
 
-  private:
+private:
     Placement PlacementNow() const;
     // Cuts the rectangle out of frame into image.
     bool CutInto(const StreamFrame& frame, int left, int top, int width, int height,

@@ -81,8 +81,9 @@ void ScreenCastPortal::Start(const std::string& restoreToken, Granted granted, F
     grant_ = PortalGrant{};
     step_ = Step::Properties;
     const std::uint64_t attempt = attempt_;
-    auto message = QDBusMessage::createMethodCall(
-        kService, kPath, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("GetAll"));
+    auto message = QDBusMessage::createMethodCall(kService, kPath,
+                                                  QStringLiteral("org.freedesktop.DBus.Properties"),
+                                                  QStringLiteral("GetAll"));
     message << kScreenCast;
     auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(message), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, attempt](auto* w) {
@@ -206,8 +207,8 @@ void ScreenCastPortal::AfterStart(const QVariantMap& results) {
 
 void ScreenCastPortal::OpenRemote() {
     step_ = Step::Remote;
-    auto message =
-        QDBusMessage::createMethodCall(kService, kPath, kScreenCast, QStringLiteral("OpenPipeWireRemote"));
+    auto message = QDBusMessage::createMethodCall(kService, kPath, kScreenCast,
+                                                  QStringLiteral("OpenPipeWireRemote"));
     message << QVariant::fromValue(QDBusObjectPath(session_)) << QVariantMap{};
     const std::uint64_t attempt = attempt_;
     auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(message), this);
@@ -248,9 +249,9 @@ void ScreenCastPortal::Close() {
         StopListening();
     }
     if (!session_.isEmpty()) {
-        bus_.asyncCall(QDBusMessage::createMethodCall(kService, session_,
-                                                      QStringLiteral("org.freedesktop.portal.Session"),
-                                                      QStringLiteral("Close")));
+        bus_.asyncCall(QDBusMessage::createMethodCall(
+            kService, session_, QStringLiteral("org.freedesktop.portal.Session"),
+            QStringLiteral("Close")));
         session_.clear();
     }
     step_ = Step::None;

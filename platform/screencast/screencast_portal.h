@@ -29,7 +29,7 @@ struct PortalGrant {
 class ScreenCastPortal : public QObject {
     Q_OBJECT
 
-  public:
+public:
     using Granted = std::function<void(const PortalGrant&)>;
     using Failed = std::function<void(PortalFailure)>;
 
@@ -43,10 +43,10 @@ class ScreenCastPortal : public QObject {
     // Ends the session and any pending request; neither callback comes any more.
     void Close();
 
-  private slots:
+private slots:
     void OnResponse(uint code, const QVariantMap& results);
 
-  private:
+private:
     enum class Step { None, Properties, CreateSession, SelectSources, Start, Remote };
 
     // Calls method of the ScreenCast interface with a request handle added to options; the

@@ -29,7 +29,7 @@ std::optional<std::filesystem::path> SocketPath();
 bool SendToggle(const std::filesystem::path& socket);
 
 class ToggleListener {
-  public:
+public:
     // Listens at socket; a socket of this user's left there by an ended copy is replaced,
     // anything else there makes it fail. Null on failure.
     static std::unique_ptr<ToggleListener> Listen(const std::filesystem::path& socket);
@@ -43,7 +43,7 @@ class ToggleListener {
     // user's connection is closed unread; a slow peer of this user is waited for a second.
     bool TakeRequest();
 
-  private:
+private:
     ToggleListener(files::Descriptor socket, std::filesystem::path path);
     files::Descriptor socket_;
     std::filesystem::path path_;

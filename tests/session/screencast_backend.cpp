@@ -88,14 +88,14 @@ class ScreenCastBackend : public QObject {
     Q_PROPERTY(uint AvailableCursorModes READ AvailableCursorModes)
     Q_PROPERTY(uint version READ version)
 
-  public:
+public:
     explicit ScreenCastBackend(QString control) : control_(std::move(control)) {}
 
     uint AvailableSourceTypes() const { return 1; }          // monitors
     uint AvailableCursorModes() const { return 1 | 2 | 4; }  // hidden, embedded, metadata
     uint version() const { return 4; }
 
-  public slots:
+public slots:
     uint CreateSession(const QDBusObjectPath&, const QDBusObjectPath& session, const QString&,
                        const QVariantMap&, QVariantMap& results) {
         Log(QStringLiteral("create"));
@@ -142,17 +142,17 @@ class ScreenCastBackend : public QObject {
         results.insert(QStringLiteral("streams"), QVariant::fromValue(QList<Stream>{s}));
         results.insert(QStringLiteral("persist_mode"), uint{2});
         results.insert(QStringLiteral("restore_data"),
-                       QVariant::fromValue(RestoreData{
-                           kVendor, 1, QDBusVariant(QStringLiteral("monitor-0"))}));
+                       QVariant::fromValue(
+                           RestoreData{kVendor, 1, QDBusVariant(QStringLiteral("monitor-0"))}));
         return 0;
     }
 
-  private:
+private:
     QStringList Read(const QString& name) const {
         QFile file(control_ + QLatin1Char('/') + name);
         if (!file.open(QIODevice::ReadOnly)) return {};
-        return QString::fromUtf8(file.readAll()).split(QRegularExpression(QStringLiteral("\\s+")),
-                                                       Qt::SkipEmptyParts);
+        return QString::fromUtf8(file.readAll())
+            .split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
     }
 
     void Log(const QString& line) const {
@@ -179,9 +179,9 @@ int main(int argc, char** argv) {
 
     ScreenCastBackend backend(QString::fromLocal8Bit(argv[1]));
     QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.registerObject(QStringLiteral("/org/freedesktop/portal/desktop"), &backend,
-                            QDBusConnection::ExportAllSlots |
-                                QDBusConnection::ExportAllProperties) ||
+    if (!bus.registerObject(
+            QStringLiteral("/org/freedesktop/portal/desktop"), &backend,
+            QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllProperties) ||
         !bus.registerService(QStringLiteral("org.freedesktop.impl.portal.desktop.korvextest"))) {
         std::fprintf(stderr, "cannot register on the session bus\n");
         return 1;

@@ -50,7 +50,7 @@ std::size_t Count(const std::string& text, const std::string& part) {
 
 // A session bus of its own without the portal, for a program that should find none.
 class BareBus {
-  public:
+public:
     explicit BareBus(const fs::path& folder) {
         fs::create_directories(folder);
         const fs::path config = folder / "bus.conf";
@@ -63,9 +63,8 @@ class BareBus {
                "<allow send_destination=\"*\" eavesdrop=\"true\"/><allow eavesdrop=\"true\"/>"
                "<allow own=\"*\"/></policy></busconfig>\n";
         const fs::path address = folder / "address";
-        const CommandResult r =
-            RunCommand("dbus-daemon --config-file=" + Quote(config.string()) +
-                       " --fork --print-address=1 --print-pid=1");
+        const CommandResult r = RunCommand("dbus-daemon --config-file=" + Quote(config.string()) +
+                                           " --fork --print-address=1 --print-pid=1");
         std::istringstream lines(r.output);
         std::getline(lines, address_);
         lines >> pid_;
@@ -75,7 +74,7 @@ class BareBus {
     }
     const std::string& Address() const { return address_; }
 
-  private:
+private:
     std::string address_;
     pid_t pid_ = -1;
 };
@@ -83,7 +82,7 @@ class BareBus {
 }  // namespace
 
 class ScreenCast : public Session {
-  protected:
+protected:
     void SetUp() override {
         Session::SetUp();
         if (IsSkipped()) return;
@@ -115,7 +114,7 @@ class ScreenCast : public Session {
 
     fs::path Video(const std::string& name) const { return home / "Video" / (name + ".avi"); }
 
-  private:
+private:
     std::size_t callsBefore_ = 0;
 };
 
@@ -244,7 +243,8 @@ TEST_F(ScreenCast, WithoutAPortalOrItsScreenCastTheUserIsToldAndNothingIsWritten
     const std::string portal = "DBUS_SESSION_BUS_ADDRESS=" + Quote(bus.Address()) +
                                " XDG_DESKTOP_PORTAL_DIR=" + Quote(empty.string()) +
                                " XDG_CURRENT_DESKTOP=none /usr/libexec/xdg-desktop-portal";
-    RunCommand("(" + portal + " >/dev/null 2>&1 & echo $! > " + Quote((home / "portal.pid").string()) + ")");
+    RunCommand("(" + portal + " >/dev/null 2>&1 & echo $! > " +
+               Quote((home / "portal.pid").string()) + ")");
     ASSERT_TRUE(WaitUntil([&] {
         return RunCommand("DBUS_SESSION_BUS_ADDRESS=" + Quote(bus.Address()) +
                           " dbus-send --session --print-reply --dest=org.freedesktop.DBus "

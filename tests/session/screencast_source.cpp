@@ -71,12 +71,20 @@ std::string Caps(const char* format, int width, int height) {
 MonitorSource::MonitorSource(int width, int height, int scale)
     : width_(width), height_(height), scale_(scale) {
     static int sources = 0;
-    const std::string name = "korvex-test-monitor-" + std::to_string(getpid()) + "-" +
-                             std::to_string(++sources);
+    const std::string name =
+        "korvex-test-monitor-" + std::to_string(getpid()) + "-" + std::to_string(++sources);
     const std::vector<std::string> args = {
-        "gst-launch-1.0", "-q", "videotestsrc", kPattern, "is-live=true", "!",
-        Caps("BGRx", width * scale, height * scale) + ",framerate=5/1", "!", "pipewiresink",
-        "mode=provide", "stream-properties=props,media.class=Video/Source,node.name=" + name};
+        "gst-launch-1.0",
+        "-q",
+        "videotestsrc",
+        kPattern,
+        "is-live=true",
+        "!",
+        Caps("BGRx", width * scale, height * scale) + ",framerate=5/1",
+        "!",
+        "pipewiresink",
+        "mode=provide",
+        "stream-properties=props,media.class=Video/Source,node.name=" + name};
     std::vector<char*> argv;
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
@@ -112,10 +120,12 @@ std::vector<std::uint8_t> MonitorSource::Expected(int x, int y, int width, int h
                              std::to_string(height * scale_) + ":" + std::to_string(x * scale_) +
                              ":" + std::to_string(y * scale_) + ",scale=" + std::to_string(width) +
                              ":" + std::to_string(height) + ":flags=neighbor";
-    const CommandResult r = RunCommand(
-        "gst-launch-1.0 -q " + picture + " ! fdsink fd=1 | ffmpeg -v error -f rawvideo "
-        "-pix_fmt rgb24 -s " + std::to_string(width_ * scale_) + "x" +
-        std::to_string(height_ * scale_) + " -i - -vf " + crop + " -f rawvideo -pix_fmt rgb24 -");
+    const CommandResult r =
+        RunCommand("gst-launch-1.0 -q " + picture +
+                   " ! fdsink fd=1 | ffmpeg -v error -f rawvideo "
+                   "-pix_fmt rgb24 -s " +
+                   std::to_string(width_ * scale_) + "x" + std::to_string(height_ * scale_) +
+                   " -i - -vf " + crop + " -f rawvideo -pix_fmt rgb24 -");
     if (r.exitCode != 0) return {};
     return std::vector<std::uint8_t>(r.output.begin(), r.output.end());
 }

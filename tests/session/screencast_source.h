@@ -22,7 +22,7 @@ std::string ScreenCastCalls();
 bool PipeWireNodeExists(const std::string& name);
 
 class MonitorSource {
-  public:
+public:
     // Streams the picture at scale times width x height and offers it as the monitor of that
     // logical size at (0, 0); returns once the node exists. Throws std::runtime_error when it
     // does not come.
@@ -38,7 +38,7 @@ class MonitorSource {
     // down by ffmpeg, not by us; empty on failure.
     std::vector<std::uint8_t> Expected(int x, int y, int width, int height) const;
 
-  private:
+private:
     int width_ = 0, height_ = 0, scale_ = 1;
     pid_t pid_ = -1;
 };

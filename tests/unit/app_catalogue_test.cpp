@@ -31,8 +31,8 @@ TEST(MessageCatalogue, HoldsExactlyTheProgramsIds) {
 }
 
 TEST(MessageCatalogue, MissingIdsAreEmpty) {
-    for (int id : {0, 5, 9, 30, 47, 100, 119, 200, 201, 211, 225, 300, 301, 302, 1005, 1211, 1300, 1302,
-                   2003, -1}) {
+    for (int id : {0,   5,   9,   30,  47,   100,  119,  200,  201,  211,
+                   225, 300, 301, 302, 1005, 1211, 1300, 1302, 2003, -1}) {
         EXPECT_TRUE(CatalogueText(id).empty()) << id;
     }
 }

@@ -57,12 +57,28 @@ TEST(StreamImage, CutsTheRegionOutWhereverTheMonitorLiesAndHoweverItIsScaled) {
         int left, top, width, height;
         std::vector<Taken> expected;  // row by row
     } cases[] = {
-        {"unscaled", 8, 6, {0, 0, 8, 6}, 2, 1, 3, 2, {{2, 1}, {3, 1}, {4, 1}, {2, 2}, {3, 2}, {4, 2}}},
+        {"unscaled",
+         8,
+         6,
+         {0, 0, 8, 6},
+         2,
+         1,
+         3,
+         2,
+         {{2, 1}, {3, 1}, {4, 1}, {2, 2}, {3, 2}, {4, 2}}},
         // Twice the pixels: each screen pixel takes the stream pixel at its centre.
         {"scaled by two", 16, 12, {0, 0, 8, 6}, 1, 1, 2, 2, {{3, 3}, {5, 3}, {3, 5}, {5, 5}}},
         {"one and a half", 12, 9, {0, 0, 8, 6}, 0, 0, 3, 1, {{0, 0}, {2, 0}, {3, 0}}},
         {"a second monitor", 8, 6, {10, 20, 8, 6}, 11, 21, 2, 1, {{1, 1}, {2, 1}}},
-        {"partly outside", 8, 6, {0, 0, 8, 6}, -1, 5, 3, 2, {{-1, -1}, {0, 5}, {1, 5}, {-1, -1}, {-1, -1}, {-1, -1}}},
+        {"partly outside",
+         8,
+         6,
+         {0, 0, 8, 6},
+         -1,
+         5,
+         3,
+         2,
+         {{-1, -1}, {0, 5}, {1, 5}, {-1, -1}, {-1, -1}, {-1, -1}}},
         {"on another monitor", 8, 6, {100, 0, 8, 6}, 0, 0, 2, 1, {{-1, -1}, {-1, -1}}},
     };
     for (const auto& c : cases) {
@@ -162,9 +178,10 @@ TEST(PortalRules, CursorModeAndRestoreToken) {
 
     EXPECT_TRUE(UsableRestoreToken("2b1251b7-338f-43fd-84b1-e8fa2a3b9eea"));
     EXPECT_TRUE(UsableRestoreToken("2B1251B7-338F-43FD-84B1-E8FA2A3B9EEA"));
-    for (const char* bad : {"", "2b1251b7338f43fd84b1e8fa2a3b9eea", "2b1251b7-338f-43fd-84b1-e8fa2a3b9ee",
-                            "2b1251b7-338f-43fd-84b1-e8fa2a3b9eeaa", "2b1251b7-338f-43fd-84b1_e8fa2a3b9eea",
-                            "zb1251b7-338f-43fd-84b1-e8fa2a3b9eea"}) {
+    for (const char* bad :
+         {"", "2b1251b7338f43fd84b1e8fa2a3b9eea", "2b1251b7-338f-43fd-84b1-e8fa2a3b9ee",
+          "2b1251b7-338f-43fd-84b1-e8fa2a3b9eeaa", "2b1251b7-338f-43fd-84b1_e8fa2a3b9eea",
+          "zb1251b7-338f-43fd-84b1-e8fa2a3b9eea"}) {
         EXPECT_FALSE(UsableRestoreToken(bad)) << bad;
     }
 }

@@ -1,5 +1,7 @@
 // The --toggle channel: only this user's exact request counts, a socket of an ended copy is
 // replaced but nothing else is touched, and the private folder is where it goes.
+#include "platform/toggle/toggle.h"
+
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -12,15 +14,13 @@
 #include <fstream>
 #include <string>
 
-#include "platform/toggle/toggle.h"
-
 namespace fs = std::filesystem;
 using namespace platform::toggle;
 
 namespace {
 
 class Toggle : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         folder_ = fs::temp_directory_path() / ("korvex-toggle-" + std::to_string(getpid()));
         fs::remove_all(folder_);
