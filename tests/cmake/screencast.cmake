@@ -3,14 +3,10 @@ add_executable(korvex_test_screencast_backend session/screencast_backend.cpp)
 target_link_libraries(korvex_test_screencast_backend PRIVATE Qt6::DBus)
 
 # The session tests share one session: bus, PipeWire, WirePlumber, back end and portal.
-add_library(korvex_test_screencast_source STATIC session/screencast_source.cpp)
-target_link_libraries(korvex_test_screencast_source PUBLIC korvex_test_program)
-set_target_properties(korvex_test_screencast_source PROPERTIES AUTOMOC OFF)
-
 # Run inside the session, which the script makes and ends.
 add_executable(screencast_e2e_test session/screencast_e2e_test.cpp)
 target_link_libraries(screencast_e2e_test PRIVATE GTest::gtest_main korvex_e2e_session
-  korvex_test_screencast_source)
+  korvex_screencast_monitor)
 set_target_properties(screencast_e2e_test PROPERTIES AUTOMOC OFF)
 add_test(NAME screencast_e2e_test
   COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/session/with-screencast-session

@@ -12,8 +12,8 @@
 #include <sstream>
 
 #include "harness/media_probe.h"
+#include "harness/screencast_monitor.h"
 #include "tests/e2e/session.h"
-#include "tests/session/screencast_source.h"
 
 namespace fs = std::filesystem;
 using namespace korvex::test;

@@ -1,18 +1,20 @@
-#include "tests/session/screencast_source.h"
+#include "harness/screencast_monitor.h"
 
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <regex>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
 #include <vector>
 
 #include "harness/media_probe.h"
-#include "tests/support/program.h"
 
 namespace fs = std::filesystem;
 
@@ -32,6 +34,16 @@ std::string NodeId(const std::string& name) {
         if (line.find("node.name = \"" + name + "\"") != std::string::npos) return id;
     }
     return {};
+}
+
+// Polls until cond holds; false after 20 s.
+bool PollFor(const std::function<bool()>& cond) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!cond()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
 }
 
 }  // namespace
@@ -94,7 +106,7 @@ MonitorSource::MonitorSource(int width, int height, int scale)
         _exit(127);
     }
     std::string id;
-    if (!WaitUntil([&] { return !(id = NodeId(name)).empty(); })) {
+    if (!PollFor([&] { return !(id = NodeId(name)).empty(); })) {
         Stop();
         throw std::runtime_error("the test monitor's PipeWire node did not come");
     }

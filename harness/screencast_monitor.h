@@ -1,6 +1,6 @@
-// A monitor for the tests' ScreenCast back end: a real PipeWire video source made by GStreamer,
-// showing a fixed picture with more pixels than the test display has, as a scaled desktop
-// sends them, and registered with the back end as the monitor it offers.
+// A monitor for the ScreenCast back end of the tests and benchmarks: a real PipeWire video source
+// made by GStreamer, showing a fixed picture with more pixels than the test display has, as a
+// scaled desktop sends them, and registered with the back end as the monitor it offers.
 #pragma once
 
 #include <sys/types.h>
