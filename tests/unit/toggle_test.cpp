@@ -77,7 +77,12 @@ TEST_F(Toggle, RequestsOneAfterAnother) {
 
 TEST_F(Toggle, ReplacesAnEndedCopysSocketButNothingElse) {
     // A copy that ended without removing its socket.
-    ToggleListener::Listen(socket_).release();
+    const int ended = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", socket_.c_str());
+    ASSERT_EQ(::bind(ended, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ::close(ended);
     ASSERT_TRUE(fs::is_socket(socket_));
     EXPECT_NE(ToggleListener::Listen(socket_), nullptr);
 
