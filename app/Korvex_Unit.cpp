@@ -9,7 +9,6 @@
 #include "catalogue/MessageCatalogue.h"
 #include "platform/files/files.h"
 #include "platform/msgbox/msgbox.h"
-#include "resources/Resources.h"
 
 namespace app {
 
@@ -17,6 +16,11 @@ namespace files = platform::files;
 namespace mb = platform::msgbox;
 
 namespace {
+
+// The toolbar's face, the grey of the button pictures' edges.
+constexpr QColor kToolbarGrey(0xC0, 0xC0, 0xC0);
+// The recording control's tick: the start after confirming, the blink, the elapsed seconds.
+constexpr int kTickMs = 1000;
 
 engine::EngineServices Services(std::shared_ptr<platform::screen::CaptureSource> screen) {
     engine::EngineServices services;
@@ -36,20 +40,20 @@ TMainForm::TMainForm(const ProgramPaths& paths, int languageOffset, const Window
     : QWidget(nullptr), paths_(paths), LanguageOffset(languageOffset) {
     Settings.WindowLeft = position.left;
     Settings.WindowTop = position.top;
-    setWindowTitle("Korvex!");
+    setWindowTitle(kProgramTitle);
     // The application title: what task bars show for the program.
-    setWindowIconText("Korvex!");
+    setWindowIconText(kProgramTitle);
     QPalette palette = this->palette();
-    palette.setColor(QPalette::Window, QColor(0xC0, 0xC0, 0xC0));
+    palette.setColor(QPalette::Window, kToolbarGrey);
     setPalette(palette);
     setAutoFillBackground(true);
 
-    Record_Image = new PictureButton(this, 2, Bitmap::RegionReleased);
-    Play_Image = new PictureButton(this, 40, Bitmap::PlayReleased);
-    Mail_Image = new PictureButton(this, 78, Bitmap::MailReleased);
-    Tools_Image = new PictureButton(this, 116, Bitmap::ToolsReleased);
+    Record_Image = new PictureButton(this, 0, Bitmap::RegionReleased);
+    Play_Image = new PictureButton(this, 1, Bitmap::PlayReleased);
+    Mail_Image = new PictureButton(this, 2, Bitmap::MailReleased);
+    Tools_Image = new PictureButton(this, 3, Bitmap::ToolsReleased);
     Video_ComboBox = new VideoComboBox(this);
-    Video_ComboBox->setGeometry(1, 40, 153, 21);
+    Video_ComboBox->setGeometry(kListGeometry);
     Video_ComboBox->setContextMenuPolicy(Qt::CustomContextMenu);
 
     // The menu items carry their German captions until the language is applied.
@@ -62,21 +66,28 @@ TMainForm::TMainForm(const ProgramPaths& paths, int languageOffset, const Window
     connect(Video_ComboBox, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
         Context_PopupMenu->popup(Video_ComboBox->mapToGlobal(at));
     });
-    Video_ComboBox->OnDropDown = [this] { RefreshVideos(false); };
-    Video_ComboBox->OnCloseUp = [this] { UpdateComboHint(); };
-    Video_ComboBox->OnChange = [this] { UpdateComboHint(); };
-    connect(DeleteVideo, &QAction::triggered, this, &TMainForm::DeleteVideoClick);
-    connect(OpenExplorer, &QAction::triggered, this, &TMainForm::OpenExplorerClick);
+    RecordingsList::Host listHost;
+    listHost.Text = [this](Msg id) { return Text(id); };
+    listHost.Alert = [this](const std::string& caption, const std::string& text, unsigned flags) {
+        ShowAlert(caption, text, flags);
+    };
+    recordings_ =
+        std::make_unique<RecordingsList>(*Video_ComboBox, paths_.VideoFolder, std::move(listHost));
+    Video_ComboBox->OnDropDown = [this] { recordings_->Refresh(std::nullopt); };
+    Video_ComboBox->OnCloseUp = [this] { recordings_->UpdateHint(); };
+    Video_ComboBox->OnChange = [this] { recordings_->UpdateHint(); };
+    connect(DeleteVideo, &QAction::triggered, this, [this] { recordings_->Delete(); });
+    connect(OpenExplorer, &QAction::triggered, this, [this] { recordings_->ShowInFileManager(); });
     CreateArchiveCommands();
 
     Timer = new QTimer(this);
-    Timer->setInterval(1000);
+    Timer->setInterval(kTickMs);
     connect(Timer, &QTimer::timeout, this, &TMainForm::TimerTick);
     WireButtons();
     hotKeys_.OnHotKey = [this](std::uint32_t id) { OnHotKey(id); };
     hookEvents_.OnHookEvent = [this](const platform::hookevents::HookEvent& e) { HookMessage(e); };
 
-    created_ = CreateArchiveComponents() && FormCreate();
+    created_ = archives_->Create() && FormCreate();
 }
 
 TMainForm::~TMainForm() {
@@ -95,6 +106,24 @@ std::string TMainForm::Text(Msg id) const {
     return app::Text(id, LanguageOffset);
 }
 
+void TMainForm::CreateArchiveCommands() {
+    ArchiveCommands::Host host;
+    host.Text = [this](Msg id) { return Text(id); };
+    host.Alert = [this](const std::string& caption, const std::string& text, unsigned flags) {
+        ShowAlert(caption, text, flags);
+    };
+    host.SelectedRecording = [this] { return recordings_->Selected(); };
+    archives_ = std::make_unique<ArchiveCommands>(this, paths_, Settings, std::move(host));
+    connect(CompressVideo, &QAction::triggered, this, [this] { archives_->Compress(); });
+    connect(ShowCompressedVideo, &QAction::triggered, this,
+            [this] { archives_->ShowCompressed(); });
+}
+
+void TMainForm::EnableVideoCommands(bool enabled) {
+    DeleteVideo->setEnabled(enabled);
+    CompressVideo->setEnabled(enabled);
+}
+
 void TMainForm::ShowAlert(const std::string& caption, const std::string& text, unsigned flags) {
     mb::Beep();
     mb::Show(caption, text, flags);
@@ -107,7 +136,7 @@ bool TMainForm::FormCreate() {
     // Another program may hold Win+S; then only the buttons start and stop recording.
     hotKeys_.Register(HotKeyId, platform::hotkey::MOD_WIN, 'S');
 
-    LoadHookLibrary();
+    hookLibrary_.emplace(paths_.HookLibraryPath);
     ApplyLanguage();
 
     BlinkPhase = false;
@@ -140,22 +169,6 @@ void TMainForm::AdoptEngineSettings() {
     Cam_->AdoptSettings(Settings.Engine);
 }
 
-void TMainForm::LoadHookLibrary() {
-    // A library left by an earlier run is used as it is.
-    if (!files::FileExists(paths_.HookLibraryPath)) {
-        const QByteArray library = resources::DataResource(resources::Data::HookLibrary);
-        files::WriteWholeFile(paths_.HookLibraryPath, library.constData(),
-                              static_cast<std::size_t>(library.size()));
-    }
-    if (!files::FileExists(paths_.HookLibraryPath)) return;
-    hookLibrary_ = platform::library::Library::Load(paths_.HookLibraryPath);
-    if (!hookLibrary_) return;
-    HookMouse = hookLibrary_->Function<HookFn>("HookMouse");
-    HookKeyboard = hookLibrary_->Function<HookFn>("HookKeyboard");
-    UnhookMouse = hookLibrary_->Function<UnhookMouseFn>("UnhookMouse");
-    UnHookKeyboard = hookLibrary_->Function<UnhookKeyboardFn>("UnHookKeyboard");
-}
-
 void TMainForm::ApplyLanguage() {
     auto q = [this](Msg id) { return QString::fromStdString(Text(id)); };
     Tools_Image->setToolTip(q(Msg::ToolsHint));
@@ -167,11 +180,11 @@ void TMainForm::ApplyLanguage() {
     CompressVideo->setText(q(Msg::CompressVideoItem));
     OpenExplorer->setText(q(Msg::OpenExplorerItem));
     ShowCompressedVideo->setText(q(Msg::ShowCompressedVideoItem));
-    ApplyArchiveLanguage();
+    archives_->ApplyLanguage();
 }
 
 bool TMainForm::FormCloseQuery() const {
-    return State != RecordState::Recording;
+    return control_.State() != RecordState::Recording;
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
@@ -197,7 +210,7 @@ void TMainForm::FormClose() {
 void TMainForm::EndWithoutQuestions() {
     if (endWithoutQuestions_) return;
     endWithoutQuestions_ = true;
-    if (State == RecordState::Recording) StopBranch();
+    if (control_.State() == RecordState::Recording) StopBranch();
     close();
     // Also ends the loop of a question that is open, such as that of a close under way.
     QCoreApplication::quit();
@@ -226,11 +239,7 @@ void TMainForm::FormDestroy() {
     if (destroyed_) return;
     destroyed_ = true;
     Timer->stop();
-    if (hookLibrary_) {
-        if (UnhookMouse) UnhookMouse();
-        if (UnHookKeyboard) UnHookKeyboard();
-        hookLibrary_.reset();
-    }
+    hookLibrary_.reset();
     if (Cam_) {
         // A worker may still be finishing its file or waiting for the answer to a message
         // box, which needs this thread's events.
@@ -241,7 +250,7 @@ void TMainForm::FormDestroy() {
         }
         Cam_.reset();
     }
-    ReleaseArchiveComponents();
+    archives_->Release();
     if (files::FileExists(paths_.HookLibraryPath)) files::DeleteFile(paths_.HookLibraryPath);
     if (files::FileExists(paths_.ArchiveEnginePath)) files::DeleteFile(paths_.ArchiveEnginePath);
 }

@@ -1,6 +1,7 @@
-// The main window: the small always-on-top toolbar that drives the recording cycle and owns the
-// recording engine, the hot key, the hook library and the program's files in the TEMP folder.
-// GUI thread only.
+// The main window: the small always-on-top toolbar. It shows the recording cycle that its
+// RecordingControl keeps, and owns the recording engine, the hot key, the hook library, the list
+// of recordings, the archive commands and the program's files in the TEMP folder. GUI thread
+// only.
 #pragma once
 
 #include <QMenu>
@@ -12,20 +13,20 @@
 #include <optional>
 #include <string>
 
+#include "app/ArchiveCommands.h"
+#include "app/HookLibrary.h"
 #include "app/ProgramPaths.h"
+#include "app/RecordingControl.h"
+#include "app/RecordingsList.h"
 #include "app/ScreenCastCapture.h"
 #include "app/ToolbarWidgets.h"
 #include "app/VideoNames.h"
-#include "archive/CompressionWorkflow.h"
 #include "catalogue/MessageCatalogue.h"
 #include "engine/Korvex_ScrCam_Unit.h"
 #include "platform/hookevents/hookevents.h"
 #include "platform/hotkey/hotkey.h"
 #include "platform/keys/keys.h"
-#include "platform/library/library.h"
 #include "settings/Settings.h"
-
-class QFileDialog;
 
 namespace region {
 class TViewPort_Form;
@@ -36,10 +37,6 @@ class TOptions_Form;
 }
 
 namespace app {
-
-// The recording control as the user sees it: Idle (region window hidden), Ready (region window
-// shown), Starting (start confirmed, the engine starts at the next tick), Recording.
-enum class RecordState { Idle, Ready, Starting, Recording };
 
 class TMainForm : public QWidget {
     Q_OBJECT
@@ -63,12 +60,12 @@ public:
     // Text id of the catalogue in the program's language.
     std::string Text(Msg id) const;
     int Language() const { return LanguageOffset; }
-    bool IsStartPending() const { return State == RecordState::Starting; }
+    bool IsStartPending() const { return control_.State() == RecordState::Starting; }
 
     // The return to the idle look when the user closes the region window.
     void RegionWindowClosed();
     // The name that a window chosen in the region window's picker proposes for the next video.
-    void ProposeVideoName(const std::string& name);
+    void ProposeVideoName(const std::string& name) { recordings_->ProposeName(name); }
 
     // The Record button and Win+S.
     void ToggleRecording();
@@ -91,7 +88,6 @@ private:
     void FormClose();
     void FormDestroy();
     void ApplyLanguage();
-    void LoadHookLibrary();
     void DeleteRecordingsOnClose();
     void LoadSettings();
     // The engine's fields of the settings handed to the engine.
@@ -107,13 +103,18 @@ private:
     // The desktop's stream ended: a recording stops as the maximum time stops it.
     void ScreenCastEnded();
     void AutomaticStop(Msg caption, unsigned style, const std::string& text);
+    // The stop that the Record button and the automatic stops share, before the look changes.
+    void EndRecording();
     void StopBranch();
     void StartBranch();
     void ShowRegionBranch();
     bool ConfirmOverwrite();
-    // The toolbar's look in a state, and the Record button's hint and picture alone.
-    void ShowState(RecordState state);
-    void ShowRecordButton(RecordState state);
+    // Moves the recording control by event and shows its new state; an event that does not
+    // apply in the current state changes nothing.
+    void SetState(RecordEvent event);
+    // The toolbar's look in the current state, and the Record button's hint and picture alone.
+    void ShowState();
+    void ShowRecordButton();
     void ShowToolbarControls(bool shown);
     void SetFullSize();
     void SetCompactSize();
@@ -125,32 +126,11 @@ private:
     // WM_HOOK_MOUSE and WM_HOOK_KEYBOARD, in every state: marks for the next frames.
     void HookMessage(const platform::hookevents::HookEvent& event);
 
-    // The video library.
-    void ScanVideos();
-    void RefreshVideos(bool selectCurrent);
+    // Delete and Compress in the context menu.
     void EnableVideoCommands(bool enabled);
-    void UpdateComboHint();
-    RecordingFiles SelectedRecording(const std::string& name) const;
-    std::optional<RecordingFiles> ResolveSelectedVideo();
-    void PlayVideo();
-    void DeleteVideoClick();
-    void OpenExplorerClick();
 
-    // Archives and mail.
-    bool CreateArchiveComponents();
+    // The archive commands, created with the context menu they serve.
     void CreateArchiveCommands();
-    void ApplyArchiveLanguage();
-    void ReleaseArchiveComponents();
-    // Runs a command; an error it raises ends it and is shown with its own text.
-    void ReportErrors(const std::function<void()>& command);
-    void ArchiveAlert(archive::WorkflowAlert alert, const std::string& path);
-    // The selected recording packed beside it: the archive's path, with the hourglass shown
-    // from the packing on; none when it stopped with a message.
-    std::optional<std::string> PackSelectedVideo(archive::BusyCursor& busy);
-    void CompressVideoClick();
-    void Mail_ImageMouseDown();
-    void Mail_ImageMouseUp();
-    void ShowCompressedVideoClick();
 
     ProgramPaths paths_;
     int LanguageOffset;
@@ -166,19 +146,12 @@ private:
     platform::hookevents::HookEvents hookEvents_;
     platform::keys::KeyState keyState_;
 
-    using HookFn = void (*)(unsigned long);
-    using UnhookMouseFn = void (*)();
-    using UnhookKeyboardFn = bool (*)();
-    std::unique_ptr<platform::library::Library> hookLibrary_;
-    HookFn HookMouse = nullptr;
-    HookFn HookKeyboard = nullptr;
-    UnhookMouseFn UnhookMouse = nullptr;
-    UnhookKeyboardFn UnHookKeyboard = nullptr;
+    std::optional<HookLibrary> hookLibrary_;
 
     std::string CurrentVideoPath;
     std::string CurrentVideoName;
     class DialogScope;
-    RecordState State = RecordState::Idle;
+    RecordingControl control_;
     bool DialogOpen = false;
     bool compact_ = false;
     bool BlinkPhase = false;
@@ -188,9 +161,8 @@ private:
     // from it, freed after it.
     std::unique_ptr<ScreenCastCapture> screenCast_;
     std::unique_ptr<engine::TScreenCam> Cam_;
-    TKAZip KAZip;
-    std::unique_ptr<archive::TSevenZip> SevenZip;
-    std::unique_ptr<archive::CompressionWorkflow> workflow_;
+    std::unique_ptr<RecordingsList> recordings_;
+    std::unique_ptr<ArchiveCommands> archives_;
 
     PictureButton* Record_Image = nullptr;
     PictureButton* Play_Image = nullptr;
@@ -203,7 +175,6 @@ private:
     QAction* ShowCompressedVideo = nullptr;
     QAction* OpenExplorer = nullptr;
     QTimer* Timer = nullptr;
-    QFileDialog* CompressedVideo_OpenDialog = nullptr;
 };
 
 }  // namespace app

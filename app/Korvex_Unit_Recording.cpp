@@ -33,27 +33,15 @@ dialogs::CodecChoice CodecChoiceOf(engine::TScreenCam& cam) {
     return choice;
 }
 
+// Free MiB the recordings' drive needs for a start, and while recording; the latter is looked
+// at once a minute, half a minute after each full one.
+constexpr std::uint64_t kFreeMiBToStart = 200;
+constexpr std::uint64_t kFreeMiBWhileRecording = 100;
+constexpr std::uint16_t kSecondsPerMinute = 60;
+constexpr std::uint16_t kFreeSpaceCheckSecond = 30;
+
 constexpr Qt::WindowFlags kToolbarFlags =
     Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowStaysOnTopHint;
-
-// The Record button's pictures in a state: while pressed, after a click (the state it leads
-// to), and after a press taken back. The start-pending second looks like Ready here.
-struct RecordPictures {
-    Bitmap pressed, clicked, current;
-};
-
-RecordPictures RecordPicturesIn(RecordState state) {
-    switch (state) {
-        case RecordState::Recording:
-            return {Bitmap::StopPressed, Bitmap::RegionReleased, Bitmap::StopReleased};
-        case RecordState::Ready:
-        case RecordState::Starting:
-            return {Bitmap::StartPressed, Bitmap::StopReleased, Bitmap::StartReleased};
-        case RecordState::Idle:
-            break;
-    }
-    return {Bitmap::RegionPressed, Bitmap::StartReleased, Bitmap::RegionReleased};
-}
 
 }  // namespace
 
@@ -71,23 +59,25 @@ private:
 };
 
 void TMainForm::WireButtons() {
-    Record_Image->OnPress = [this] { Record_Image->SetPicture(RecordPicturesIn(State).pressed); };
+    Record_Image->OnPress = [this] {
+        Record_Image->SetPicture(LookOf(control_.State(), RecordPress::Down).recordPicture);
+    };
     Record_Image->OnRelease = [this] {
-        const RecordPictures pictures = RecordPicturesIn(State);
-        if (Record_Image->IsCursorOver()) {
-            Record_Image->SetPicture(pictures.clicked);
-            ToggleRecording();
-        } else {
-            Record_Image->SetPicture(pictures.current);
-        }
+        const bool clicked = Record_Image->IsCursorOver();
+        const RecordPress press = clicked ? RecordPress::Clicked : RecordPress::TakenBack;
+        Record_Image->SetPicture(LookOf(control_.State(), press).recordPicture);
+        if (clicked) ToggleRecording();
     };
     Play_Image->OnPress = [this] { Play_Image->SetPicture(Bitmap::PlayPressed); };
     Play_Image->OnRelease = [this] {
         Play_Image->SetPicture(Bitmap::PlayReleased);
-        if (Play_Image->IsCursorOver()) PlayVideo();
+        if (Play_Image->IsCursorOver()) recordings_->Play();
     };
-    Mail_Image->OnPress = [this] { Mail_ImageMouseDown(); };
-    Mail_Image->OnRelease = [this] { Mail_ImageMouseUp(); };
+    Mail_Image->OnPress = [this] { Mail_Image->SetPicture(Bitmap::MailPressed); };
+    Mail_Image->OnRelease = [this] {
+        Mail_Image->SetPicture(Bitmap::MailReleased);
+        if (Mail_Image->IsCursorOver()) archives_->Mail(CurrentVideoName);
+    };
     Tools_Image->OnPress = [this] { Tools_Image->SetPicture(Bitmap::ToolsPressed); };
     Tools_Image->OnRelease = [this] {
         Tools_Image->SetPicture(Bitmap::ToolsReleased);
@@ -107,51 +97,39 @@ void TMainForm::ShowOptions() {
     app::SaveSettings(Settings);
 }
 
-void TMainForm::ShowRecordButton(RecordState state) {
+void TMainForm::ShowRecordButton() {
+    const ToolbarLook look = LookOf(control_.State());
     std::string hint;
-    switch (state) {
-        case RecordState::Idle:
-            hint = Text(Msg::SetRegionHint);
-            break;
-        case RecordState::Ready:
-            hint = Text(Msg::StartRecordingHint);
-            break;
-        case RecordState::Starting:
-        case RecordState::Recording:
-            hint = Text(Msg::StopRecordingHint);
-            for (Msg key : {Msg::F9Hint, Msg::F10Hint, Msg::F11Hint, Msg::F12Hint}) {
-                hint += "\r\n" + Text(key);
-            }
-            break;
-    }
-    const Bitmap picture = state == RecordState::Idle    ? Bitmap::RegionReleased
-                           : state == RecordState::Ready ? Bitmap::StartReleased
-                                                         : Bitmap::StopReleased;
+    for (Msg line : look.recordHint) hint += (hint.empty() ? "" : "\r\n") + Text(line);
     Record_Image->setToolTip(QString::fromStdString(hint));
-    Record_Image->SetPicture(picture);
+    Record_Image->SetPicture(look.recordPicture);
     Record_Image->repaint();
 }
 
-void TMainForm::ShowState(RecordState state) {
-    const bool recording = state == RecordState::Starting || state == RecordState::Recording;
-    if (recording != compact_) {
-        if (recording) {
+void TMainForm::SetState(RecordEvent event) {
+    if (control_.Handle(event)) ShowState();
+}
+
+void TMainForm::ShowState() {
+    const ToolbarLook look = LookOf(control_.State());
+    if (look.compact != compact_) {
+        if (look.compact) {
             SetCompactSize();
         } else {
             SetFullSize();
         }
     }
-    if (state == RecordState::Starting) setWindowTitle("00:00");
-    if (state == RecordState::Idle) setWindowTitle("Korvex!");
-    ShowRecordButton(state);
-    setWindowIconText(state == RecordState::Ready ? QString::fromStdString(Text(Msg::ReadyTitle))
-                                                  : QStringLiteral("Korvex!"));
-    if (ViewPort_Form) ViewPort_Form->Programs_ComboBox->setVisible(!recording);
+    if (look.title == TitleChange::ElapsedZero)
+        setWindowTitle(QString::fromStdString(ElapsedCaption(0)));
+    if (look.title == TitleChange::ProgramTitle) setWindowTitle(kProgramTitle);
+    ShowRecordButton();
+    setWindowIconText(look.readyIconText ? QString::fromStdString(Text(Msg::ReadyTitle))
+                                         : QString(kProgramTitle));
+    if (ViewPort_Form) ViewPort_Form->Programs_ComboBox->setVisible(!look.compact);
     // Only a change of style: setting the list style again would move the selection.
-    const bool editable = state == RecordState::Ready;
-    if (editable && !Video_ComboBox->isEditable()) Video_ComboBox->SetEditableStyle();
-    if (!editable && Video_ComboBox->isEditable()) Video_ComboBox->SetListStyle();
-    EnableVideoCommands(state != RecordState::Ready);
+    if (look.nameEditable && !Video_ComboBox->isEditable()) Video_ComboBox->SetEditableStyle();
+    if (!look.nameEditable && Video_ComboBox->isEditable()) Video_ComboBox->SetListStyle();
+    EnableVideoCommands(look.videoCommandsEnabled);
     RenewHotKey();
 }
 
@@ -167,7 +145,7 @@ void TMainForm::SetFullSize() {
     const QPoint at = pos();
     const bool shown = isVisible();
     setWindowFlags(kToolbarFlags | Qt::WindowCloseButtonHint);
-    setFixedSize(4 * 36 + 10, 36 + 21 + 6);
+    setFixedSize(kFullToolbarSize);
     ShowToolbarControls(true);
     if (shown) {
         move(at);
@@ -179,7 +157,7 @@ void TMainForm::SetCompactSize() {
     compact_ = true;
     const QPoint at = pos();
     setWindowFlags(kToolbarFlags);
-    setFixedSize(36 + 4, 40);
+    setFixedSize(kCompactToolbarSize);
     ShowToolbarControls(false);
     move(at);
     show();
@@ -200,18 +178,16 @@ bool TMainForm::HasFreeSpace(std::uint64_t thresholdMiB) const {
 
 void TMainForm::ToggleRecording() {
     if (DialogOpen) return;
-    switch (State) {
-        case RecordState::Recording:
+    switch (control_.Toggle()) {
+        case ToggleIntent::Stop:
             StopBranch();
             break;
-        case RecordState::Ready:
+        case ToggleIntent::Start:
             StartBranch();
             break;
-        case RecordState::Starting:
-            // A press in the second before the engine starts changes nothing: the start is
-            // already confirmed, and the next press stops the recording.
+        case ToggleIntent::Nothing:
             break;
-        case RecordState::Idle:
+        case ToggleIntent::ShowRegion:
             if (files::FolderExists(paths_.VideoFolder)) {
                 ShowRegionBranch();
             } else {
@@ -222,17 +198,21 @@ void TMainForm::ToggleRecording() {
     }
 }
 
-void TMainForm::StopBranch() {
-    State = RecordState::Idle;
+void TMainForm::EndRecording() {
+    control_.Handle(RecordEvent::Stop);
     Timer->stop();
     Cam_->StopRecording();
     if (screenCast_) screenCast_->End();
-    ShowState(State);
-    RefreshVideos(true);
+}
+
+void TMainForm::StopBranch() {
+    EndRecording();
+    ShowState();
+    recordings_->Refresh(CurrentVideoName);
 }
 
 void TMainForm::StartBranch() {
-    if (!HasFreeSpace(200)) {
+    if (!HasFreeSpace(kFreeMiBToStart)) {
         DialogScope dialog(DialogOpen);
         ShowAlert(Text(Msg::Error), Text(Msg::NotEnoughSpaceOnDrive) + Drive() + "!",
                   mb::MB_ICONERROR);
@@ -246,15 +226,14 @@ void TMainForm::StartBranch() {
             DialogScope dialog(DialogOpen);
             ShowAlert(Text(Msg::Information), Text(Msg::EnterVideoName), mb::MB_ICONINFORMATION);
         }
-        ShowRecordButton(RecordState::Ready);
+        ShowRecordButton();
         Video_ComboBox->setFocus();
         return;
     }
     CurrentVideoPath = RecordingFilesFor(paths_.VideoFolder, name).video;
     CurrentVideoName = name;
     if (files::FileExists(CurrentVideoPath) && !ConfirmOverwrite()) return;
-    State = RecordState::Starting;
-    ShowState(State);
+    SetState(RecordEvent::ConfirmStart);
     Timer->start();
     ViewPort_Form->raise();
     ViewPort_Form->repaint();
@@ -268,12 +247,12 @@ bool TMainForm::ConfirmOverwrite() {
             mb::Show(Text(Msg::Warning), CurrentVideoName + Text(Msg::WillBeOverwritten),
                      mb::MB_OKCANCEL | mb::MB_ICONINFORMATION);
         if (answer == mb::IDCANCEL) {
-            ShowRecordButton(RecordState::Ready);
+            ShowRecordButton();
             return false;
         }
     }
     if (files::IsOpenByAnyProcess(CurrentVideoPath)) {
-        ShowRecordButton(RecordState::Ready);
+        ShowRecordButton();
         ShowAlert(Text(Msg::Error), CurrentVideoPath + Text(Msg::InUseByOtherProgram),
                   mb::MB_ICONERROR);
         return false;
@@ -282,35 +261,31 @@ bool TMainForm::ConfirmOverwrite() {
 }
 
 void TMainForm::ShowRegionBranch() {
-    State = RecordState::Ready;
     Timer->stop();
-    ShowState(State);
+    SetState(RecordEvent::ShowRegion);
     ViewPort_Form->update();
     ViewPort_Form->ShowRegion();
 }
 
 void TMainForm::RegionWindowClosed() {
-    // Once the start is confirmed the recording goes ahead at the next tick.
-    if (State != RecordState::Ready) return;
-    State = RecordState::Idle;
-    ShowState(State);
+    SetState(RecordEvent::CloseRegion);
 }
 
 void TMainForm::TimerTick() {
-    if (State == RecordState::Starting) {
-        State = RecordState::Recording;
+    if (control_.Handle(RecordEvent::Tick)) {
         ViewPort_Form->repaint();
         ViewPort_Form->hide();
         ElapsedSeconds = 0;
         BeginRecording();
-    } else if (State == RecordState::Recording) {
+    } else if (control_.State() == RecordState::Recording) {
         BlinkPhase = !BlinkPhase;
         Record_Image->SetPicture(BlinkPhase ? Bitmap::StopRed : Bitmap::StopPressed);
         if (Cam_->Cursor.HighlightCursor) Cam_->UpdateCursor();
         Record_Image->repaint();
         ++ElapsedSeconds;
         setWindowTitle(QString::fromStdString(ElapsedCaption(ElapsedSeconds)));
-        if (ElapsedSeconds % 60 == 30 && !HasFreeSpace(100)) {
+        if (ElapsedSeconds % kSecondsPerMinute == kFreeSpaceCheckSecond &&
+            !HasFreeSpace(kFreeMiBWhileRecording)) {
             AutomaticStop(Msg::Error, mb::MB_ICONERROR,
                           Text(Msg::NotEnoughSpaceOnDrive) + Drive() + "!");
             // One stop is enough: the maximum time is not looked at once stopped.
@@ -343,22 +318,18 @@ void TMainForm::BeginRecording() {
 }
 
 void TMainForm::ScreenCastEnded() {
-    if (State != RecordState::Recording) return;
+    if (control_.State() != RecordState::Recording) return;
     AutomaticStop(Msg::Warning, mb::MB_ICONWARNING, Text(Msg::ScreenCastEnded));
 }
 
 void TMainForm::StartEngine() {
     Cam_->StartRecording(*ViewPort_Form, CurrentVideoPath);
     const auto target = static_cast<unsigned long>(winId());
-    if (HookMouse) HookMouse(target);
-    if (HookKeyboard) HookKeyboard(target);
+    if (hookLibrary_) hookLibrary_->Hook(target);
 }
 
 void TMainForm::AutomaticStop(Msg caption, unsigned style, const std::string& text) {
-    State = RecordState::Idle;
-    Timer->stop();
-    Cam_->StopRecording();
-    if (screenCast_) screenCast_->End();
+    EndRecording();
     raise();
     activateWindow();
     {
@@ -366,7 +337,7 @@ void TMainForm::AutomaticStop(Msg caption, unsigned style, const std::string& te
         DialogScope dialog(DialogOpen);
         ShowAlert(Text(caption), text, style);
     }
-    ShowState(State);
+    ShowState();
 }
 
 void TMainForm::OnHotKey(std::uint32_t id) {

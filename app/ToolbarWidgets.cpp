@@ -11,8 +11,8 @@
 
 namespace app {
 
-PictureButton::PictureButton(QWidget* parent, int x, Bitmap bitmap) : QLabel(parent) {
-    setGeometry(x, 2, 36, 36);
+PictureButton::PictureButton(QWidget* parent, int index, Bitmap bitmap) : QLabel(parent) {
+    setGeometry(ButtonLeft(index), kButtonTop, kButtonSize, kButtonSize);
     setAlignment(Qt::AlignCenter);
     setCursor(Qt::PointingHandCursor);
     SetPicture(bitmap);

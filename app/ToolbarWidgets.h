@@ -3,6 +3,8 @@
 
 #include <QComboBox>
 #include <QLabel>
+#include <QRect>
+#include <QSize>
 #include <functional>
 #include <optional>
 #include <string>
@@ -15,11 +17,27 @@ namespace app {
 
 using resources::Bitmap;
 
+// The toolbar's geometry in pixels: the square picture buttons in a row, the list of recordings
+// under them.
+inline constexpr int kButtonSize = 36;
+inline constexpr int kButtonTop = 2;
+inline constexpr int kButtonCount = 4;
+// The left edge of button index, counted from 0: 2 pixels between neighbours.
+constexpr int ButtonLeft(int index) {
+    return kButtonTop + index * (kButtonSize + 2);
+}
+inline constexpr QRect kListGeometry{1, kButtonTop + kButtonSize + 2, 153, 21};
+// The whole toolbar, and the Record button alone while a recording starts or runs.
+inline constexpr QSize kFullToolbarSize{kButtonCount * kButtonSize + 10,
+                                        kButtonSize + kListGeometry.height() + 6};
+inline constexpr QSize kCompactToolbarSize{kButtonSize + 4, kButtonSize + 4};
+
 // A picture that acts as a button: a press shows one picture, the release another and then,
 // if the pointer is still over it, the action.
 class PictureButton : public QLabel {
 public:
-    PictureButton(QWidget* parent, int x, Bitmap bitmap);
+    // The button at ButtonLeft(index).
+    PictureButton(QWidget* parent, int index, Bitmap bitmap);
 
     void SetPicture(Bitmap bitmap);
     Bitmap Picture() const { return picture_; }

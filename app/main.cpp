@@ -109,7 +109,7 @@ int main(int argc, char** argv) {
     std::unique_ptr<platform::instance::InstanceLock> lock;
     if (tempUsable && platform::instance::InstanceLock::Acquire("KORVEX", &lock) ==
                           platform::instance::LockResult::AlreadyHeld) {
-        if (auto first = platform::windows::FindWindowByTitle("Korvex!")) {
+        if (auto first = platform::windows::FindWindowByTitle(app::kProgramTitle)) {
             platform::windows::RestoreAndActivate(*first);
         }
         return 0;

@@ -249,8 +249,10 @@ const TKAZipEntriesEntry* TKAZip::Append(const std::string& name, std::uint32_t 
         MakeEntry(stored, attributes, Crc32(data), data.size(), deflated.size, modified);
     entry.Central.RelativeOffsetOfLocalHeader = static_cast<std::uint32_t>(offset);
 
-    // Reserving the final length first makes a lack of space show before anything is written.
-    file.Extend(file.Length() + deflated.size + 2 * stored.size() + 76);
+    // Reserving the final length first makes a lack of space show before anything is written:
+    // the local header and the central record are added, each with the name.
+    file.Extend(file.Length() + deflated.size + kLocalFileSize + kCentralFileSize +
+                2 * stored.size());
     const auto header = ToBytes(entry.Local);
     file.WriteAt(offset, header);
     std::uint64_t pos = offset + header.size();

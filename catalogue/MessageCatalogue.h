@@ -9,6 +9,9 @@
 
 namespace app {
 
+// The main window's title, by which a second start finds the running program.
+inline constexpr char kProgramTitle[] = "Korvex!";
+
 constexpr int kGerman = 0;
 constexpr int kEnglish = 1000;
 

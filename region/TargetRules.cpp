@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <charconv>
 
+#include "catalogue/MessageCatalogue.h"
+
 namespace region {
 
 namespace {
@@ -68,7 +70,7 @@ bool IsBlank(std::string_view text) {
 }  // namespace
 
 bool IsListed(const Candidate& window, std::string_view ownTitle) {
-    return !ContainsIgnoringCase(window.title, "Korvex!") &&
+    return !ContainsIgnoringCase(window.title, app::kProgramTitle) &&
            !ContainsIgnoringCase(window.title, ownTitle) &&
            !ContainsIgnoringCase(window.title, "Program Manager") && !IsBlank(window.title) &&
            window.visible && window.normal.Width() >= kMinimumWidth &&

@@ -4,6 +4,8 @@ korvex_test(app_hookmessages_test LABEL unit
   SOURCES unit/app_hookmessages_test.cpp LIBS korvex_app_core)
 korvex_test(app_catalogue_test LABEL unit
   SOURCES unit/app_catalogue_test.cpp LIBS korvex_app_core)
+korvex_test(app_recording_control_test LABEL unit
+  SOURCES unit/app_recording_control_test.cpp LIBS korvex_app_core)
 
 korvex_test(app_start_test LABEL e2e TIMEOUT 300
   SOURCES e2e/app_start_test.cpp LIBS korvex_test_program)

@@ -5,6 +5,8 @@ korvex_test(resources_test LABEL unit
 target_compile_definitions(resources_test PRIVATE
   KORVEX_HOOKLIB_FILE="$<TARGET_FILE:korvex_hooklib>"
   KORVEX_7Z_ENGINE="${KORVEX_7Z_ENGINE}")
+# The committed artwork is checked against what the generator draws.
+add_dependencies(resources_test make-artwork)
 
 korvex_test(hooklib_test LABEL unit
   SOURCES unit/hooklib_test.cpp

@@ -313,4 +313,32 @@ TEST(ArtworkFiles, FfprobeReadsSizesAndPixelFormats) {
     }
 }
 
+// The committed pictures are what the generator draws today: each one decoded pixel by pixel
+// equals the generator's, so a change to either without the other shows here.
+TEST(ArtworkFiles, AreWhatMakeArtworkDraws) {
+    const char* source = std::getenv("KORVEX_SOURCE_DIR");
+    const char* build = std::getenv("KORVEX_BUILD_DIR");
+    ASSERT_NE(source, nullptr);
+    ASSERT_NE(build, nullptr);
+    QTemporaryDir drawn;
+    ASSERT_TRUE(drawn.isValid());
+    const std::string folder = drawn.path().toStdString();
+    const std::string log = CommandOutput("QT_QPA_PLATFORM=offscreen '" + std::string(build) +
+                                          "/tools/make-artwork' '" + folder + "' 2>&1 && echo ok");
+    ASSERT_NE(log.find("ok\n"), std::string::npos) << log;
+    const auto same = [&](const std::string& file) {
+        const QImage committed(QString::fromStdString(std::string(source) + "/resources/" + file));
+        const QImage fresh(QString::fromStdString(folder + "/" + file));
+        return !committed.isNull() &&
+               committed.convertToFormat(QImage::Format_ARGB32) ==
+                   fresh.convertToFormat(QImage::Format_ARGB32);
+    };
+    for (int id = kFirstCursor; id <= kLastCursor; ++id) {
+        EXPECT_TRUE(same("cursors/" + std::to_string(id) + ".png")) << id;
+    }
+    for (int id = kFirstBitmap; id <= kLastBitmap; ++id) {
+        EXPECT_TRUE(same("bitmaps/" + std::to_string(id) + ".bmp")) << id;
+    }
+}
+
 }  // namespace
