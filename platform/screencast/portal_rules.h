@@ -26,7 +26,8 @@ bool IsWaylandSession(const char* sessionType, const char* waylandDisplay);
 // error is a refusal.
 PortalFailure FailureOfError(std::string_view errorName, bool sessionStarted);
 
-// A request's response code (0 success, 1 cancelled by the user, other: refused); none for 0.
+// True, with failure set, for a request's failing response code: 1 when the user cancelled, any
+// other but 0 (success) when the desktop refused.
 bool ResponseFails(std::uint32_t code, PortalFailure& failure);
 
 // The portal's cursor_mode bits.

@@ -19,7 +19,7 @@ const QString kRequest = QStringLiteral("org.freedesktop.portal.Request");
 
 // A string or an object path: portals differ in how they type the session handle.
 QString PathText(const QVariant& value) {
-    if (value.canConvert<QDBusObjectPath>() && value.userType() == qMetaTypeId<QDBusObjectPath>()) {
+    if (value.userType() == qMetaTypeId<QDBusObjectPath>()) {
         return value.value<QDBusObjectPath>().path();
     }
     return value.toString();
