@@ -1,11 +1,10 @@
 #include "app/ArchiveCommands.h"
 
 #include <QApplication>
-#include <QDesktopServices>
 #include <QFileDialog>
-#include <QUrl>
 #include <stdexcept>
 
+#include "app/PlayerHandOff.h"
 #include "mail/SendMail.h"
 #include "platform/files/files.h"
 #include "platform/msgbox/msgbox.h"
@@ -24,6 +23,14 @@ void SetBusyCursor(bool busy) {
     } else {
         QApplication::restoreOverrideCursor();
     }
+}
+
+// A box that comes while the hourglass shows is answered with the normal pointer.
+void WithNormalCursor(const std::function<void()>& show) {
+    const bool busy = QApplication::overrideCursor() != nullptr;
+    if (busy) QApplication::setOverrideCursor(Qt::ArrowCursor);
+    show();
+    if (busy) QApplication::restoreOverrideCursor();
 }
 
 }  // namespace
@@ -58,9 +65,7 @@ bool ArchiveCommands::Create() {
     sevenZip_->LZMACompressStrength = archive::TCompressStrength::NORMAL;
     archive::WorkflowHost host;
     host.Alert = [this](WorkflowAlert alert, const std::string& path) { Alert(alert, path); };
-    host.Open = [](const std::string& path) {
-        QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
-    };
+    host.Open = [this](const std::string& path) { HandToPlayer(path, host_.Text, host_.Alert); };
     workflow_ = std::make_unique<archive::CompressionWorkflow>(zip_, *sevenZip_, std::move(host));
     return true;
 }
@@ -100,12 +105,11 @@ void ArchiveCommands::Alert(WorkflowAlert alert, const std::string& path) {
         case WorkflowAlert::CannotExtract:
             text = host_.Text(Msg::CannotExtract) + path + "!";
             break;
+        case WorkflowAlert::NoRoomToExtract:
+            text = host_.Text(Msg::NoRoomToExtract) + path + "!";
+            break;
     }
-    // A box that comes while the hourglass shows is answered with the normal pointer.
-    const bool busy = QApplication::overrideCursor() != nullptr;
-    if (busy) QApplication::setOverrideCursor(Qt::ArrowCursor);
-    host_.Alert(host_.Text(Msg::Error), text, mb::MB_ICONERROR);
-    if (busy) QApplication::restoreOverrideCursor();
+    WithNormalCursor([&] { host_.Alert(host_.Text(Msg::Error), text, mb::MB_ICONERROR); });
 }
 
 std::optional<std::string> ArchiveCommands::PackSelected(archive::BusyCursor& busy) {
@@ -138,11 +142,22 @@ void ArchiveCommands::Mail(const std::string& subject) {
         mail.Subject = subject;
         mail.Attachments.push_back(*archivePath);
         mail.EditDialog = true;
-        mail.Send();
+        // xdg-email finds no mail program: the user learns where the archive is instead.
+        if (!mail.Send() && mail.LastError == platform::mapi::MAPI_E_LOGIN_FAILURE) {
+            WithNormalCursor([&] {
+                host_.Alert(host_.Text(Msg::Warning),
+                            host_.Text(Msg::NoMailProgram) + "\r\n" + *archivePath,
+                            mb::MB_ICONWARNING);
+            });
+        }
     });
 }
 
 void ArchiveCommands::ShowCompressed() {
+    // The working folder is made after the dialog, so the first showing starts there anew;
+    // later ones start where the user last was.
+    if (!dialogShown_) openDialog_->setDirectory(QString::fromStdString(paths_.VideoFolder));
+    dialogShown_ = true;
     if (openDialog_->exec() != QDialog::Accepted) return;
     const QStringList chosen = openDialog_->selectedFiles();
     if (chosen.isEmpty()) return;

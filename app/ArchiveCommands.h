@@ -61,6 +61,7 @@ private:
     const SettingsRecord& settings_;
     Host host_;
     QFileDialog* openDialog_ = nullptr;
+    bool dialogShown_ = false;
     TKAZip zip_;
     std::unique_ptr<archive::TSevenZip> sevenZip_;
     std::unique_ptr<archive::CompressionWorkflow> workflow_;

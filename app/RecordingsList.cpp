@@ -5,6 +5,7 @@
 #include <QDesktopServices>
 #include <QUrl>
 
+#include "app/PlayerHandOff.h"
 #include "app/VideoList.h"
 #include "platform/files/files.h"
 #include "platform/msgbox/msgbox.h"
@@ -69,7 +70,7 @@ void RecordingsList::Play() {
         host_.Alert(host_.Text(Msg::Error), path + host_.Text(Msg::NotFound), mb::MB_ICONERROR);
         return;
     }
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
+    HandToPlayer(path, host_.Text, host_.Alert);
 }
 
 void RecordingsList::Delete() {

@@ -118,6 +118,8 @@ int main(int argc, char** argv) {
     UseDevicePixels();
     UseXcbPlatform();
     QApplication application(argc, argv);
+    // The buttons of questions and the file dialog speak the program's language.
+    mb::UseQtTexts(app::DecideLanguage() == app::kGerman);
     application.setQuitOnLastWindowClosed(true);
     platform::aboutbox::InstallAboutBox();
     platform::termination::TerminationSignals terminationSignals;

@@ -79,7 +79,10 @@ void CompressionWorkflow::PlayFromArchive(const std::string& videoFolder,
                                           const std::string& archivePath) {
     const std::string ext =
         files::AsciiLower(std::filesystem::path(archivePath).extension().string());
-    if (ext == ".7z") {
+    // A FIFO or device by an archive's name would make a reader wait or read for ever.
+    if ((ext == ".7z" || ext == ".zip") && !files::FileExists(archivePath)) {
+        host_.Alert(WorkflowAlert::NotAValidFile, archivePath);
+    } else if (ext == ".7z") {
         PlayFrom7z(videoFolder, archivePath);
     } else if (ext == ".zip") {
         PlayFromZip(videoFolder, archivePath);
@@ -92,12 +95,15 @@ void CompressionWorkflow::PlayFrom7z(const std::string& videoFolder,
                                      const std::string& archivePath) {
     std::vector<std::wstring> ArchiveVideoIndices;
     std::vector<std::wstring> ArchiveVideoNames;
+    std::vector<std::uint64_t> sizes;
     auto SevenZipListfile = [&](TSevenZip&, const std::wstring& Filename, std::int64_t Fileindex,
-                                std::uint64_t, std::uint64_t, std::uint64_t, std::uint64_t,
-                                const std::wstring&, std::chrono::system_clock::time_point) {
+                                std::uint64_t FileSizeU, std::uint64_t, std::uint64_t,
+                                std::uint64_t, const std::wstring&,
+                                std::chrono::system_clock::time_point) {
         if (!IsTopLevelRecording(Filename)) return;
         ArchiveVideoIndices.push_back(std::to_wstring(Fileindex));
         ArchiveVideoNames.push_back(Filename);
+        sizes.push_back(FileSizeU);
     };
     sevenZip_.OnListfile = SevenZipListfile;
     sevenZip_.ExtrBaseDir = Widen(videoFolder);
@@ -110,12 +116,21 @@ void CompressionWorkflow::PlayFrom7z(const std::string& videoFolder,
         host_.Alert(WorkflowAlert::NoVideoFound, archivePath);
         return;
     }
-    sevenZip_.FileList = ArchiveVideoIndices;
-    sevenZip_.ExtractItems(false);
+    // The recordings that fit, together, into the free space; the others are not unpacked.
+    std::vector<bool> fits;
+    std::uint64_t needed = 0;
+    for (std::size_t i = 0; i < sizes.size(); ++i) {
+        fits.push_back(RoomFor(videoFolder, needed + sizes[i]));
+        if (fits.back()) {
+            needed += sizes[i];
+            sevenZip_.FileList.push_back(ArchiveVideoIndices[i]);
+        }
+    }
+    if (!sevenZip_.FileList.empty()) sevenZip_.ExtractItems(false);
     std::vector<ExtractedVideo> videos;
-    for (const std::wstring& name : ArchiveVideoNames) {
-        const std::string path = videoFolder + "/" + Narrow(name);
-        videos.push_back({path, files::FileExists(path)});
+    for (std::size_t i = 0; i < ArchiveVideoNames.size(); ++i) {
+        const std::string path = videoFolder + "/" + Narrow(ArchiveVideoNames[i]);
+        videos.push_back({path, fits[i] && files::FileExists(path), !fits[i]});
     }
     OpenRecordings(videos);
 }
@@ -134,6 +149,8 @@ void CompressionWorkflow::OpenRecordings(const std::vector<ExtractedVideo>& vide
     for (const ExtractedVideo& video : videos) {
         if (video.extracted) {
             host_.Open(video.path.string());
+        } else if (video.noRoom) {
+            host_.Alert(WorkflowAlert::NoRoomToExtract, video.path.string());
         } else {
             host_.Alert(WorkflowAlert::CannotExtract, video.path.string());
         }

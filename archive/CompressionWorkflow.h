@@ -18,10 +18,11 @@ namespace archive {
 
 // What the commands tell the user; each names one path.
 enum class WorkflowAlert {
-    PackingFailed,  // the 7z archive at the path could not be made
-    NotAValidFile,  // the chosen file is no archive the program reads
-    NoVideoFound,   // the archive at the path holds no recording at its top level
-    CannotExtract,  // the recording at the path could not be unpacked
+    PackingFailed,    // the 7z archive at the path could not be made
+    NotAValidFile,    // the chosen file is no archive the program reads
+    NoVideoFound,     // the archive at the path holds no recording at its top level
+    CannotExtract,    // the recording at the path could not be unpacked
+    NoRoomToExtract,  // the recording at the path would not fit on the disk and was not unpacked
 };
 
 // What the commands need of the window they run in.
@@ -86,8 +87,10 @@ public:
 
     // Unpacks the recordings at the top level of the archive (".7z" or ".zip", any letter
     // case) into videoFolder under their names and opens each in entry order; one that could
-    // not be unpacked gets the CannotExtract alert instead. An archive without such recordings,
-    // or one that cannot be read, gets NoVideoFound; any other file NotAValidFile.
+    // not be unpacked gets the CannotExtract alert instead, one too large for the free space
+    // of videoFolder's file system NoRoomToExtract, before anything of it is written. An archive
+    // without such recordings, or one that cannot be read, gets NoVideoFound; any other file, and
+    // anything but a regular file (a FIFO, a device), NotAValidFile.
     void PlayFromArchive(const std::string& videoFolder, const std::string& archivePath);
 
 private:

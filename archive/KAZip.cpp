@@ -113,7 +113,14 @@ TKAZipEntriesEntry MakeEntry(const std::string& name, std::uint32_t attributes, 
     entry.Local.Info = info;
     entry.Local.FileName = name;
     entry.Central.Info = info;
-    entry.Central.ExternalFileAttributes = attributes & 0xFFFF;
+    // Made on Unix: readers take a "\" in a name as a letter, not as a folder mark, and give
+    // the file the mode in the upper half of the attributes.
+    namespace files = platform::files;
+    entry.Central.VersionMadeBy = kMadeByUnix;
+    const std::uint32_t mode = (attributes & files::FILE_ATTRIBUTE_DIRECTORY) != 0  ? 040755
+                               : (attributes & files::FILE_ATTRIBUTE_READONLY) != 0 ? 0100444
+                                                                                    : 0100644;
+    entry.Central.ExternalFileAttributes = mode << 16 | (attributes & 0xFFFF);
     entry.Central.FileName = name;
     return entry;
 }
@@ -227,7 +234,7 @@ const TKAZipEntriesEntry* TKAZip::AddStream(const std::string& name, std::uint32
 const TKAZipEntriesEntry* TKAZip::Append(const std::string& name, std::uint32_t attributes,
                                          std::span<const std::byte> data, std::time_t modified) {
     TKAZipFile& file = OpenFile();
-    const std::string stored = ConvertToZipName(StoreRelativePath ? name : BareFileName(name));
+    const std::string stored = StoredName(name, StoreRelativePath);
     if (StoreFolders && StoreRelativePath) {
         for (auto slash = stored.find('/'); slash != std::string::npos && slash + 1 < stored.size();
              slash = stored.find('/', slash + 1)) {

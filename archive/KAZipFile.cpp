@@ -8,24 +8,16 @@
 #include <cstring>
 #include <utility>
 
+#include "platform/files/files.h"
+
 namespace {
 
 std::string Quoted(const std::filesystem::path& path) {
     return "\"" + path.string() + "\"";
 }
 
-// Opens a regular file only: O_NONBLOCK keeps a FIFO at path from hanging the open.
 int OpenRegular(const std::filesystem::path& path, int flags) {
-    const int fd = ::open(path.c_str(), flags | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0600);
-    if (fd < 0) return -1;
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
-        errno = EINVAL;
-        return -1;
-    }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    return fd;
+    return platform::files::OpenRegularFile(path, flags | O_NOFOLLOW).Release();
 }
 
 }  // namespace

@@ -187,8 +187,12 @@ std::string ConvertToZipName(std::string name) {
 }
 
 std::string BareFileName(const std::string& path) {
-    const auto slash = path.find_last_of("/\\");
+    const auto slash = path.find_last_of('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string StoredName(const std::string& path, bool relative) {
+    return relative ? ConvertToZipName(path) : BareFileName(path);
 }
 
 bool SameNameIgnoringCase(const std::string& a, const std::string& b) {

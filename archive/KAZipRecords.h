@@ -38,6 +38,9 @@ struct TLocalFile {
     std::string ExtraField;
 };
 
+// Version made by: Unix, ZIP 2.0.
+constexpr std::uint16_t kMadeByUnix = 3 << 8 | 20;
+
 // Central directory file header; the texts follow the fixed 46 bytes in the file.
 struct TCentralDirectoryFile {
     std::uint32_t CentralFileHeaderSignature = kCentralFileSignature;
@@ -88,7 +91,10 @@ std::uint32_t Crc32(std::span<const std::byte> data);
 // The name an entry is stored under: every "\" becomes "/", a drive ("x:/"), a server and share
 // ("//server/share/") or the root "/" in front are dropped.
 std::string ConvertToZipName(std::string name);
-// The file name part of a path: what follows the last "/" or "\".
+// The file name part of a path: what follows the last "/". A "\" is part of a file name here.
 std::string BareFileName(const std::string& path);
+// The name a file at path is stored under: its relative path as ConvertToZipName makes it, or
+// its bare file name, kept whole with any "\" in it.
+std::string StoredName(const std::string& path, bool relative);
 // Names compared without regard to letter case: ASCII and the Latin-1 letters in UTF-8.
 bool SameNameIgnoringCase(const std::string& a, const std::string& b);

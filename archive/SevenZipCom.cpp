@@ -1,8 +1,10 @@
 #include "archive/SevenZipCom.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <cwctype>
+#include <limits>
 
 namespace archive::com {
 
@@ -111,7 +113,16 @@ std::uint64_t ToFileTime(std::chrono::system_clock::time_point time) {
 }
 
 std::chrono::system_clock::time_point FromFileTime(std::uint64_t fileTime) {
-    const Ticks ticks(static_cast<std::int64_t>(fileTime) - kUnixEpochTicks);
+    // An archive may give any 64 bits; the clock holds about 292 years around 1970, so a time
+    // outside that is taken as the nearest one it can hold.
+    // A day inside that range, so that rounding the time to seconds stays in it too.
+    constexpr std::int64_t kLimit =
+        std::chrono::duration_cast<Ticks>(std::chrono::system_clock::duration::max() -
+                                          std::chrono::hours(24))
+            .count();
+    const std::int64_t since1601 = static_cast<std::int64_t>(
+        std::min<std::uint64_t>(fileTime, std::numeric_limits<std::int64_t>::max()));
+    const Ticks ticks(std::clamp(since1601 - kUnixEpochTicks, -kLimit, kLimit));
     return std::chrono::system_clock::time_point(
         std::chrono::duration_cast<std::chrono::system_clock::duration>(ticks));
 }

@@ -6,6 +6,8 @@
 
 #include <cerrno>
 
+#include "platform/files/files.h"
+
 namespace archive {
 
 using namespace com;
@@ -21,7 +23,8 @@ std::uint64_t Moved(std::uint64_t from, std::int64_t offset) {
 TMyStreamReader::TMyStreamReader(int* errorTarget, std::uint64_t startOffset, bool archiveMode,
                                  const std::filesystem::path& fileName)
     : position_(startOffset), archiveMode_(archiveMode), errorTarget_(errorTarget) {
-    fd_ = open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+    // Never waits on a FIFO: only a regular file is read.
+    fd_ = platform::files::OpenRegularFile(fileName, O_RDONLY).Release();
     if (fd_ < 0) {
         lastError_ = errno;
         return;
@@ -46,17 +49,18 @@ void* TMyStreamReader::Find(const GUID& iid) {
 
 HRESULT TMyStreamReader::Read(void* data, std::uint32_t size, std::uint32_t* done) {
     if (done != nullptr) *done = 0;
+    // A file that never opened fails every read, so that a packing cannot store it as empty.
+    if (fd_ < 0) return kFail;
     if (archiveMode_ && position_ + size > length_) return kFalse;
     std::uint32_t total = 0;
     while (total < size) {
-        const ssize_t got = fd_ < 0 ? -1
-                                    : pread(fd_, static_cast<char*>(data) + total, size - total,
-                                            static_cast<off_t>(position_ + total));
+        const ssize_t got = pread(fd_, static_cast<char*>(data) + total, size - total,
+                                  static_cast<off_t>(position_ + total));
         if (got < 0 && errno == EINTR) continue;
         if (got < 0) {
-            lastError_ = fd_ < 0 ? EBADF : errno;
-            total = 0;
-            break;
+            // The engine stops at the error: an archive of half a file is never taken as good.
+            lastError_ = errno;
+            return kFail;
         }
         if (got == 0) break;
         total += static_cast<std::uint32_t>(got);

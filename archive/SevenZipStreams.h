@@ -21,9 +21,10 @@ public:
     // Reads fileName from startOffset on; its total (for GetSize and seeks from the end) is the
     // file's length, 0 when it cannot be opened, and then GetSize and seeks from the end answer
     // S_FALSE. In archive mode (the archive being listed or extracted) a read that would pass the
-    // end reads nothing and answers S_FALSE: no further volume follows. A file that cannot be
-    // opened still makes a reader; its reads fail. The last system error reaches *errorTarget
-    // at destruction.
+    // end reads nothing and answers S_FALSE: no further volume follows. Only a regular file is
+    // opened; anything else, or a file that cannot be opened, still makes a reader whose reads
+    // fail with E_FAIL, as does a read the system refuses. The last system error reaches
+    // *errorTarget at destruction.
     TMyStreamReader(int* errorTarget, std::uint64_t startOffset, bool archiveMode,
                     const std::filesystem::path& fileName);
 

@@ -163,6 +163,7 @@ void TSevenZip::SetCompressionProperties() {
 
 int TSevenZip::AddFiles() {
     Cancel = false;
+    LastSystemError = 0;
     AddRootDir = UpperCase(AddRootDir);
     std::wstring root = AddRootDir;
     if (!root.empty() && root.back() != L'/') root += L'/';
@@ -190,6 +191,8 @@ int TSevenZip::AddFiles() {
                                                callback.get());
         }
     }
+    // A file that could not be read in full fails the packing even where the engine went on.
+    if (result == kOk && LastSystemError != 0) result = kFail;
     // A failed packing leaves no archive that could pass for a good one.
     if (result != kOk) {
         std::error_code ignored;

@@ -97,7 +97,8 @@ public:
     TSevenZip& operator=(const TSevenZip&) = delete;
 
     // Packs the files named in FileList into a new archive SZFileName. 0 on success; otherwise
-    // the engine's result or -1, and no file is left at SZFileName.
+    // the engine's result or -1, and no file is left at SZFileName. A file that cannot be
+    // opened or read in full fails the packing (LastSystemError tells why).
     int AddFiles();
     // Lists SZFileName: FileList receives every item's path (folders with a trailing "/"),
     // OnListfile is raised per item. The number of items, or -1 (LastErrCode 1 or 7).

@@ -156,6 +156,11 @@ bool ExtractEntry(const TKAZipFile& zip, const TCentralDirectoryFile& c, int fol
 
 }  // namespace
 
+bool RoomFor(const fs::path& folder, std::uint64_t size) {
+    const std::optional<std::uint64_t> free = platform::files::FreeBytes(folder);
+    return free && size < *free;
+}
+
 std::vector<ExtractedVideo> ExtractTopLevelVideos(const fs::path& zipPath, const fs::path& folder) {
     // The chosen archive may be reached through a link; only reading goes through it.
     std::error_code error;
@@ -170,6 +175,11 @@ std::vector<ExtractedVideo> ExtractTopLevelVideos(const fs::path& zipPath, const
     std::vector<ExtractedVideo> videos;
     for (const auto& entry : ReadEntries(*zip)) {
         if (!entry.wanted) continue;
+        // The declared size is checked before writing; the writer never goes past it.
+        if (!RoomFor(folder, entry.central.Info.UncompressedSize)) {
+            videos.push_back({folder / entry.central.FileName, false, true});
+            continue;
+        }
         const bool extracted =
             directory.Get() >= 0 && ExtractEntry(*zip, entry.central, directory.Get());
         videos.push_back({folder / entry.central.FileName, extracted});

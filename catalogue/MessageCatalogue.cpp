@@ -42,6 +42,9 @@ constexpr Entry kCatalogue[] = {
     {27, " ist keine gültige Datei!"},
     {28, "Kein Video gefunden in "},
     {29, "Fehler beim Dekomprimieren von "},
+    {30, "Nicht genügend Speicher frei zum Dekomprimieren von "},
+    {31, "Es ist kein Programm zum Abspielen von Videos eingerichtet. Das Video liegt hier:"},
+    {32, "Es ist kein E-Mail-Programm eingerichtet. Das Archiv liegt hier:"},
     {40,
      "Der Bildschirm kann nicht aufgenommen werden: Auf diesem Desktop läuft kein "
      "Desktop-Portal (xdg-desktop-portal)."},
@@ -100,6 +103,9 @@ constexpr Entry kCatalogue[] = {
     {1027, " is not a valid file!"},
     {1028, "No video found in "},
     {1029, "Unable to extract "},
+    {1030, "Insufficient space to extract "},
+    {1031, "No program is set up to play videos. The video is here:"},
+    {1032, "No mail program is set up. The archive is here:"},
     {1040,
      "The screen cannot be recorded: no desktop portal (xdg-desktop-portal) runs on this "
      "desktop."},

@@ -46,6 +46,10 @@ enum class Msg : int {
     NotAValidFile = 27,
     NoVideoFoundIn = 28,
     CannotExtract = 29,
+    NoRoomToExtract = 30,
+    // Followed by a line break and the path of the file that was to be opened or mailed.
+    NoVideoPlayer = 31,
+    NoMailProgram = 32,
     // Recording through the desktop's ScreenCast portal (Wayland sessions).
     ScreenCastNoPortal = 40,
     ScreenCastUnavailable = 41,

@@ -52,6 +52,10 @@ private:
 bool Decode(jpeg_decompress_struct* info, std::span<const std::uint8_t> data, RgbPicture& picture) {
     jpeg_mem_src(info, data.data(), static_cast<unsigned long>(data.size()));
     if (jpeg_read_header(info, TRUE) != JPEG_HEADER_OK) return false;
+    // The picture is a window's; a header that claims gigapixels is refused before libjpeg or
+    // we allocate for it.
+    constexpr std::uint64_t kMostPixels = std::uint64_t{4096} * 4096;
+    if (std::uint64_t{info->image_width} * info->image_height > kMostPixels) return false;
     info->out_color_space = JCS_RGB;
     jpeg_start_decompress(info);
     picture.width = static_cast<int>(info->output_width);

@@ -15,7 +15,8 @@ struct RgbPicture {
     std::vector<std::uint8_t> rgb;
 };
 
-// The picture, or none when the data is not a JPEG libjpeg can decode in full.
+// The picture, or none when the data is not a JPEG libjpeg can decode in full, or claims more
+// than 4096 x 4096 pixels.
 std::optional<RgbPicture> DecodeJpeg(std::span<const std::uint8_t> data);
 
 }  // namespace dialogs

@@ -11,6 +11,8 @@
 #include <QScreen>
 #include <QSlider>
 #include <QToolTip>
+#include <algorithm>
+#include <initializer_list>
 
 #include "catalogue/MessageCatalogue.h"
 #include "dialogs/DialogWidgets.h"
@@ -71,6 +73,7 @@ TOptions_Form::TOptions_Form(int languageOffset)
     CreateAviFilesGroup();
     CreateButtons();
     ApplyLanguage();
+    FitTexts();
     Connect();
 }
 
@@ -192,6 +195,54 @@ void TOptions_Form::ApplyLanguage() {
           static_cast<QWidget*>(SevenZip_RadioButton), static_cast<QWidget*>(Zip_RadioButton)}) {
         control->adjustSize();
     }
+}
+
+void TOptions_Form::FitTexts() {
+    constexpr int kGap = 6;
+    auto right = [](const QWidget* control) { return control->x() + control->width(); };
+    auto moveBy = [](QWidget* control, int dx, int dy) {
+        control->move(control->x() + dx, control->y() + dy);
+    };
+    for (QWidget* control : std::initializer_list<QWidget*>{
+             Compressor_Label, Frequency_Label, HighlightCursor_CheckBox, MaxLength_Label,
+             DeleteFiles_CheckBox, WarningDelete_CheckBox, SevenZip_RadioButton, Zip_RadioButton}) {
+        control->resize(std::max(control->width(), control->sizeHint().width()), control->height());
+    }
+    // The recording time's field and label move left as far as the label needs.
+    const int overRecord = right(MaxLength_Label) - (Record_GroupBox->width() - kGap);
+    if (overRecord > 0) {
+        moveBy(MaxLength_SpinEdit, -overRecord, 0);
+        moveBy(MaxLength_Label, -overRecord, 0);
+    }
+    // The warning box keeps clear of the delete box before it.
+    WarningDelete_CheckBox->move(
+        std::max(WarningDelete_CheckBox->x(), right(DeleteFiles_CheckBox) + kGap),
+        WarningDelete_CheckBox->y());
+    // The archive formats share a row when both fit it; otherwise ZIP goes below 7z, and the
+    // rest of the group, the buttons and the dialog move down by a row.
+    const int filesRight = AviFiles_GroupBox->width() - kGap;
+    int extra = 0;
+    if (right(SevenZip_RadioButton) + kGap > Zip_RadioButton->x() ||
+        right(Zip_RadioButton) > filesRight) {
+        extra = SevenZip_RadioButton->height() + 2;
+        Zip_RadioButton->move(SevenZip_RadioButton->x(), SevenZip_RadioButton->y() + extra);
+        for (QWidget* control : std::initializer_list<QWidget*>{ZipLimit_Label, ZipLimit_TrackBar,
+                                                                Label_2, Label_50, Label_100}) {
+            moveBy(control, 0, extra);
+        }
+        AviFiles_GroupBox->resize(AviFiles_GroupBox->width(), AviFiles_GroupBox->height() + extra);
+        for (QWidget* button : {Save_Button, ClearSettings_Button, Cancel_Button}) {
+            moveBy(button, 0, extra);
+        }
+        setFixedSize(kClientWidth, kClientHeight + extra);
+    }
+    // The clear button as wide as its text, centred between its neighbours.
+    const int width =
+        std::min(std::max(ClearSettings_Button->width(), ClearSettings_Button->sizeHint().width()),
+                 Cancel_Button->x() - right(Save_Button) - 2 * kGap);
+    ClearSettings_Button->setGeometry((right(Save_Button) + Cancel_Button->x() - width) / 2,
+                                      ClearSettings_Button->y(), width,
+                                      ClearSettings_Button->height());
 }
 
 void TOptions_Form::Connect() {

@@ -52,6 +52,9 @@ private:
     void CreateAviFilesGroup();
     void CreateButtons();
     void ApplyLanguage();
+    // Keeps the controls at their places where their texts fit there at the font in use, and
+    // makes room where a text is wider, so that every text is shown whole.
+    void FitTexts();
     void Connect();
 
     void Record_TrackBarChange();

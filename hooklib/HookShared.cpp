@@ -6,7 +6,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <string>
+
 namespace globalhook {
+
+std::string HookSharedName(unsigned userId) {
+    return std::string(kHookSharedName) + "-" + std::to_string(userId);
+}
 
 void HookShared::Unmap::operator()(HookSharedData* data) const {
     ::munmap(data, sizeof(HookSharedData));
@@ -18,10 +24,16 @@ std::optional<HookShared> HookShared::Open() {
     // A holder that is closing may remove the name between our open and our lock; then we hold
     // an object nobody else can find, so open again.
     constexpr int kAttempts = 3;
+    const std::string name = HookSharedName(::geteuid());
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         platform::files::Descriptor fd(
-            ::shm_open(kHookSharedName, O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+            ::shm_open(name.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
         if (!fd) {
+            return std::nullopt;
+        }
+        // Someone else's object under this user's name is neither trusted nor removed.
+        struct stat owner {};
+        if (::fstat(fd.Get(), &owner) != 0 || owner.st_uid != ::geteuid()) {
             return std::nullopt;
         }
         const bool alone = ::flock(fd.Get(), LOCK_EX | LOCK_NB) == 0;
@@ -53,7 +65,7 @@ std::optional<HookShared> HookShared::Open() {
         if (alone && ::flock(fd.Get(), LOCK_SH) != 0) {
             return std::nullopt;
         }
-        return HookShared(std::move(fd), std::move(data));
+        return HookShared(name, std::move(fd), std::move(data));
     }
     return std::nullopt;
 }
@@ -61,6 +73,7 @@ std::optional<HookShared> HookShared::Open() {
 HookShared& HookShared::operator=(HookShared&& other) noexcept {
     if (this != &other) {
         Release();
+        name_ = std::move(other.name_);
         fd_ = std::move(other.fd_);
         data_ = std::move(other.data_);
     }
@@ -74,7 +87,7 @@ HookShared::~HookShared() {
 void HookShared::Release() {
     data_.reset();
     if (fd_ && ::flock(fd_.Get(), LOCK_EX | LOCK_NB) == 0) {
-        ::shm_unlink(kHookSharedName);
+        ::shm_unlink(name_.c_str());
     }
     fd_ = platform::files::Descriptor();
 }

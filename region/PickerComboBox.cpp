@@ -12,6 +12,12 @@ PickerComboBox::PickerComboBox(QWidget* parent) : QComboBox(parent) {
 
 void PickerComboBox::showPopup() {
     if (OnDropDown) OnDropDown();
+    if (count() == 0) {
+        // Qt shows no popup for an empty list, so no hide would ever close it up; closing it up
+        // at once leaves no moment in which the box is painted blank.
+        if (OnCloseUp) OnCloseUp();
+        return;
+    }
     QComboBox::showPopup();
 }
 

@@ -12,7 +12,9 @@ public:
     explicit PickerComboBox(QWidget* parent);
 
     std::function<void()> OnDropDown;  // before the list opens
-    std::function<void()> OnCloseUp;   // after it closed, once the choice (if any) is selected
+    // After it closed, once the choice (if any) is selected; also when the list came out empty
+    // and so never opened.
+    std::function<void()> OnCloseUp;
 
     void showPopup() override;
 

@@ -89,6 +89,19 @@ Descriptor OpenTrustedFile(const fs::path& path) {
     return fd;
 }
 
+Descriptor OpenRegularFile(const fs::path& path, int flags, unsigned mode) {
+    // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer.
+    Descriptor fd(::open(path.c_str(), flags | O_CLOEXEC | O_NONBLOCK, static_cast<mode_t>(mode)));
+    struct stat st {};
+    if (!fd || ::fstat(fd.Get(), &st) != 0) return Descriptor();
+    if (!S_ISREG(st.st_mode)) {
+        errno = EINVAL;
+        return Descriptor();
+    }
+    ::fcntl(fd.Get(), F_SETFL, ::fcntl(fd.Get(), F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+
 std::optional<std::uint32_t> Attributes(const fs::path& path) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) return std::nullopt;

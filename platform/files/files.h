@@ -53,6 +53,10 @@ Descriptor CreatePrivateFile(const std::filesystem::path& path);
 // Opens the file at path for reading when it is a regular file, not a link, owned by this user
 // (or by root) and writable by nobody else: a file that may be loaded as code.
 Descriptor OpenTrustedFile(const std::filesystem::path& path);
+// Opens path with flags (O_RDONLY or O_RDWR, with O_CREAT, O_TRUNC or O_NOFOLLOW as the caller
+// needs) when it is a regular file. Anything else there, a FIFO or a device, is refused with
+// errno EINVAL at once, without waiting for a writer to come. New files get mode.
+Descriptor OpenRegularFile(const std::filesystem::path& path, int flags, unsigned mode = 0600);
 
 // Attribute bits of a path: 0x10 folder, 0x20 file, 0x01 read-only, 0x02 hidden (a name that
 // starts with "."); none when nothing exists there.

@@ -1,9 +1,12 @@
 #include "platform/msgbox/msgbox.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
 #include <QMetaObject>
 #include <QThread>
+#include <QTranslator>
 #include <future>
 #include <memory>
 
@@ -117,6 +120,18 @@ int Show(const std::string& caption, const std::string& text, unsigned style, Ow
     }
     QMetaObject::invokeMethod(qApp, open, Qt::QueuedConnection);
     return result.get();
+}
+
+bool UseQtTexts(bool german) {
+    if (!german) return true;
+    // Owned by the application, so that it lives as long as the texts are shown.
+    auto* translator = new QTranslator(qApp);
+    if (!translator->load(QLocale(QLocale::German), "qtbase", "_",
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    return QCoreApplication::installTranslator(translator);
 }
 
 }  // namespace platform::msgbox

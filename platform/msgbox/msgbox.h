@@ -32,4 +32,9 @@ enum class Owner {
 int Show(const std::string& caption, const std::string& text, unsigned style,
          Owner owner = Owner::ActiveWindow);
 
+// Qt's own texts in message boxes and file dialogs (buttons, labels) in the program's language:
+// German loads Qt's German translation for the application's life; English keeps Qt's own
+// texts. False when the translation cannot be loaded. Call once the QApplication exists.
+bool UseQtTexts(bool german);
+
 }  // namespace platform::msgbox

@@ -3,6 +3,7 @@
 // desktop that knows no others.
 #include <gtest/gtest.h>
 #include <sys/mount.h>
+#include <sys/stat.h>
 #include <xcb/xcb.h>
 #include <xcb/xfixes.h>
 
@@ -78,8 +79,11 @@ protected:
         setenv("XDG_DATA_DIRS", (home / "system").c_str(), 1);
         setenv("XDG_CONFIG_DIRS", (home / "system").c_str(), 1);
         setenv("XDG_CONFIG_HOME", (home / "config").c_str(), 1);
+        // A player as a user has one: it notes the file, then shows a window of its own that
+        // takes the focus and stays open a while.
         Register("player", "video/x-msvideo;video/vnd.avi;",
-                 "printf '%s\\n' \"$1\" >> " + Quote((home / "opened").string()));
+                 "printf '%s\\n' \"$1\" >> " + Quote((home / "opened").string()) +
+                     "\nexec xmessage -timeout 20 -geometry 900x600+0+0 \"$1\"");
         Register("mailer", "x-scheme-handler/mailto;",
                  "printf '%s' \"$1\" > " + Quote((home / "mail.part").string()) + " && mv " +
                      Quote((home / "mail.part").string()) + " " + Quote((home / "mail").string()));
@@ -182,13 +186,36 @@ protected:
         return WaitUntil([&] { return FindWindows(title).empty(); });
     }
 
-    // Chooses a file in the dialog of the Watch command by typing its path.
-    void Watch(const fs::path& archive) {
+    // The window that has the keyboard now.
+    std::string ActiveWindow() {
+        std::string id = RunCommand("xdotool getactivewindow").output;
+        while (!id.empty() && id.back() == '\n') id.pop_back();
+        return id;
+    }
+
+    // Chooses a file in the dialog of the Watch command by typing its path, the menu opened by
+    // the mouse or, from the name box, by the keyboard's menu key (with no recording listed). Keys
+    // go to whatever window has the focus, as a user's do: the dialog must come up in front by
+    // itself.
+    enum class Route { Mouse, Keyboard };
+    void Watch(const fs::path& archive, Route route = Route::Mouse) {
         fs::remove(home / "opened");
-        Menu(3);
+        if (route == Route::Mouse) {
+            Menu(3);
+        } else {
+            // The name box takes the keyboard; with no recording listed no list drops down.
+            ClickAt(main, 60, 50);
+            ASSERT_TRUE(WaitUntil([&] { return ActiveWindow() == main; }));
+            const std::size_t before = ProgramWindows();
+            Run("key Menu");
+            EXPECT_TRUE(WaitUntil([&] { return ProgramWindows() > before; }));
+            Run("key Down Down Down Return");
+        }
         const std::string dialog = WaitForWindow("^Komprimiertes Video anzeigen$");
-        ASSERT_FALSE(dialog.empty());
-        Run("windowactivate --sync " + dialog + " type --delay 10 " + Quote(archive.string()));
+        ASSERT_FALSE(dialog.empty()) << "no dialog";
+        ASSERT_TRUE(WaitUntil([&] { return ActiveWindow() == dialog; }))
+            << "the dialog is not the window the user types into";
+        Run("type --delay 10 " + Quote(archive.string()));
         Run("key Return");
         WaitUntil([&] { return FindWindows("^Komprimiertes Video anzeigen$").empty(); });
     }
@@ -303,19 +330,48 @@ TEST_F(Archives, WatchingTheRecordingsOfACompressedVideo) {
         ASSERT_EQ(RunCommand(in + command).exitCode, 0) << command;
     Start();
 
-    for (const char* archive : {"both.zip", "both.7z"}) {
+    // Each archive after the one before was played, the menu opened each way in turn.
+    for (const auto& [archive, route] : {std::pair{"both.zip", Route::Mouse},
+                                         {"both.7z", Route::Keyboard},
+                                         {"both.zip", Route::Keyboard},
+                                         {"both.7z", Route::Mouse}}) {
         SCOPED_TRACE(archive);
         fs::remove(Video("a.avi"));
         fs::remove(Video("B.AVI"));
-        Watch(source / archive);
+        Watch(source / archive, route);
         EXPECT_EQ(Opened(2), (std::multiset{Video("a.avi"), Video("B.AVI")}));
         EXPECT_EQ(Read(Video("B.AVI")), Read(source / "B.AVI"));
         EXPECT_FALSE(fs::exists(Video("c.avi")));
     }
-    for (const char* archive : {"nested.7z", "movie.rar"}) {
+    // Named pipes by an archive's name are refused at once, not waited on.
+    for (const char* pipe : {"pipe.7z", "pipe.zip"})
+        ASSERT_EQ(mkfifo((source / pipe).c_str(), 0600), 0);
+    for (const char* archive : {"nested.7z", "movie.rar", "pipe.7z", "pipe.zip"}) {
         Watch(source / archive);
         EXPECT_TRUE(Answer("^FEHLER$")) << archive;
     }
+}
+
+TEST_F(Archives, WithoutAPlayerOrAMailProgramTheUserLearnsWhereTheFileIs) {
+    // A desktop that knows no program for videos or mail.
+    fs::remove(home / "config/mimeapps.list");
+    fs::remove_all(home / "data/applications");
+    Settings(false, 14);
+    Write(Video("Test.avi"), AviBytes("a short recording"));
+    Write(home / "a.avi", AviBytes("packed"));
+    ASSERT_EQ(RunCommand("cd " + Quote(home.string()) + " && zip -q a.zip a.avi").exitCode, 0);
+    Start();
+
+    Select("Test");
+    ClickAt(main, 58, 20);
+    EXPECT_TRUE(Answer("^WARNUNG$")) << "Play";
+    Watch(home / "a.zip");
+    EXPECT_TRUE(Answer("^WARNUNG$")) << "Watch";
+    EXPECT_EQ(Read(Video("a.avi")), AviBytes("packed"));
+    WaitUntilIdle();
+    PressMail();
+    EXPECT_TRUE(Answer("^WARNUNG$")) << "Mail";
+    EXPECT_EQ(RunCommand("unzip -t " + Quote(Video("Test.zip"))).exitCode, 0);
 }
 
 TEST_F(Archives, AFullDiskWhilePackingIsReportedAndLeavesNothingBehind) {

@@ -214,7 +214,7 @@ TEST_F(Marks_, TwoRecordingsKeepOneObserverOfEachKind) {
         EXPECT_EQ(Count(pid, false), sockets) << name;
     }
     RunCommand("xdotool windowactivate --sync " + main + " key --clearmodifiers alt+F4");
-    Answer("^FRAGE$", "y");
+    Answer("^FRAGE$", "j");
     EXPECT_EQ(program->WaitForExit(), 0);
 }
 

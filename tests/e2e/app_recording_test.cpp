@@ -183,7 +183,7 @@ TEST_F(Recording, ClosingWithVideosAsksAndNoKeepsThem) {
 
     Start();
     RunCommand("xdotool windowactivate --sync " + main + " key --clearmodifiers alt+F4");
-    Answer("^FRAGE$", "y");
+    Answer("^FRAGE$", "j");
     EXPECT_EQ(program->WaitForExit(), 0);
     EXPECT_FALSE(fs::exists(home / "Video" / "keep.avi"));
     // An archive without its video is not touched.

@@ -3,6 +3,7 @@
 // the file that the next recording writes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 
@@ -30,6 +31,18 @@ protected:
         std::string keys;
         for (int i = 0; i < n; ++i) keys += " Down";
         Key(keys + (n > 0 ? " Return" : " Escape"));
+    }
+
+    // How many pixels of the picker's text area are dark: its text, black on white.
+    int PickerTextPixels() {
+        const Geometry g = WindowGeometry(region);
+        const std::string rgb =
+            RunCommand("ffmpeg -loglevel error -f x11grab -draw_mouse 0 -video_size 200x13 -i " +
+                       std::string(std::getenv("DISPLAY")) + "+" + std::to_string(g.x + 8) + "," +
+                       std::to_string(g.y + 8) + " -frames:v 1 -f rawvideo -pix_fmt gray -")
+                .output;
+        return static_cast<int>(std::count_if(
+            rgb.begin(), rgb.end(), [](char c) { return static_cast<unsigned char>(c) < 96; }));
     }
 
     bool RegionBecomes(const Geometry& expected) {
@@ -69,6 +82,15 @@ TEST_F(Picker, ListsOtherProgramsWindowsAndAdoptsTheChosenOnesRectangleAndName) 
     Pick(1);
     ASSERT_TRUE(RegionBecomes({300, 200, 400, 300})) << WindowGeometry(region);
     ExpectRecordedAs("Größe 50 neu");
+}
+
+TEST_F(Picker, WithNoWindowToOfferThePlaceholderStays) {
+    Start();
+    ShowRegion();
+    ASSERT_GT(PickerTextPixels(), 0);
+    DropDown();
+    EXPECT_FALSE(WaitUntil([&] { return PickerTextPixels() == 0; }, std::chrono::seconds(3)))
+        << "the picker went blank";
 }
 
 TEST_F(Picker, MaximisedMinimisedLongAndVanishedChoices) {

@@ -36,7 +36,23 @@ HookExports::HookExports(const HookLibrary& library)
 
 HookBlockView::HookBlockView() : HookBlockView(O_RDWR) {}
 
-HookBlockView::HookBlockView(int flags) : fd_(shm_open(kHookBlockName, flags, 0600)) {
+std::string HookBlockName(unsigned userId) {
+    return "/{D2B9306D-EB08-41F9-AC43-9D0DD84CBD4C}-" + std::to_string(userId);
+}
+
+std::string HookBlockName() {
+    return HookBlockName(geteuid());
+}
+
+std::string HookBlockFile(unsigned userId) {
+    return "/dev/shm" + HookBlockName(userId);
+}
+
+std::string HookBlockFile() {
+    return HookBlockFile(geteuid());
+}
+
+HookBlockView::HookBlockView(int flags) : fd_(shm_open(HookBlockName().c_str(), flags, 0600)) {
     if (fd_ < 0) return;
     if ((flags & O_CREAT) != 0 && ftruncate(fd_, kHookBlockSize) != 0) return;
     void* mapped = mmap(nullptr, kHookBlockSize, PROT_READ | PROT_WRITE, MAP_SHARED, fd_, 0);
@@ -71,13 +87,13 @@ void HookBlockView::SetField(std::size_t offset, std::uint32_t value) {
 }
 
 HookScratch::HookScratch() {
-    shm_unlink(kHookBlockName);
+    shm_unlink(HookBlockName().c_str());
     std::string pattern = (fs::temp_directory_path() / "korvex_hook.XXXXXX").string();
     if (mkdtemp(pattern.data()) != nullptr) dir_ = pattern;
 }
 
 HookScratch::~HookScratch() {
-    shm_unlink(kHookBlockName);
+    shm_unlink(HookBlockName().c_str());
     if (!dir_.empty()) fs::remove_all(dir_);
 }
 

@@ -10,8 +10,11 @@
 
 namespace korvex::test {
 
-inline constexpr char kHookBlockName[] = "/{D2B9306D-EB08-41F9-AC43-9D0DD84CBD4C}";
-inline constexpr char kHookBlockFile[] = "/dev/shm/{D2B9306D-EB08-41F9-AC43-9D0DD84CBD4C}";
+// The block's shm_open name and its file for a user: the test's own when none is given.
+std::string HookBlockName(unsigned userId);
+std::string HookBlockName();
+std::string HookBlockFile(unsigned userId);
+std::string HookBlockFile();
 inline constexpr std::size_t kHookBlockSize = 12;
 // Offsets of the block's fields.
 inline constexpr std::size_t kMouseHook = 0, kKeyboardHook = 4, kTargetWindow = 8;

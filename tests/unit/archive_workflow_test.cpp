@@ -1,8 +1,13 @@
 // The archive commands without their window: which recordings of a chosen archive are unpacked
 // and opened, in which order, and what the user is told, over archives made by zip and 7z.
 #include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -103,6 +108,9 @@ TEST_F(WorkflowTest, TopLevelRecordingsAreUnpackedAndOpenedInEntryOrder) {
 
 TEST_F(WorkflowTest, WhatCannotBePlayedIsNamed) {
     WriteBytes(box_ / "movie.rar", "Rar!");
+    // Named pipes by an archive's name: refused at once, no reader waits on them.
+    for (const char* pipe : {"pipe.7z", "pipe.zip"})
+        ASSERT_EQ(mkfifo((box_ / pipe).c_str(), 0600), 0);
     const struct {
         fs::path archive;
         WorkflowAlert alert;
@@ -110,6 +118,8 @@ TEST_F(WorkflowTest, WhatCannotBePlayedIsNamed) {
         {Made("7z a -bd", "nested.7z", "sub/c.avi notes.txt"), WorkflowAlert::NoVideoFound},
         {Made("zip -q", "nested.zip", "sub/c.avi notes.txt"), WorkflowAlert::NoVideoFound},
         {box_ / "movie.rar", WorkflowAlert::NotAValidFile},
+        {box_ / "pipe.7z", WorkflowAlert::NotAValidFile},
+        {box_ / "pipe.zip", WorkflowAlert::NotAValidFile},
     };
     for (const auto& c : cases) {
         seen_ = {};
@@ -120,14 +130,58 @@ TEST_F(WorkflowTest, WhatCannotBePlayedIsNamed) {
 }
 
 TEST_F(WorkflowTest, AFailed7zPackingIsReportedAndGivesNoArchiveToMail) {
-    // A folder of that name where the archive should go: the engine cannot create it.
-    fs::create_directories(box_ / "src/a.7z");
-    const archive::PackTarget target{(box_ / "src/a.avi").string(), "",
-                                     (box_ / "src/a.7z").string()};
-    EXPECT_EQ(Workflow().PackRecording(target, true, 14), std::nullopt);
-    EXPECT_EQ(seen_.alerts,
-              (decltype(seen_.alerts){{WorkflowAlert::PackingFailed, target.sevenZip}}));
-    EXPECT_TRUE(fs::is_directory(target.sevenZip));
+    const fs::path recording = box_ / "src/a.avi";
+    const struct {
+        const char* what;
+        std::function<void()> spoil;  // after the recording was found, before it is read
+    } cases[] = {
+        // A folder of that name where the archive should go: the engine cannot create it.
+        {"archive cannot be made", [&] { fs::create_directories(box_ / "src/a.7z"); }},
+        {"recording gone", [&] { fs::remove(recording); }},
+        {"recording is a FIFO",
+         [&] {
+             fs::remove(recording);
+             ASSERT_EQ(mkfifo(recording.c_str(), 0600), 0);
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        seen_ = {};
+        fs::remove_all(box_ / "src/a.7z");
+        fs::remove(recording);
+        WriteBytes(recording, std::string(100000, 'r'));
+        sevenZip_.OnPreProgress = [&](archive::TSevenZip&, std::uint64_t) { c.spoil(); };
+        const archive::PackTarget target{recording.string(), "", (box_ / "src/a.7z").string()};
+        EXPECT_EQ(Workflow().PackRecording(target, true, 14), std::nullopt);
+        EXPECT_EQ(seen_.alerts,
+                  (decltype(seen_.alerts){{WorkflowAlert::PackingFailed, target.sevenZip}}));
+        EXPECT_FALSE(fs::is_regular_file(target.sevenZip)) << "a partial archive is left";
+    }
+}
+
+TEST_F(WorkflowTest, ARecordingLargerThanTheFreeSpaceIsNotUnpacked) {
+    const fs::path video = box_ / "Video";
+    if (mount("tmpfs", video.c_str(), "tmpfs", 0, "size=4m,mode=0700") != 0) {
+        GTEST_SKIP() << "cannot mount a small file system as the video folder (needs root)";
+    }
+    const std::unique_ptr<const char, void (*)(const char*)> mounted(
+        video.c_str(), [](const char* path) { umount2(path, MNT_DETACH); });
+    // Eight megabytes of zeros pack into a few kilobytes.
+    WriteBytes(box_ / "src/big.avi", std::string(8 << 20, '\0'));
+    for (const fs::path& archive : {Made("zip -q", "big.zip", "a.avi big.avi B.AVI"),
+                                    Made("7z a -bd", "big.7z", "a.avi big.avi B.AVI")}) {
+        SCOPED_TRACE(archive.filename().string());
+        seen_ = {};
+        for (const auto& entry : fs::directory_iterator(video)) fs::remove(entry.path());
+        Workflow().PlayFromArchive(video.string(), archive.string());
+        EXPECT_EQ(seen_.alerts,
+                  (decltype(seen_.alerts){{WorkflowAlert::NoRoomToExtract, Video("big.avi")}}));
+        std::vector<std::string> opened = seen_.opened;
+        std::sort(opened.begin(), opened.end());
+        EXPECT_EQ(opened, (std::vector<std::string>{Video("B.AVI"), Video("a.avi")}));
+        EXPECT_FALSE(fs::exists(Video("big.avi")));
+        EXPECT_EQ(std::distance(fs::directory_iterator(video), fs::directory_iterator()), 2);
+    }
 }
 
 TEST(ArchiveNameFilter, PatternsMatchEveryLetterCase) {

@@ -4,6 +4,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QTimer>
 #include <atomic>
@@ -98,6 +99,20 @@ TEST_F(MessageBoxes, AWorkersBoxIsShownOnTheGuiThreadWhileItWaits) {
     worker.join();
     EXPECT_TRUE(shownOnGui);
     EXPECT_EQ(answer.load(), mb::IDYES);
+}
+
+// Last of the suite: the translation stays installed for the application's life.
+TEST_F(MessageBoxes, GermanButtonsAndFileDialogTexts) {
+    ASSERT_TRUE(mb::UseQtTexts(true));
+    AnswerWhenShown(QMessageBox::No, [](QMessageBox* box) {
+        EXPECT_EQ(box->button(QMessageBox::Yes)->text(), "&Ja");
+        EXPECT_EQ(box->button(QMessageBox::No)->text(), "&Nein");
+    });
+    mb::Show("FRAGE", "Alle Videos löschen?", mb::MB_YESNO | mb::MB_ICONQUESTION);
+    QFileDialog dialog(nullptr);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    EXPECT_EQ(dialog.labelText(QFileDialog::LookIn), "Suchen in:");
+    EXPECT_EQ(dialog.labelText(QFileDialog::Reject), "Abbrechen");
 }
 
 TEST(MessageBoxesWithoutApplication, AnswerAsIfEscaped) {

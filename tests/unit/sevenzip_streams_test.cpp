@@ -1,6 +1,7 @@
 // The engine's file streams at their edges: totals, reads at and past the end, the writer's
 // view of its end, links and files that cannot be made.
 #include <sys/stat.h>
+#include <sys/types.h>
 
 #include <cerrno>
 
@@ -51,19 +52,36 @@ TEST(SevenZipStreams, ReaderTotalsAndTheEnd) {
     }
 }
 
-TEST(SevenZipStreams, ReaderOverAMissingFileFailsItsReads) {
+TEST(SevenZipStreams, ReaderOverWhatCannotBeReadFailsItsReads) {
     Sandbox box;
-    int error = 0;
-    auto reader = Reader(&error, true, box / "missing");
-    std::uint64_t size = 0;
-    EXPECT_EQ(reader->GetSize(&size), kFalse);
-    EXPECT_EQ(SeekTo(*reader, 0, kSeekEnd, kFalse), 0u);
-    char buffer[4];
-    std::uint32_t done = 9;
-    reader->Read(buffer, 4, &done);
-    EXPECT_EQ(done, 0u);
-    reader = {};
-    EXPECT_EQ(error, ENOENT);
+    ASSERT_EQ(mkfifo((box / "pipe").c_str(), 0600), 0);
+    const struct {
+        fs::path path;
+        bool archiveMode;
+        int error;
+    } cases[] = {
+        {box / "missing", false, ENOENT},
+        {box / "missing", true, ENOENT},
+        {box / "pipe", false, EINVAL},  // refused at once, not waited on
+        {box / "pipe", true, EINVAL},
+        {"/proc/self/mem", false, EIO},  // opens, but offset 0 cannot be read
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path.string() + (c.archiveMode ? " archive" : " file to pack"));
+        int error = 0;
+        // A stale EINTR must not keep a reader without a file reading for ever.
+        errno = EINTR;
+        auto reader = Reader(&error, c.archiveMode, c.path);
+        std::uint64_t size = 0;
+        EXPECT_EQ(reader->GetSize(&size), kFalse);
+        EXPECT_EQ(SeekTo(*reader, 0, kSeekEnd, kFalse), 0u);
+        char buffer[4];
+        std::uint32_t done = 9;
+        EXPECT_EQ(reader->Read(buffer, 4, &done), kFail);
+        EXPECT_EQ(done, 0u);
+        reader = {};
+        EXPECT_EQ(error, c.error);
+    }
 }
 
 TEST(SevenZipStreams, WriterEndIsTheHighestPositionWritten) {

@@ -1,13 +1,12 @@
 // The codec's about box, shown through ICM_ABOUT on Qt's offscreen platform.
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <QApplication>
 #include <QMessageBox>
 #include <QTimer>
 #include <QWidget>
 #include <thread>
-
-#include <zlib.h>
 
 #include "platform/aboutbox/aboutbox.h"
 #include "platform/vfw/vfw.h"

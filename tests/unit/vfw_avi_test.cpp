@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/avifile/avifile.h"
 #include "harness/media_probe.h"
+#include "platform/avifile/avifile.h"
 #include "tests/unit/vfw_test_decoder.h"
 #include "tests/unit/vfw_test_support.h"
 

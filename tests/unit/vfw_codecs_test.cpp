@@ -174,8 +174,7 @@ TEST_P(CodecTest, QueryKnowsTheLargestSizes) {
     ASSERT_TRUE(hic);
     // The largest width and height of each encoder, checked against the encoder just inside
     // and just outside; ZMBV and Huffyuv have none below libavcodec's own picture limit.
-    const std::map<std::string, int> largest = {
-        {"MJPG", 65500}, {"H264", 16384}, {"XVID", 8191}};
+    const std::map<std::string, int> largest = {{"MJPG", 65500}, {"H264", 16384}, {"XVID", 8191}};
     const auto it = largest.find(c.label);
     if (it == largest.end()) {
         EXPECT_EQ(Query(hic.get(), DibHeader(100000, 4, 8)), ICERR_OK);

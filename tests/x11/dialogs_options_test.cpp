@@ -2,15 +2,21 @@
 // act at once; the modal showing itself is driven in the program's end-to-end test.
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
 #include <QSpinBox>
+#include <QStyle>
+#include <QStyleOptionButton>
+#include <map>
+#include <vector>
 
 #include "catalogue/MessageCatalogue.h"
 #include "dialogs/Korvex_Options_Unit.h"
@@ -58,10 +64,47 @@ protected:
 
 }  // namespace
 
+TEST_F(OptionsDialog, EveryTextIsWholeAndNoControlCoversAnother) {
+    for (const int language : {app::kGerman, app::kEnglish}) {
+        SCOPED_TRACE(language);
+        TOptions_Form form(language);
+        app::SettingsRecord settings;
+        settings.SevenZipThresholdMB = 100;  // the longest limit text
+        form.FillControls(settings, TwoCodecs());
+        std::map<QWidget*, std::vector<QWidget*>> siblings;
+        for (QWidget* control : form.findChildren<QWidget*>()) {
+            QWidget* parent = control->parentWidget();
+            if (control->isHidden() || (parent != &form && !qobject_cast<QGroupBox*>(parent))) {
+                continue;
+            }
+            const QString name = control->objectName();
+            // A push button's hint has a least width of the style's; its text is what counts.
+            if (auto* button = qobject_cast<QPushButton*>(control)) {
+                QStyleOptionButton option;
+                option.initFrom(button);
+                const QRect inside =
+                    button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button);
+                const int text =
+                    button->fontMetrics().horizontalAdvance(QString(button->text()).remove('&'));
+                EXPECT_GE(inside.width(), text) << name.toStdString();
+            } else if (qobject_cast<QLabel*>(control) || qobject_cast<QAbstractButton*>(control)) {
+                EXPECT_GE(control->width(), control->sizeHint().width()) << name.toStdString();
+            }
+            EXPECT_TRUE(parent->rect().contains(control->geometry())) << name.toStdString();
+            for (QWidget* other : siblings[parent]) {
+                EXPECT_FALSE(control->geometry().intersects(other->geometry()))
+                    << name.toStdString() << " covers " << other->objectName().toStdString();
+            }
+            siblings[parent].push_back(control);
+        }
+    }
+}
+
 TEST_F(OptionsDialog, EnglishTextsAndAnEmptyCatalogue) {
     TOptions_Form form(app::kEnglish);
     EXPECT_EQ(form.windowTitle(), "Options");
-    EXPECT_EQ(form.size(), QSize(444, 367));
+    // A row taller than designed: the two archive formats do not fit side by side.
+    EXPECT_EQ(form.width(), 444);
     EXPECT_EQ(Find<QPushButton>(form, "Save_Button")->text(), "&Save");
 
     app::SettingsRecord settings;  // 200 ms, 14 MB
