@@ -129,6 +129,13 @@ void TMainForm::ShowAlert(const std::string& caption, const std::string& text, u
     mb::Show(caption, text, flags);
 }
 
+void TMainForm::ShowSoundTrouble(engine::SoundTrouble trouble) {
+    const Msg text = trouble == engine::SoundTrouble::noServer  ? Msg::NoSoundServer
+                     : trouble == engine::SoundTrouble::noInput ? Msg::NoSoundInput
+                                                                : Msg::SoundInputLost;
+    ShowAlert(Text(Msg::Warning), Text(text), mb::MB_ICONWARNING);
+}
+
 bool TMainForm::FormCreate() {
     SetFullSize();
 
@@ -142,8 +149,12 @@ bool TMainForm::FormCreate() {
     BlinkPhase = false;
     screenCast_ = ScreenCastCapture::ForSession();
     if (screenCast_) screenCast_->OnEnded = [this] { ScreenCastEnded(); };
-    Cam_ = std::make_unique<engine::TScreenCam>(
-        Services(screenCast_ ? screenCast_->Screen() : nullptr));
+    engine::EngineServices services = Services(screenCast_ ? screenCast_->Screen() : nullptr);
+    services.TellSoundTrouble = [this](engine::SoundTrouble trouble) {
+        QMetaObject::invokeMethod(
+            this, [this, trouble] { ShowSoundTrouble(trouble); }, Qt::QueuedConnection);
+    };
+    Cam_ = std::make_unique<engine::TScreenCam>(std::move(services));
 
     LoadSettings();
     Cam_->EnumerateCodecs();

@@ -57,6 +57,8 @@ public:
 
     // Beep, then a message box owned by the active window, modal to the program's windows.
     void ShowAlert(const std::string& caption, const std::string& text, unsigned flags);
+    // Tells the user that the recording goes on without sound, and why.
+    void ShowSoundTrouble(engine::SoundTrouble trouble);
     // Text id of the catalogue in the program's language.
     std::string Text(Msg id) const;
     int Language() const { return LanguageOffset; }

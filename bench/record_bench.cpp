@@ -92,27 +92,6 @@ double CpuSeconds(int who) {
            static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-// The animation runs in a process of its own, so that its work is not counted as ours.
-pid_t StartPattern(int width, int height) {
-    int ready[2];
-    if (pipe(ready) != 0) return -1;
-    const pid_t pid = fork();
-    if (pid == 0) {
-        close(ready[0]);
-        korvex::test::MovingPattern pattern(0, 0, width, height);
-        const char ok = 1;
-        if (write(ready[1], &ok, 1) != 1) _exit(1);
-        close(ready[1]);
-        pause();
-        _exit(0);
-    }
-    close(ready[1]);
-    char ok = 0;
-    if (read(ready[0], &ok, 1) != 1) ok = 0;
-    close(ready[0]);
-    return ok ? pid : -1;
-}
-
 std::string EncoderFor(const std::string& fourcc) {
     static const std::map<std::string, std::string> encoders = {
         {"MSVC", "msvideo1"}, {"CRAM", "msvideo1"}, {"MJPG", "mjpeg"},
@@ -196,7 +175,7 @@ int main(int argc, char** argv) {
     const Options o = Parse(argc, argv);
     if (!std::getenv("DISPLAY")) Usage("no display ($DISPLAY is not set)");
 
-    const pid_t pattern = StartPattern(o.width, o.height);
+    const pid_t pattern = korvex::test::StartPatternProcess(0, 0, o.width, o.height);
     if (pattern < 0) Usage("could not put the moving pattern on the display");
     if (o.still) kill(pattern, SIGSTOP);
 

@@ -58,6 +58,9 @@ enum class Msg : int {
     ScreenCastNoPipeWire = 44,
     ScreenCastEnded = 45,
     ScreenCastNoPicture = 46,
+    NoSoundServer = 50,
+    NoSoundInput = 51,
+    SoundInputLost = 52,
     // Said on stderr when the program cannot show its windows.
     NoDisplay = 60,
     DisplayUnreachable = 61,  // the display's name follows
@@ -101,6 +104,8 @@ enum class Msg : int {
     CancelButton = 222,
     SevenZipChoice = 223,
     ZipChoice = 224,
+    RecordMicrophoneCheck = 225,
+    RecordMicrophoneHint = 226,
     // The region window.
     RegionCaption = 301,
     ChooseTargetWindow = 303,

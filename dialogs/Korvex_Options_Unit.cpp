@@ -26,8 +26,10 @@ using app::Msg;
 
 namespace {
 
+// The microphone's row at the foot of the recording group; everything below moves down by it.
+constexpr int kSoundRow = 22;
 constexpr int kClientWidth = 444;
-constexpr int kClientHeight = 367;
+constexpr int kClientHeight = 367 + kSoundRow;
 
 QString Q(const std::string& text) {
     return QString::fromStdString(text);
@@ -78,7 +80,8 @@ TOptions_Form::TOptions_Form(int languageOffset)
 }
 
 void TOptions_Form::CreateRecordGroup() {
-    Record_GroupBox = Place<QGroupBox>(this, "Record_GroupBox", At(8, 8, 426, 159), "Aufnahme");
+    Record_GroupBox =
+        Place<QGroupBox>(this, "Record_GroupBox", At(8, 8, 426, 159 + kSoundRow), "Aufnahme");
     QWidget* group = Record_GroupBox;
     Compressor_Label = Place<EventLabel>(group, "Compressor_Label", At(16, 17), "Kompressor");
     Compressor_ComboBox = Place<QComboBox>(group, "Compressor_ComboBox", At(16, 36, 302, 21));
@@ -114,11 +117,15 @@ void TOptions_Form::CreateRecordGroup() {
         QString::fromUtf8("Maximale Aufnahmedauer in Minuten (0 = Autostop deaktiviert)..."));
     MaxLength_Label =
         Place<QLabel>(group, "MaxLength_Label", At(296, 132, 128, 16), "Aufnahmedauer (max.)");
+    RecordMicrophone_CheckBox =
+        Place<QCheckBox>(group, "RecordMicrophone_CheckBox", At(18, 151), "Mikrofon aufnehmen");
+    RecordMicrophone_CheckBox->setToolTip(QString::fromUtf8(
+        "Ton vom Standard-Eingang des Sound-Servers (Mikrofon) mit dem Video aufnehmen..."));
 }
 
 void TOptions_Form::CreateAviFilesGroup() {
-    AviFiles_GroupBox =
-        Place<QGroupBox>(this, "AviFiles_GroupBox", At(8, 177, 425, 136), "AVI-Dateien");
+    AviFiles_GroupBox = Place<QGroupBox>(this, "AviFiles_GroupBox",
+                                         At(8, 177 + kSoundRow, 425, 136), "AVI-Dateien");
     QWidget* group = AviFiles_GroupBox;
     DeleteFiles_CheckBox = Place<QCheckBox>(group, "DeleteFiles_CheckBox", At(18, 22),
                                             QString::fromUtf8("AVI-Dateien beim Beenden löschen"));
@@ -150,14 +157,16 @@ void TOptions_Form::CreateAviFilesGroup() {
 }
 
 void TOptions_Form::CreateButtons() {
-    Save_Button = Place<QPushButton>(this, "Save_Button", At(26, 328, 75, 25), "&Speichern");
+    Save_Button =
+        Place<QPushButton>(this, "Save_Button", At(26, 328 + kSoundRow, 75, 25), "&Speichern");
     Save_Button->setDefault(true);
     ClearSettings_Button =
-        Place<QPushButton>(this, "ClearSettings_Button", At(129, 328, 185, 25),
+        Place<QPushButton>(this, "ClearSettings_Button", At(129, 328 + kSoundRow, 185, 25),
                            QString::fromUtf8("Gespeicherte Einstellungen &löschen"));
     ClearSettings_Button->setToolTip(
         QString::fromUtf8("Korvex! Einstellungen aus der Windows Registry löschen..."));
-    Cancel_Button = Place<QPushButton>(this, "Cancel_Button", At(341, 328, 75, 25), "&Abbrechen");
+    Cancel_Button =
+        Place<QPushButton>(this, "Cancel_Button", At(341, 328 + kSoundRow, 75, 25), "&Abbrechen");
     Save_Button->setAutoDefault(true);
     ClearSettings_Button->setAutoDefault(false);
     Cancel_Button->setAutoDefault(false);
@@ -174,6 +183,8 @@ void TOptions_Form::ApplyLanguage() {
     Frequency_Label->setText(q(Msg::FrameRateLabel));
     Record_TrackBar->setToolTip(q(Msg::FrameRateHint));
     HighlightCursor_CheckBox->setText(q(Msg::HighlightCursorCheck));
+    RecordMicrophone_CheckBox->setText(q(Msg::RecordMicrophoneCheck));
+    RecordMicrophone_CheckBox->setToolTip(q(Msg::RecordMicrophoneHint));
     MaxLength_Label->setText(q(Msg::MaxRecordingTimeLabel));
     MaxLength_SpinEdit->setToolTip(q(Msg::MaxRecordingTimeHint));
     DeleteFiles_CheckBox->setText(q(Msg::DeleteOnCloseCheck));
@@ -190,6 +201,7 @@ void TOptions_Form::ApplyLanguage() {
     for (QWidget* control :
          {static_cast<QWidget*>(Compressor_Label), static_cast<QWidget*>(Frequency_Label),
           static_cast<QWidget*>(HighlightCursor_CheckBox),
+          static_cast<QWidget*>(RecordMicrophone_CheckBox),
           static_cast<QWidget*>(DeleteFiles_CheckBox),
           static_cast<QWidget*>(WarningDelete_CheckBox),
           static_cast<QWidget*>(SevenZip_RadioButton), static_cast<QWidget*>(Zip_RadioButton)}) {
@@ -294,6 +306,7 @@ void TOptions_Form::FillControls(app::SettingsRecord& settings, const CodecChoic
     Record_TrackBar->setValue(controls.frameRate);
     Compression_TrackBar->setValue(controls.quality);
     HighlightCursor_CheckBox->setChecked(controls.highlightCursor);
+    RecordMicrophone_CheckBox->setChecked(controls.recordMicrophone);
     DeleteFiles_CheckBox->setChecked(controls.deleteFiles);
     WarningDelete_CheckBox->setChecked(controls.warnBeforeDelete);
     MaxLength_SpinEdit->SetText(controls.maxMinutes);
@@ -311,6 +324,7 @@ OptionsControls TOptions_Form::Controls() const {
     controls.frameRate = Record_TrackBar->value();
     controls.quality = Compression_TrackBar->value();
     controls.highlightCursor = HighlightCursor_CheckBox->isChecked();
+    controls.recordMicrophone = RecordMicrophone_CheckBox->isChecked();
     controls.deleteFiles = DeleteFiles_CheckBox->isChecked();
     controls.warnBeforeDelete = WarningDelete_CheckBox->isChecked();
     controls.maxMinutes = MaxLength_SpinEdit->Text();

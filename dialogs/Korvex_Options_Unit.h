@@ -84,6 +84,7 @@ private:
     QLabel* fpsValue_Label = nullptr;
     QCheckBox* HighlightCursor_CheckBox = nullptr;
     StepOnlySpinEdit* MaxLength_SpinEdit = nullptr;
+    QCheckBox* RecordMicrophone_CheckBox = nullptr;
     QLabel* MaxLength_Label = nullptr;
     QGroupBox* AviFiles_GroupBox = nullptr;
     QCheckBox* DeleteFiles_CheckBox = nullptr;

@@ -49,6 +49,7 @@ OptionsControls ControlsFor(const app::SettingsRecord& settings, int codecCount)
                                     kMinFrameRate, kMaxFrameRate);
     controls.quality = std::clamp(settings.Engine.Quality / 100, kMinQuality, kMaxQuality);
     controls.highlightCursor = settings.Engine.HighlightCursor;
+    controls.recordMicrophone = settings.Engine.RecordMicrophone;
     controls.deleteFiles = settings.DeleteFilesOnClose;
     controls.warnBeforeDelete = settings.WarnBeforeDelete;
     controls.maxMinutes = std::to_string(settings.MaxRecordingSeconds / 60);
@@ -63,6 +64,7 @@ void AdoptControls(const OptionsControls& controls, app::SettingsRecord& setting
     settings.Engine.KeyFrameEvery = settings.Engine.FramesPerSecond;
     settings.Engine.Quality = controls.quality * 100;
     settings.Engine.HighlightCursor = controls.highlightCursor;
+    settings.Engine.RecordMicrophone = controls.recordMicrophone;
     settings.DeleteFilesOnClose = controls.deleteFiles;
     settings.WarnBeforeDelete = controls.warnBeforeDelete;
     settings.MaxRecordingSeconds = SecondsFromMinutesText(controls.maxMinutes);

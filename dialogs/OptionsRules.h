@@ -44,6 +44,7 @@ struct OptionsControls {
     int frameRate = kMaxFrameRate;
     int quality = 75;
     bool highlightCursor = true;
+    bool recordMicrophone = false;
     bool deleteFiles = true;
     bool warnBeforeDelete = true;
     std::string maxMinutes = "0";

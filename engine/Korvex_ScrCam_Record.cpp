@@ -4,8 +4,10 @@
 
 #include "engine/Korvex_ScrCam_Unit.h"
 #include "engine/Korvex_VFW_Unit.h"
+#include "engine/Narration.h"
 #include "engine/RecordTiming.h"
 #include "engine/SizeAlignment.h"
+#include "engine/SoundTiming.h"
 #include "platform/avifile/avifile.h"
 #include "platform/clock/clock.h"
 #include "platform/msgbox/msgbox.h"
@@ -16,11 +18,14 @@ namespace mb = platform::msgbox;
 namespace avi = platform::avifile;
 namespace vfw = platform::vfw;
 
-// The open file and its streams; letting them go finishes the file.
+// The open file and its streams; letting them go finishes the file. The sound stream and its
+// narration exist when the microphone is recorded and its capture runs.
 struct TScreenCam::AviOutput {
     avi::FileHandle file;
     avi::StreamHandle stream;
     avi::StreamHandle compressed;
+    std::unique_ptr<Narration> narration;
+    avi::StreamHandle sound;
 };
 
 // What the frame loop carries from one pass to the next.
@@ -50,7 +55,25 @@ RecordOutcome TScreenCam::RecordAVI(RecordingRegion& region, const std::string& 
     }
     rect.width = FrameWidth;
     rect.height = FrameHeight;
-    return WriteAvi(fileName, rect, std::move(frame)) ? RecordOutcome::Recorded : ReportFailure();
+    return WriteAvi(fileName, rect, std::move(frame), OpenNarration()) ? RecordOutcome::Recorded
+                                                                       : ReportFailure();
+}
+
+std::unique_ptr<Narration> TScreenCam::OpenNarration() {
+    if (!Settings.RecordMicrophone) return nullptr;
+    platform::sound::OpenError error{};
+    auto capture = platform::sound::Capture::Open(&error);
+    if (!capture) {
+        // The recording goes on without sound; the user hears why without waiting for it.
+        ReportSound(error == platform::sound::OpenError::noServer ? SoundTrouble::noServer
+                                                                  : SoundTrouble::noInput);
+        return nullptr;
+    }
+    return std::make_unique<Narration>(std::move(capture));
+}
+
+void TScreenCam::ReportSound(SoundTrouble trouble) {
+    if (services_.TellSoundTrouble) services_.TellSoundTrouble(trouble);
 }
 
 PFrame TScreenCam::QueryAndAlign(const CaptureRect& rect, PFrame frame) {
@@ -113,16 +136,18 @@ bool TScreenCam::FitFrameToCodec(vfw::HIC codec, const CaptureRect& rect, PFrame
     return false;
 }
 
-bool TScreenCam::WriteAvi(const std::string& fileName, const CaptureRect& rect, PFrame frame) {
+bool TScreenCam::WriteAvi(const std::string& fileName, const CaptureRect& rect, PFrame frame,
+                          std::unique_ptr<Narration> narration) {
     avi::AVICOMPRESSOPTIONS options{};
     avi::AVICOMPRESSOPTIONS* optionList[1] = {&options};
     avi::AVIFileInit();
     bool written = false;
     {
         AviOutput output;
+        output.narration = std::move(narration);
         const bool opened = OpenAvi(fileName, *frame, options, output);
         FreeFrame(frame);
-        written = opened && FrameLoop(rect, output.compressed.get());
+        written = opened && FrameLoop(rect, output);
         avi::AVISaveOptionsFree(1, optionList);
     }
     avi::AVIFileExit();
@@ -141,6 +166,11 @@ bool TScreenCam::OpenAvi(const std::string& fileName, FrameBlock& frame,
     info.fccType = vfw::streamtypeVIDEO;
     info.dwScale = 1;
     info.dwRate = static_cast<std::uint32_t>(Settings.FramesPerSecond);
+    if (output.narration) {
+        const StreamRate exact = ExactVideoRate(Settings.MsPerFrame);
+        info.dwRate = exact.rate;
+        info.dwScale = exact.scale;
+    }
     info.dwSuggestedBufferSize = frame.Header().biSizeImage;
     info.rcFrame = {0, 0, frame.Header().biWidth, frame.Header().biHeight};
     avi::PAVISTREAM stream = nullptr;
@@ -157,11 +187,34 @@ bool TScreenCam::OpenAvi(const std::string& fileName, FrameBlock& frame,
     const avi::HRESULT made = avi::AVIMakeCompressedStream(&compressed, stream, &options, nullptr);
     output.compressed.reset(compressed);
     if (made != avi::AVIERR_OK) return false;
+    // The sound's format goes in before the video's, which writes the headers.
+    if (output.narration && !OpenSoundStream(output)) {
+        output.narration.reset();
+        ReportSound(SoundTrouble::inputLost);
+    }
     return avi::AVIStreamSetFormat(compressed, 0, &frame.Header(),
                                    static_cast<std::int32_t>(frame.FormatSize())) == avi::AVIERR_OK;
 }
 
-bool TScreenCam::FrameLoop(const CaptureRect& rect, avi::PAVISTREAM compressed) {
+bool TScreenCam::OpenSoundStream(AviOutput& output) {
+    avi::AVISTREAMINFO info{};
+    const avi::PcmFormat format = output.narration->Format();
+    info.fccType = avi::streamtypeAUDIO;
+    info.dwScale = format.BlockAlign();
+    info.dwRate = format.BytesPerSecond();
+    info.dwSampleSize = format.BlockAlign();
+    avi::PAVISTREAM sound = nullptr;
+    const avi::HRESULT created = avi::AVIFileCreateStream(output.file.get(), &sound, &info);
+    output.sound.reset(sound);
+    const auto wave = avi::WaveFormatBytes(format);
+    return created == avi::AVIERR_OK &&
+           avi::AVIStreamSetFormat(sound, 0, wave.data(), static_cast<std::int32_t>(wave.size())) ==
+               avi::AVIERR_OK;
+}
+
+bool TScreenCam::FrameLoop(const CaptureRect& rect, AviOutput& output) {
+    avi::PAVISTREAM compressed = output.compressed.get();
+    Narration* narration = output.narration.get();
     const std::uint32_t slice = SleepSlice(Settings.MsPerFrame);
     Notify(OnStart);
     LoopMarks marks;
@@ -169,12 +222,25 @@ bool TScreenCam::FrameLoop(const CaptureRect& rect, avi::PAVISTREAM compressed) 
     LastFrameInterval = 0;
     DroppedFrames = 0;
     StartTick = platform::clock::TickMs();
+    if (narration) narration->Begin(std::chrono::steady_clock::now());
     bool written = true;
+    bool lostReported = false;
     while (Recording) {
         // Unsigned difference: the tick's wrap-around does no harm.
         const std::uint32_t elapsed = platform::clock::TickMs() - StartTick;
         PFrame current = GrabFrame(rect.left, rect.top, rect.width, rect.height);
         if (!current) break;
+        // The sound so far goes before the frame, so that the frame's checkpoint covers it.
+        if (narration) {
+            if (!narration->WriteCaptured(output.sound.get())) {
+                written = false;
+                break;
+            }
+            if (narration->Lost() && !lostReported) {
+                lostReported = true;
+                ReportSound(SoundTrouble::inputLost);
+            }
+        }
         if (!WriteDueFrame(compressed, *current, elapsed, marks)) {
             written = false;
             break;
@@ -191,6 +257,13 @@ bool TScreenCam::FrameLoop(const CaptureRect& rect, avi::PAVISTREAM compressed) 
             platform::clock::SleepMs(slice);
         }
         if (Recording && plan.rest > 0) platform::clock::SleepMs(plan.rest);
+    }
+    // The sound lasts as long as the frames: up to the end of the last position's period.
+    if (narration && written) {
+        const std::int64_t positions = FramesWritten > 0 ? marks.lastIndex + 1 : 0;
+        written = narration->WriteEnd(
+            output.sound.get(),
+            SoundSamplesFor(positions, Settings.MsPerFrame, narration->Format().samplesPerSec));
     }
     Notify(OnStop);
     return written;

@@ -31,6 +31,9 @@ using platform::vfw::FOURCC;
 constexpr FOURCC kDefaultCompressor = platform::vfw::mmioFOURCC('M', 'S', 'V', 'C');
 constexpr int kMaxCodecs = 32;
 
+// Why a recording that should have had sound goes on without it (or without more of it).
+enum class SoundTrouble { noServer, noInput, inputLost };
+
 // What the engine needs from the program around it.
 struct EngineServices {
     // Shows a message box with no owner window and waits for the answer (an IDOK.. value).
@@ -42,6 +45,9 @@ struct EngineServices {
     std::function<std::int64_t()> LocalTimeMs;
     // Where frames come from; the X display's root window when none is given.
     std::shared_ptr<platform::screen::CaptureSource> Screen;
+    // Tells the user, without waiting for an answer, that the recording goes on without sound.
+    // Called from the recording worker.
+    std::function<void(SoundTrouble trouble)> TellSoundTrouble;
 };
 
 // Per-frame costs of the latest recording, for benchmarks.
@@ -53,6 +59,7 @@ struct FrameCosts {
 };
 
 class TScreenCam;
+class Narration;
 
 // How a recording attempt ended. RetryWithDefault: it failed and the user chose the default
 // compressor, so the worker records again.
@@ -173,10 +180,17 @@ private:
     bool FitFrameToCodec(platform::vfw::HIC codec, const CaptureRect& rect, PFrame& frame);
     // Opens the file, starts its stream with frame's format and runs the frame loop; the file
     // is finished on return. True when every frame was written.
-    bool WriteAvi(const std::string& fileName, const CaptureRect& rect, PFrame frame);
+    bool WriteAvi(const std::string& fileName, const CaptureRect& rect, PFrame frame,
+                  std::unique_ptr<Narration> narration);
     bool OpenAvi(const std::string& fileName, FrameBlock& frame,
                  platform::avifile::AVICOMPRESSOPTIONS& options, AviOutput& output);
-    bool FrameLoop(const CaptureRect& rect, platform::avifile::PAVISTREAM compressed);
+    // The capture of the microphone when it is to be recorded; null (reported) when it cannot
+    // be had.
+    std::unique_ptr<Narration> OpenNarration();
+    void ReportSound(SoundTrouble trouble);
+    // Adds the sound stream with the narration's format; false when the file refused it.
+    bool OpenSoundStream(AviOutput& output);
+    bool FrameLoop(const CaptureRect& rect, AviOutput& output);
     // Writes frame when its position is due; false when the write failed.
     bool WriteDueFrame(platform::avifile::PAVISTREAM compressed, FrameBlock& frame,
                        std::uint32_t elapsed, LoopMarks& marks);

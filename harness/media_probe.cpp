@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <sstream>
 
@@ -34,20 +35,46 @@ CommandResult RunCommand(const std::string& commandLine, bool withStderr) {
     return result;
 }
 
-std::map<std::string, std::string> ProbeVideo(const std::string& path) {
-    const CommandResult r = RunCommand(
-        "ffprobe -v error -select_streams v:0 -count_frames -show_entries "
-        "stream=codec_name,codec_tag_string,width,height,r_frame_rate,nb_read_frames,nb_frames,"
-        "duration -of default=noprint_wrappers=1 " +
-        Quote(path));
+namespace {
+
+// ffprobe's key=value lines.
+std::map<std::string, std::string> KeyValues(const std::string& output) {
     std::map<std::string, std::string> values;
-    std::istringstream lines(r.output);
+    std::istringstream lines(output);
     std::string line;
     while (std::getline(lines, line)) {
         const auto eq = line.find('=');
         if (eq != std::string::npos) values[line.substr(0, eq)] = line.substr(eq + 1);
     }
     return values;
+}
+
+}  // namespace
+
+std::map<std::string, std::string> ProbeVideo(const std::string& path) {
+    const CommandResult r = RunCommand(
+        "ffprobe -v error -select_streams v:0 -count_frames -show_entries "
+        "stream=codec_name,codec_tag_string,width,height,r_frame_rate,nb_read_frames,nb_frames,"
+        "duration -of default=noprint_wrappers=1 " +
+        Quote(path));
+    return KeyValues(r.output);
+}
+
+std::map<std::string, std::string> ProbeSound(const std::string& path) {
+    const CommandResult r = RunCommand(
+        "ffprobe -v error -select_streams a:0 -show_entries "
+        "stream=codec_name,codec_tag_string,sample_rate,channels,bits_per_sample,nb_frames "
+        "-of default=noprint_wrappers=1 " +
+        Quote(path));
+    return KeyValues(r.output);
+}
+
+std::vector<std::int16_t> DecodeSound(const std::string& path) {
+    const CommandResult r = RunCommand("ffmpeg -nostdin -v error -i " + Quote(path) +
+                                       " -map 0:a:0 -ac 1 -ar 48000 -f s16le -");
+    std::vector<std::int16_t> samples(r.output.size() / 2);
+    std::memcpy(samples.data(), r.output.data(), samples.size() * 2);
+    return samples;
 }
 
 std::string DecodeErrors(const std::string& path) {

@@ -21,6 +21,13 @@ std::string Quote(const std::string& text);
 // codec_name, width, height, r_frame_rate, nb_read_frames, duration.
 std::map<std::string, std::string> ProbeVideo(const std::string& path);
 
+// ffprobe's view of the first audio stream: codec_name, sample_rate, channels, nb_frames (its
+// length in samples), ...; empty when there is none.
+std::map<std::string, std::string> ProbeSound(const std::string& path);
+
+// The file's first audio stream decoded by ffmpeg, mixed down to mono 16-bit samples at 48,000 Hz.
+std::vector<std::int16_t> DecodeSound(const std::string& path);
+
 // What ffmpeg prints at level "error" while decoding the whole file; empty when clean.
 std::string DecodeErrors(const std::string& path);
 

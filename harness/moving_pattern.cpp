@@ -1,9 +1,12 @@
 #include "harness/moving_pattern.h"
 
+#include <sys/prctl.h>
+#include <unistd.h>
 #include <xcb/xcb.h>
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <memory>
 #include <stdexcept>
@@ -105,6 +108,28 @@ void MovingPattern::Animate() {
         if (++rounds == 2) shown_ = true;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
+}
+
+pid_t StartPatternProcess(int x, int y, int width, int height) {
+    int ready[2];
+    if (pipe(ready) != 0) return -1;
+    const pid_t pid = fork();
+    if (pid == 0) {
+        // Ends with the caller, however the caller ends.
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        close(ready[0]);
+        MovingPattern pattern(x, y, width, height);
+        const char ok = 1;
+        if (write(ready[1], &ok, 1) != 1) _exit(1);
+        close(ready[1]);
+        pause();
+        _exit(0);
+    }
+    close(ready[1]);
+    char ok = 0;
+    if (read(ready[0], &ok, 1) != 1) ok = 0;
+    close(ready[0]);
+    return ok ? pid : -1;
 }
 
 }  // namespace korvex::test

@@ -2,6 +2,8 @@
 // a white bar that sweeps across the middle band. Tests and benchmarks record it.
 #pragma once
 
+#include <sys/types.h>
+
 #include <atomic>
 #include <cstdint>
 #include <thread>
@@ -30,5 +32,9 @@ private:
     std::atomic<bool> shown_{false};
     std::thread thread_;
 };
+
+// The pattern at (x, y, width, height) in a process of its own, so that its work is not counted
+// as the caller's; returns once it is shown, with the process id (-1 on failure).
+pid_t StartPatternProcess(int x, int y, int width, int height);
 
 }  // namespace korvex::test

@@ -21,6 +21,8 @@ struct EngineSettings {
     std::int32_t FramesPerSecond = settings::kDefaultFramesPerSecond;  // Round(1000 / MsPerFrame)
     std::int32_t KeyFrameEvery = settings::kDefaultKeyFrameEvery;
     bool HighlightCursor = settings::kHighlightCursor.defaultValue;
+    // Record the sound server's default input into the file as well.
+    bool RecordMicrophone = settings::kRecordMicrophone.defaultValue;
 };
 
 // Every persisted choice, with the values a new user starts with: the engine's, then the
@@ -50,6 +52,7 @@ void ForEachSetting(Record& record, Visit&& visit) {
     visit(settings::kMaxRecordingSeconds, record.MaxRecordingSeconds);
     visit(settings::kUse7z, record.Use7z);
     visit(settings::kSevenZipThresholdMB, record.SevenZipThresholdMB);
+    visit(settings::kRecordMicrophone, record.Engine.RecordMicrophone);
 }
 
 // What the position rules measure the stored window position against, in pixels.

@@ -54,6 +54,8 @@ inline constexpr Number kMaxRecordingSeconds{"max. recording time", 900, 0, 3600
 inline constexpr YesNo kUse7z{"compression in 7-zip format", false};
 // MiB above which 7z is used.
 inline constexpr Number kSevenZipThresholdMB{"use 7-zip format automatically at (MB)", 14, 2, 100};
+// The sound server's default input recorded with the video.
+inline constexpr YesNo kRecordMicrophone{"record microphone", false};
 
 // The main window's "left;top" text, written at close and read at start-up.
 inline constexpr std::string_view kPosition = "position";

@@ -50,8 +50,15 @@ HRESULT AVIFileCreateStream(PAVIFILE file, PAVISTREAM* stream, const AVISTREAMIN
     if (file == nullptr || info == nullptr || info->dwRate == 0 || info->dwScale == 0) {
         return AVIERR_BADPARAM;
     }
-    if (info->fccType != vfw::streamtypeVIDEO || !file->ClaimStream()) return AVIERR_UNSUPPORTED;
-    *stream = std::make_unique<FileStream>(*file, *info).release();
+    if (info->fccType != vfw::streamtypeVIDEO && info->fccType != streamtypeAUDIO) {
+        return AVIERR_UNSUPPORTED;
+    }
+    if (!file->ClaimStream(info->fccType)) return AVIERR_UNSUPPORTED;
+    if (info->fccType == streamtypeAUDIO) {
+        *stream = std::make_unique<SoundStream>(*file).release();
+    } else {
+        *stream = std::make_unique<FileStream>(*file, *info).release();
+    }
     return AVIERR_OK;
 }
 
@@ -97,14 +104,15 @@ HRESULT AVIStreamWrite(PAVISTREAM stream, std::int32_t start, std::int32_t sampl
                        std::int32_t* samplesWritten, std::int32_t* bytesWritten) {
     if (samplesWritten != nullptr) *samplesWritten = 0;
     if (bytesWritten != nullptr) *bytesWritten = 0;
-    if (stream == nullptr || samples != 1 || size < 0 || (buffer == nullptr && size > 0)) {
+    if (stream == nullptr || samples < 0 || size < 0 || (buffer == nullptr && size > 0)) {
         return AVIERR_BADPARAM;
     }
     std::int32_t written = 0;
-    const HRESULT result = stream->Write(
-        start, size > 0 ? Bytes(buffer, size) : std::span<const std::byte>{}, flags, &written);
+    const HRESULT result =
+        stream->Write(start, samples, size > 0 ? Bytes(buffer, size) : std::span<const std::byte>{},
+                      flags, &written);
     if (result != AVIERR_OK) return result;
-    if (samplesWritten != nullptr) *samplesWritten = 1;
+    if (samplesWritten != nullptr) *samplesWritten = samples;
     if (bytesWritten != nullptr) *bytesWritten = written;
     return AVIERR_OK;
 }

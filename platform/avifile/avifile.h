@@ -40,6 +40,8 @@ constexpr std::uint32_t AVICOMPRESSF_VALID = 0x08;
 
 using multimedia::AVIIF_KEYFRAME;
 
+constexpr FOURCC streamtypeAUDIO = multimedia::mmioFOURCC('a', 'u', 'd', 's');
+
 struct RECT {
     std::int32_t left, top, right, bottom;
 };
@@ -93,8 +95,9 @@ HRESULT AVIFileOpen(PAVIFILE* file, const char* path, unsigned mode, const void*
 // Size of one RIFF part of this file: a part that would grow past it is closed and the file goes
 // on in a RIFF 'AVIX' part. 1 GiB unless a test asks for less; at most 2 GiB.
 HRESULT SetRiffSplitSize(PAVIFILE file, std::uint64_t bytes);
-// Adds the (one) video stream ('vids', dwRate and dwScale above 0); the stream holds a reference
-// to the file until it is released.
+// Adds the video stream ('vids') or the sound stream ('auds'), one of each, dwRate and dwScale
+// above 0; the stream holds a reference to the file until it is released. A sound stream takes
+// its rate and sizes from its format (PCM), which must be set before the video's format.
 HRESULT AVIFileCreateStream(PAVIFILE file, PAVISTREAM* stream, const AVISTREAMINFO* info);
 // A stream that compresses every frame written to it through the codec options->fccHandler
 // (platform::vfw) before writing it to source, with key frames every dwKeyFrameEvery frames
@@ -110,10 +113,11 @@ HRESULT AVIMakeCompressedStream(PAVISTREAM* compressed, PAVISTREAM source,
 HRESULT AVIStreamSetFormat(PAVISTREAM stream, std::int32_t pos, const void* format,
                            std::int32_t size);
 // Writes one frame (samples 1) at stream position start; positions skipped since the last write
-// are kept as empty chunks, so that players keep the timeline. A position at or before the last
-// one written is refused with AVIERR_BADPARAM. The frame is in the file on return; when the file
-// cannot be written (a full disk) the result is AVIERR_FILEWRITE, the file keeps the frames
-// written before and takes no more.
+// are kept as empty chunks, so that players keep the timeline. To a sound stream: samples whole
+// samples (size bytes) at start, which must be where the last write ended. A position at or before
+// the last one written is refused with AVIERR_BADPARAM. The frame is in the file on return; when
+// the file cannot be written (a full disk) the result is AVIERR_FILEWRITE, the file keeps the
+// frames written before and takes no more.
 HRESULT AVIStreamWrite(PAVISTREAM stream, std::int32_t start, std::int32_t samples,
                        const void* buffer, std::int32_t size, std::uint32_t flags,
                        std::int32_t* samplesWritten, std::int32_t* bytesWritten);

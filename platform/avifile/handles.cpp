@@ -43,9 +43,10 @@ std::uint32_t AviFile::Release() {
     return left;
 }
 
-bool AviFile::ClaimStream() {
-    if (hasStream_) return false;
-    hasStream_ = true;
+bool AviFile::ClaimStream(FOURCC type) {
+    bool& has = type == vfw::streamtypeVIDEO ? hasVideo_ : hasSound_;
+    if (has) return false;
+    has = true;
     return true;
 }
 
@@ -95,8 +96,10 @@ HRESULT FileStream::CheckWrite(std::int32_t position) const {
     return ToHresult(writer.CheckFrame(static_cast<std::uint32_t>(position), 0));
 }
 
-HRESULT FileStream::Write(std::int32_t position, std::span<const std::byte> data,
-                          std::uint32_t flags, std::int32_t* bytesWritten) {
+HRESULT FileStream::Write(std::int32_t position, std::int32_t samples,
+                          std::span<const std::byte> data, std::uint32_t flags,
+                          std::int32_t* bytesWritten) {
+    if (samples != 1) return AVIERR_BADPARAM;
     if (const HRESULT check = CheckWrite(position); check != AVIERR_OK) return check;
     const WriteResult result = file_.Writer().WriteFrame(static_cast<std::uint32_t>(position), data,
                                                          (flags & AVIIF_KEYFRAME) != 0);
@@ -123,8 +126,10 @@ HRESULT CompressedStream::SetFormat(std::span<const std::byte> format) {
                                     settings.quality);
 }
 
-HRESULT CompressedStream::Write(std::int32_t position, std::span<const std::byte> data,
-                                std::uint32_t, std::int32_t* bytesWritten) {
+HRESULT CompressedStream::Write(std::int32_t position, std::int32_t samples,
+                                std::span<const std::byte> data, std::uint32_t,
+                                std::int32_t* bytesWritten) {
+    if (samples != 1) return AVIERR_BADPARAM;
     if (!compressor_->Begun()) return AVIERR_BADFORMAT;
     // A frame the file would refuse is not compressed: the codec's reference picture must stay
     // the last frame that reached the file.
@@ -133,7 +138,38 @@ HRESULT CompressedStream::Write(std::int32_t position, std::span<const std::byte
     if (const HRESULT compressed = compressor_->Compress(data, &frame); compressed != AVIERR_OK) {
         return compressed;
     }
-    return source_.Write(position, frame.data, frame.keyFrame ? AVIIF_KEYFRAME : 0, bytesWritten);
+    return source_.Write(position, 1, frame.data, frame.keyFrame ? AVIIF_KEYFRAME : 0,
+                         bytesWritten);
+}
+
+SoundStream::SoundStream(AviFile& file) : file_(file) {
+    file_.AddRef();
+}
+
+SoundStream::~SoundStream() {
+    file_.Release();
+}
+
+HRESULT SoundStream::SetFormat(std::span<const std::byte> format) {
+    AviWriter& writer = file_.Writer();
+    if (writer.Begun() || writer.HasSound()) return AVIERR_UNSUPPORTED;
+    return ToHresult(writer.AddSound(format));
+}
+
+HRESULT SoundStream::Write(std::int32_t position, std::int32_t samples,
+                           std::span<const std::byte> data, std::uint32_t,
+                           std::int32_t* bytesWritten) {
+    AviWriter& writer = file_.Writer();
+    if (!writer.HasSound() || !writer.Begun()) return AVIERR_BADFORMAT;
+    // Sound has no gaps: each write goes on where the last one ended.
+    if (position < 0 || static_cast<std::uint32_t>(position) != writer.SoundLength() ||
+        samples < 0 ||
+        static_cast<std::uint64_t>(samples) * writer.SoundSampleSize() != data.size()) {
+        return AVIERR_BADPARAM;
+    }
+    const WriteResult result = writer.WriteSound(data);
+    if (result == WriteResult::ok) *bytesWritten = static_cast<std::int32_t>(data.size());
+    return ToHresult(result);
 }
 
 }  // namespace platform::avifile

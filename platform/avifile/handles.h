@@ -25,13 +25,14 @@ public:
     std::uint32_t Release();
 
     AviWriter& Writer() { return writer_; }
-    // False when the file has had its stream already.
-    bool ClaimStream();
+    // False when the file has had a stream of that type ('vids' or 'auds') already.
+    bool ClaimStream(FOURCC type);
 
 private:
     std::uint32_t refs_ = 1;
     AviWriter writer_;
-    bool hasStream_ = false;
+    bool hasVideo_ = false;
+    bool hasSound_ = false;
 };
 
 class AviStream {
@@ -42,10 +43,11 @@ public:
     std::uint32_t Release();
 
     virtual HRESULT SetFormat(std::span<const std::byte> format) = 0;
-    // Writes one frame at position; flags may carry AVIIF_KEYFRAME. Sets the bytes that went
-    // into the file.
-    virtual HRESULT Write(std::int32_t position, std::span<const std::byte> data,
-                          std::uint32_t flags, std::int32_t* bytesWritten) = 0;
+    // Writes samples (one frame of a video stream) at position; flags may carry
+    // AVIIF_KEYFRAME. Sets the bytes that went into the file.
+    virtual HRESULT Write(std::int32_t position, std::int32_t samples,
+                          std::span<const std::byte> data, std::uint32_t flags,
+                          std::int32_t* bytesWritten) = 0;
     // The stream that reaches the file, or null for one that only passes frames on.
     virtual FileStream* AsFileStream() { return nullptr; }
 
@@ -68,8 +70,8 @@ public:
     // AVIERR_OK when a frame can be written at position now (AVIERR_BADFORMAT before the format
     // is set), so that a compressing caller does not compress a frame that would be refused.
     HRESULT CheckWrite(std::int32_t position) const;
-    HRESULT Write(std::int32_t position, std::span<const std::byte> data, std::uint32_t flags,
-                  std::int32_t* bytesWritten) override;
+    HRESULT Write(std::int32_t position, std::int32_t samples, std::span<const std::byte> data,
+                  std::uint32_t flags, std::int32_t* bytesWritten) override;
     FileStream* AsFileStream() override { return this; }
 
     const AVISTREAMINFO& Info() const { return info_; }
@@ -88,12 +90,31 @@ public:
 
     // The uncompressed input format; the codec's output format goes to the source.
     HRESULT SetFormat(std::span<const std::byte> format) override;
-    HRESULT Write(std::int32_t position, std::span<const std::byte> data, std::uint32_t flags,
-                  std::int32_t* bytesWritten) override;
+    HRESULT Write(std::int32_t position, std::int32_t samples, std::span<const std::byte> data,
+                  std::uint32_t flags, std::int32_t* bytesWritten) override;
 
 private:
     FileStream& source_;
     std::unique_ptr<FrameCompressor> compressor_;
+};
+
+// The PCM sound stream of the file. Its format must be set before the video's, which writes the
+// headers; samples are written one after the other, each write at the position where the last
+// ended, as one chunk between the frames.
+class SoundStream final : public AviStream {
+public:
+    // Takes a reference to file.
+    explicit SoundStream(AviFile& file);
+    ~SoundStream() override;
+
+    // A WAVEFORMATEX of PCM; AVIERR_BADFORMAT for another, AVIERR_UNSUPPORTED once the headers
+    // are written.
+    HRESULT SetFormat(std::span<const std::byte> format) override;
+    HRESULT Write(std::int32_t position, std::int32_t samples, std::span<const std::byte> data,
+                  std::uint32_t flags, std::int32_t* bytesWritten) override;
+
+private:
+    AviFile& file_;
 };
 
 // What a writer result means to a caller of the library.

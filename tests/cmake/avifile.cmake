@@ -6,6 +6,7 @@ korvex_test(avifile_test LABEL unit
   SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/unit/avifile_layout_test.cpp
           ${CMAKE_CURRENT_SOURCE_DIR}/unit/avifile_players_test.cpp
           ${CMAKE_CURRENT_SOURCE_DIR}/unit/avifile_kill_test.cpp
+          ${CMAKE_CURRENT_SOURCE_DIR}/unit/avifile_sound_test.cpp
   LIBS avifile_test_support)
 
 # Writes and reads back more than 1 GiB under TMPDIR.

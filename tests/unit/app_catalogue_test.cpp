@@ -17,12 +17,13 @@ TEST(MessageCatalogue, HoldsExactlyTheProgramsIds) {
         range(offset + 1, offset + 4);
         range(offset + 10, offset + 32);
         range(offset + 40, offset + 46);
+        range(offset + 50, offset + 52);
         range(offset + 60, offset + 61);
         range(offset + 101, offset + 118);
         range(offset + 303, offset + 305);
     }
     range(1201, 1210);
-    range(1215, 1224);
+    range(1215, 1226);
     range(1301, 1301);
     const std::vector<int> ids = CatalogueIds();
     EXPECT_EQ(std::set<int>(ids.begin(), ids.end()), expected);

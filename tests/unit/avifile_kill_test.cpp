@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <cstring>
 #include <functional>
 #include <regex>
 
@@ -18,6 +19,7 @@ constexpr std::uint32_t kRate = 10;
 constexpr int kWidth = 160;
 constexpr int kHeight = 120;
 const vfw::FOURCC kMsvc = vfw::mmioFOURCC('M', 'S', 'V', 'C');
+constexpr std::int64_t kSamplesPerFrame = 48000 / kRate;
 
 // What the writing child reports around each frame.
 struct Report {
@@ -53,7 +55,7 @@ struct Killed {
 // report, so the kill lands exactly there: while it waits, or (for a report before a frame)
 // right after it was let go into writing that frame.
 Killed RecordAndKill(const std::filesystem::path& path, std::uint64_t splitSize,
-                     const std::function<bool(const Report&)>& stopAt) {
+                     const std::function<bool(const Report&)>& stopAt, std::uint16_t channels = 0) {
     int reports[2], goAhead[2];
     if (::pipe(reports) != 0) return {};
     if (::pipe(goAhead) != 0) return {};
@@ -61,7 +63,8 @@ Killed RecordAndKill(const std::filesystem::path& path, std::uint64_t splitSize,
     if (child == 0) {
         ::close(reports[0]);
         ::close(goAhead[1]);
-        AviRecording recording(path, MovingBar(0), kRate, CompressOptions(kMsvc, kRate), splitSize);
+        AviRecording recording(path, MovingBar(0), kRate, CompressOptions(kMsvc, kRate), splitSize,
+                               channels);
         auto report = [&](const Report& r) {
             char go = 0;
             if (::write(reports[1], &r, sizeof r) != sizeof r || ::read(goAhead[0], &go, 1) != 1) {
@@ -70,6 +73,11 @@ Killed RecordAndKill(const std::filesystem::path& path, std::uint64_t splitSize,
         };
         for (std::int32_t i = 0;; ++i) {
             report({i, 0, 0});
+            // The sound of the frame's period goes before the frame, as the recorder writes it.
+            if (channels > 0 && recording.WriteSound(SoundSamples(
+                                    i * kSamplesPerFrame, kSamplesPerFrame, channels)) != 0) {
+                ::_exit(2);
+            }
             if (recording.Write(i, MovingBar(i)) != 0) ::_exit(2);
             report({i, 1, std::filesystem::file_size(path)});
         }
@@ -96,10 +104,11 @@ Killed RecordAndKill(const std::filesystem::path& path, std::uint64_t splitSize,
     return killed;
 }
 
-// Buffers that GStreamer's avidemux gives out for the file's video stream.
-int GstreamerFrames(const std::filesystem::path& path) {
-    const ToolResult run = RunTool({"gst-launch-1.0", "-v", "filesrc", "location=" + path.string(),
-                                    "!", "avidemux", "!", "fakesink", "silent=false"});
+// Buffers that GStreamer's avidemux gives out for one stream of the file (its pad's name).
+int GstreamerBuffers(const std::filesystem::path& path, const std::string& pad = "video_0") {
+    const ToolResult run =
+        RunTool({"gst-launch-1.0", "-v", "filesrc", "location=" + path.string(), "!", "avidemux",
+                 "name=demux", "demux." + pad, "!", "fakesink", "silent=false"});
     EXPECT_EQ(run.exitCode, 0) << run.err;
     const std::regex chain("chain  *\\*");
     return static_cast<int>(std::distance(
@@ -129,7 +138,7 @@ std::string ExpectKeepsTheRecording(const std::filesystem::path& path, const Kil
     EXPECT_EQ(decoded.exitCode, 0);
     EXPECT_EQ(decoded.err, "");
     EXPECT_EQ(decoded.out.size(), static_cast<std::size_t>(read) * kWidth * kHeight * 3);
-    const int gstreamer = GstreamerFrames(path);
+    const int gstreamer = GstreamerBuffers(path);
     EXPECT_GE(gstreamer, claimed);
     EXPECT_LE(gstreamer, read);
     return decoded.out;
@@ -163,6 +172,46 @@ TEST(AviKilledWriterTest, KeepsEveryFrameUpToTheLastSecond) {
         const std::string shown = ExpectKeepsTheRecording(path, killed);
         EXPECT_TRUE(pictures.compare(0, shown.size(), shown) == 0) << "other pictures";
     }
+}
+
+// The sound a killed writer leaves: as far as its pictures, to within the period of a frame
+// (its sound is written just before it), read by ffmpeg and GStreamer, the samples as written.
+void ExpectKeepsTheSound(const std::filesystem::path& path, const Killed& killed, int channels) {
+    const auto video = ProbeVideo(path);
+    const auto sound = ProbeSound(path);
+    ASSERT_FALSE(sound.empty()) << "no sound stream";
+    EXPECT_EQ(sound.count("errors"), 0u) << sound.at("errors");
+    const double pictures = video.at("duration") == "N/A" ? 0 : std::stod(video.at("duration"));
+    const double heard = std::stod(sound.at("nb_frames")) / 48000;
+    EXPECT_NEAR(heard, pictures, 1.0 / kRate + 1e-6);
+    const ToolResult decoded = DecodeSound(path);
+    EXPECT_EQ(decoded.err, "");
+    const std::size_t samples = decoded.out.size() / 2 / channels;
+    EXPECT_GE(samples, static_cast<std::size_t>(heard * 48000 + 0.5));
+    EXPECT_LE(samples, static_cast<std::size_t>((killed.upTo + 1) * kSamplesPerFrame));
+    const auto written = SoundSamples(0, static_cast<std::int64_t>(samples), channels);
+    EXPECT_EQ(std::memcmp(decoded.out.data(), written.data(), decoded.out.size()), 0);
+    if (heard > 0) {
+        EXPECT_GT(GstreamerBuffers(path, "audio_0"), 0);
+    }
+}
+
+TEST(AviKilledWriterTest, KeepsItsSoundUpToTheSameSecondAsItsPictures) {
+    const TempDir dir;
+    const auto path = dir / "killed-sound.avi";
+    const Killed killed = RecordAndKill(
+        path, 0, [](const Report& r) { return r.written == 0 && r.position == 35; }, 2);
+    ASSERT_GE(killed.recorded, 0);
+    ExpectKeepsTheRecording(path, killed);
+    ExpectKeepsTheSound(path, killed, 2);
+
+    constexpr std::uint64_t kSplit = 1 << 20;
+    const auto split = dir / "killed-sound-split.avi";
+    const Killed splitKilled = RecordAndKill(
+        split, kSplit,
+        [](const Report& r) { return r.written == 1 && r.fileSize > kSplit * 3 / 2; }, 1);
+    ExpectKeepsTheRecording(split, splitKilled);
+    ExpectKeepsTheSound(split, splitKilled, 1);
 }
 
 // The second RIFF part of a file past its split size (1 GiB in recordings, 1 MiB here).

@@ -431,7 +431,7 @@ TEST_F(AviLayoutTest, CallsOutOfPlaceAreRefused) {
     auto info = StreamInfo(frame, 0);
     EXPECT_EQ(avi::AVIFileCreateStream(file, &stream, &info), avi::AVIERR_BADPARAM);
     info = StreamInfo(frame, 5);
-    info.fccType = vfw::mmioFOURCC('a', 'u', 'd', 's');
+    info.fccType = vfw::mmioFOURCC('t', 'x', 't', 's');
     EXPECT_EQ(avi::AVIFileCreateStream(file, &stream, &info), avi::AVIERR_UNSUPPORTED);
     info = StreamInfo(frame, 5);
     ASSERT_EQ(avi::AVIFileCreateStream(file, &stream, &info), 0);

@@ -211,8 +211,8 @@ avi::AVICOMPRESSOPTIONS CompressOptions(vfw::FOURCC handler, std::uint32_t keyFr
 
 AviRecording::AviRecording(const std::filesystem::path& path, const Frame& format,
                            std::uint32_t rate, const avi::AVICOMPRESSOPTIONS& options,
-                           std::uint64_t splitSize)
-    : options_(options) {
+                           std::uint64_t splitSize, std::uint16_t soundChannels)
+    : options_(options), channels_(soundChannels) {
     auto step = [this](avi::HRESULT result) {
         if (setupResult == avi::AVIERR_OK) setupResult = result;
         return result == avi::AVIERR_OK;
@@ -224,6 +224,17 @@ AviRecording::AviRecording(const std::filesystem::path& path, const Frame& forma
     const avi::AVISTREAMINFO info = StreamInfo(format, rate);
     if (!step(avi::AVIFileCreateStream(file_, &stream_, &info))) return;
     if (!step(avi::AVIMakeCompressedStream(&compressed_, stream_, &options_, nullptr))) return;
+    if (channels_ > 0) {
+        const avi::PcmFormat pcm{48000, channels_, 16};
+        avi::AVISTREAMINFO sound{};
+        sound.fccType = avi::streamtypeAUDIO;
+        sound.dwScale = pcm.BlockAlign();
+        sound.dwRate = pcm.BytesPerSecond();
+        sound.dwSampleSize = pcm.BlockAlign();
+        if (!step(avi::AVIFileCreateStream(file_, &sound_, &sound))) return;
+        const auto wave = avi::WaveFormatBytes(pcm);
+        if (!step(avi::AVIStreamSetFormat(sound_, 0, wave.data(), 18))) return;
+    }
     const auto bytes = format.Format();
     step(avi::AVIStreamSetFormat(compressed_, 0, bytes.data(),
                                  static_cast<std::int32_t>(bytes.size())));
@@ -238,15 +249,39 @@ avi::HRESULT AviRecording::Write(std::int32_t position, const Frame& frame) {
                                static_cast<std::int32_t>(frame.pixels.size()), 0, nullptr, nullptr);
 }
 
+avi::HRESULT AviRecording::WriteSound(const std::vector<std::int16_t>& samples) {
+    const auto count = static_cast<std::int32_t>(samples.size() / channels_);
+    const avi::HRESULT result =
+        avi::AVIStreamWrite(sound_, soundWritten_, count, samples.data(),
+                            static_cast<std::int32_t>(samples.size() * 2), 0, nullptr, nullptr);
+    if (result == avi::AVIERR_OK) soundWritten_ += count;
+    return result;
+}
+
 void AviRecording::Release() {
     avi::AVICOMPRESSOPTIONS* list[1] = {&options_};
     avi::AVISaveOptionsFree(1, list);
     avi::AVIFileRelease(file_);
     avi::AVIStreamRelease(stream_);
     avi::AVIStreamRelease(compressed_);
+    avi::AVIStreamRelease(sound_);
     file_ = nullptr;
     stream_ = nullptr;
     compressed_ = nullptr;
+    sound_ = nullptr;
+}
+
+std::int16_t SoundSample(std::int64_t n, int c) {
+    return static_cast<std::int16_t>((n * 37 + c * 4099) % 65536 - 32768);
+}
+
+std::vector<std::int16_t> SoundSamples(std::int64_t first, std::int64_t count, int channels) {
+    std::vector<std::int16_t> samples;
+    samples.reserve(static_cast<std::size_t>(count * channels));
+    for (std::int64_t n = first; n < first + count; ++n) {
+        for (int c = 0; c < channels; ++c) samples.push_back(SoundSample(n, c));
+    }
+    return samples;
 }
 
 FileBytes::FileBytes(const std::filesystem::path& path) {
@@ -341,11 +376,15 @@ ToolResult RunTool(const std::vector<std::string>& args) {
     return result;
 }
 
-std::map<std::string, std::string> ProbeVideo(const std::filesystem::path& file) {
-    const ToolResult probe = RunTool(
-        {"ffprobe", "-v", "error", "-count_frames", "-select_streams", "v:0", "-show_entries",
-         "stream=codec_name,width,height,r_frame_rate,nb_frames,nb_read_frames,duration,pix_fmt",
-         "-of", "default=noprint_wrappers=1", file.string()});
+namespace {
+
+// ffprobe's key=value entries of one stream, its complaints under "errors".
+std::map<std::string, std::string> ProbeStream(const std::filesystem::path& file,
+                                               const std::string& stream,
+                                               const std::string& entriesAsked) {
+    const ToolResult probe = RunTool({"ffprobe", "-v", "error", "-count_frames", "-select_streams",
+                                      stream, "-show_entries", "stream=" + entriesAsked, "-of",
+                                      "default=noprint_wrappers=1", file.string()});
     std::map<std::string, std::string> entries;
     if (probe.exitCode != 0) return entries;
     std::istringstream lines(probe.out);
@@ -355,6 +394,23 @@ std::map<std::string, std::string> ProbeVideo(const std::filesystem::path& file)
     }
     if (!probe.err.empty()) entries["errors"] = probe.err;
     return entries;
+}
+
+}  // namespace
+
+std::map<std::string, std::string> ProbeVideo(const std::filesystem::path& file) {
+    return ProbeStream(
+        file, "v:0",
+        "codec_name,width,height,r_frame_rate,nb_frames,nb_read_frames,duration,pix_fmt");
+}
+
+std::map<std::string, std::string> ProbeSound(const std::filesystem::path& file) {
+    return ProbeStream(file, "a:0", "codec_name,sample_rate,channels,nb_frames");
+}
+
+ToolResult DecodeSound(const std::filesystem::path& file) {
+    return RunTool({"ffmpeg", "-v", "error", "-nostdin", "-i", file.string(), "-map", "0:a:0", "-f",
+                    "s16le", "-"});
 }
 
 std::vector<std::string> PacketTimes(const std::filesystem::path& file) {

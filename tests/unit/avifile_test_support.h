@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/avifile/avifile.h"
+#include "platform/avifile/wave_format.h"
 #include "platform/vfw/vfw.h"
 
 namespace avitest {
@@ -59,13 +60,17 @@ avi::AVISTREAMINFO StreamInfo(const Frame& frame, std::uint32_t rate);
 avi::AVICOMPRESSOPTIONS CompressOptions(vfw::FOURCC handler, std::uint32_t keyFrameEvery,
                                         std::uint32_t quality = 7500);
 
-// A file with one compressed stream, released in the recorder's order when it goes.
+// A file with one compressed stream, and a sound stream of 16-bit PCM at 48,000 Hz when
+// soundChannels is above 0, released in the recorder's order when it goes.
 class AviRecording {
 public:
     AviRecording(const std::filesystem::path& path, const Frame& format, std::uint32_t rate,
-                 const avi::AVICOMPRESSOPTIONS& options, std::uint64_t splitSize = 0);
+                 const avi::AVICOMPRESSOPTIONS& options, std::uint64_t splitSize = 0,
+                 std::uint16_t soundChannels = 0);
     ~AviRecording();
     avi::HRESULT Write(std::int32_t position, const Frame& frame);
+    // Writes interleaved samples after those written before.
+    avi::HRESULT WriteSound(const std::vector<std::int16_t>& samples);
     void Release();
     avi::HRESULT setupResult = avi::AVIERR_OK;  // of the first set-up call that failed
 
@@ -73,8 +78,16 @@ private:
     avi::PAVIFILE file_ = nullptr;
     avi::PAVISTREAM stream_ = nullptr;
     avi::PAVISTREAM compressed_ = nullptr;
+    avi::PAVISTREAM sound_ = nullptr;
     avi::AVICOMPRESSOPTIONS options_{};
+    std::uint16_t channels_ = 0;
+    std::int32_t soundWritten_ = 0;
 };
+
+// Sound that differs from sample to sample: sample n of channel c.
+std::int16_t SoundSample(std::int64_t n, int c);
+// Samples [first, first + count) of every channel of that sound, interleaved.
+std::vector<std::int16_t> SoundSamples(std::int64_t first, std::int64_t count, int channels);
 
 // Bytes of a file, read as little-endian fields.
 class FileBytes {
@@ -128,6 +141,11 @@ std::vector<std::string> PacketTimes(const std::filesystem::path& file);
 // ffmpeg's decoding of the frames stored in the file (none repeated to fill gaps) as raw
 // pictures in pixFmt; err holds its complaints.
 ToolResult DecodeRaw(const std::filesystem::path& file, const std::string& pixFmt);
+// ffmpeg's decoding of the file's sound as interleaved 16-bit samples, channels as stored.
+ToolResult DecodeSound(const std::filesystem::path& file);
+// ffprobe's key=value entries of the first audio stream (nb_frames: its length in samples);
+// empty without one.
+std::map<std::string, std::string> ProbeSound(const std::filesystem::path& file);
 // The frame's pixels as top-down packed rows of 3 bytes (B, G, R), as ffmpeg's bgr24 gives them.
 std::string TopDownBgr(const Frame& frame);
 

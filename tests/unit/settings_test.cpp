@@ -58,7 +58,7 @@ protected:
 };
 
 TEST_F(SettingsTest, FreshUserGetsTheDefaults) {
-    SettingsRecord settings{3, 2500, 67, 15, 15, false, 5, 5, false, false, 0, true, 50};
+    SettingsRecord settings{{3, 2500, 67, 15, 15, false, true}, 5, 5, false, false, 0, true, 50};
     LoadSettings(settings);
     ReadPosition(settings, kScreen);
     EXPECT_EQ(settings.WindowLeft, 1366 - 296);
@@ -74,6 +74,7 @@ TEST_F(SettingsTest, FreshUserGetsTheDefaults) {
     EXPECT_EQ(settings.MaxRecordingSeconds, 900);
     EXPECT_FALSE(settings.Use7z);
     EXPECT_EQ(settings.SevenZipThresholdMB, 14);
+    EXPECT_FALSE(settings.Engine.RecordMicrophone);
     EXPECT_FALSE(StoredKey()) << "loading writes nothing";
 }
 
@@ -120,6 +121,8 @@ TEST_F(SettingsTest, YesNoTexts) {
     EXPECT_TRUE(LoadedWith("compression in 7-zip format", "Yes").Use7z);
     EXPECT_FALSE(LoadedWith("compression in 7-zip format", "1").Use7z);
     EXPECT_FALSE(LoadedWith("compression in 7-zip format", "yes please").Use7z);
+    EXPECT_TRUE(LoadedWith("record microphone", "YES").Engine.RecordMicrophone);
+    EXPECT_FALSE(LoadedWith("record microphone", "on").Engine.RecordMicrophone);
 }
 
 TEST_F(SettingsTest, ValuesOfForeignTypeGiveTheirDefaults) {
@@ -208,6 +211,7 @@ TEST_F(SettingsTest, SaveWritesEveryValueWithItsType) {
     settings.MaxRecordingSeconds = 3600;
     settings.Use7z = true;
     settings.SevenZipThresholdMB = 100;
+    settings.Engine.RecordMicrophone = true;
     SaveSettings(settings);
 
     const std::optional<reg::KeyNode> key = StoredKey();
@@ -232,6 +236,7 @@ TEST_F(SettingsTest, SaveWritesEveryValueWithItsType) {
         {"max. recording time", reg::REG_DWORD, dword(3600)},
         {"compression in 7-zip format", reg::REG_SZ, sz("yes")},
         {"use 7-zip format automatically at (MB)", reg::REG_DWORD, dword(100)},
+        {"record microphone", reg::REG_SZ, sz("yes")},
     };
     EXPECT_EQ(key->values, expected);
 
@@ -243,6 +248,7 @@ TEST_F(SettingsTest, SaveWritesEveryValueWithItsType) {
     EXPECT_FALSE(loaded.Engine.HighlightCursor);
     EXPECT_TRUE(loaded.Use7z);
     EXPECT_EQ(loaded.SevenZipThresholdMB, 100);
+    EXPECT_TRUE(loaded.Engine.RecordMicrophone);
 }
 
 TEST_F(SettingsTest, ClearingThenClosingLeavesOnlyThePosition) {

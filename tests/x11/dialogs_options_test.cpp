@@ -20,6 +20,7 @@
 
 #include "catalogue/MessageCatalogue.h"
 #include "dialogs/Korvex_Options_Unit.h"
+#include "dialogs/OptionsRules.h"
 
 using namespace dialogs;
 
@@ -115,6 +116,35 @@ TEST_F(OptionsDialog, EnglishTextsAndAnEmptyCatalogue) {
     EXPECT_EQ(Find<QComboBox>(form, "Compressor_ComboBox")->count(), 0);
     EXPECT_FALSE(Find<QPushButton>(form, "About_Button")->isEnabled());
     EXPECT_EQ(form.Controls().codecSelection, -1);
+}
+
+// The microphone's check box in both languages: its whole text inside the recording group, and
+// what the settings say, on save only.
+TEST_F(OptionsDialog, RecordMicrophoneCheckBox) {
+    for (const int language : {app::kGerman, app::kEnglish}) {
+        TOptions_Form form(language);
+        auto* box = Find<QCheckBox>(form, "RecordMicrophone_CheckBox");
+        EXPECT_EQ(box->text(),
+                  language == app::kGerman ? "Mikrofon aufnehmen" : "Record microphone");
+        EXPECT_FALSE(box->toolTip().isEmpty());
+        const QWidget* group = Find<QGroupBox>(form, "Record_GroupBox");
+        EXPECT_EQ(box->parentWidget(), group);
+        EXPECT_GE(box->width(), box->sizeHint().width());
+        EXPECT_TRUE(group->contentsRect().contains(box->geometry())) << language;
+        for (const char* below : {"HighlightCursor_CheckBox", "MaxLength_SpinEdit"}) {
+            EXPECT_FALSE(box->geometry().intersects(Find<QWidget>(form, below)->geometry()));
+        }
+
+        app::SettingsRecord settings;
+        form.FillControls(settings, CodecChoice{});
+        EXPECT_FALSE(box->isChecked());
+        box->click();
+        EXPECT_FALSE(settings.Engine.RecordMicrophone);
+        AdoptControls(form.Controls(), settings);
+        EXPECT_TRUE(settings.Engine.RecordMicrophone);
+        form.FillControls(settings, CodecChoice{});
+        EXPECT_TRUE(box->isChecked());
+    }
 }
 
 TEST_F(OptionsDialog, GermanControlsThatActAtOnce) {
