@@ -22,8 +22,9 @@ constexpr QColor kToolbarGrey(0xC0, 0xC0, 0xC0);
 // The recording control's tick: the start after confirming, the blink, the elapsed seconds.
 constexpr int kTickMs = 1000;
 
-engine::EngineServices Services() {
+engine::EngineServices Services(std::shared_ptr<platform::screen::CaptureSource> screen) {
     engine::EngineServices services;
+    services.Screen = std::move(screen);
     services.Alert = [](const std::string& caption, const std::string& text, unsigned style) {
         return mb::Show(caption, text, style, mb::Owner::None);
     };
@@ -146,7 +147,9 @@ bool TMainForm::FormCreate() {
     ApplyLanguage();
 
     BlinkPhase = false;
-    engine::EngineServices services = Services();
+    screenCast_ = ScreenCastCapture::ForSession();
+    if (screenCast_) screenCast_->OnEnded = [this] { ScreenCastEnded(); };
+    engine::EngineServices services = Services(screenCast_ ? screenCast_->Screen() : nullptr);
     services.TellSoundTrouble = [this](engine::SoundTrouble trouble) {
         QMetaObject::invokeMethod(
             this, [this, trouble] { ShowSoundTrouble(trouble); }, Qt::QueuedConnection);

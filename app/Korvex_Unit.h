@@ -18,6 +18,7 @@
 #include "app/ProgramPaths.h"
 #include "app/RecordingControl.h"
 #include "app/RecordingsList.h"
+#include "app/ScreenCastCapture.h"
 #include "app/ToolbarWidgets.h"
 #include "app/VideoNames.h"
 #include "catalogue/MessageCatalogue.h"
@@ -70,6 +71,9 @@ public:
 
     // The Record button and Win+S.
     void ToggleRecording();
+    // What Win+S does, for `korvex --toggle`: the program's windows to the front, then
+    // ToggleRecording.
+    void HotKeyAction();
     // The end that a termination signal asks for: a recording is stopped as the Record button
     // stops it, then the program ends without questions and deletes no recording.
     void EndWithoutQuestions();
@@ -96,6 +100,10 @@ private:
     // Recording control.
     void TimerTick();
     void BeginRecording();
+    // The engine's start and the hooks, once the screen gives frames.
+    void StartEngine();
+    // The desktop's stream ended: a recording stops as the maximum time stops it.
+    void ScreenCastEnded();
     void AutomaticStop(Msg caption, unsigned style, const std::string& text);
     // The stop that the Record button and the automatic stops share, before the look changes.
     void EndRecording();
@@ -151,6 +159,9 @@ private:
     bool BlinkPhase = false;
     std::uint16_t ElapsedSeconds = 0;
 
+    // The ScreenCast portal in a Wayland session; null on X11. Made before the engine reads
+    // from it, freed after it.
+    std::unique_ptr<ScreenCastCapture> screenCast_;
     std::unique_ptr<engine::TScreenCam> Cam_;
     std::unique_ptr<RecordingsList> recordings_;
     std::unique_ptr<ArchiveCommands> archives_;

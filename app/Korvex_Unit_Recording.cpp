@@ -202,6 +202,7 @@ void TMainForm::EndRecording() {
     control_.Handle(RecordEvent::Stop);
     Timer->stop();
     Cam_->StopRecording();
+    if (screenCast_) screenCast_->End();
 }
 
 void TMainForm::StopBranch() {
@@ -298,6 +299,30 @@ void TMainForm::TimerTick() {
 }
 
 void TMainForm::BeginRecording() {
+    if (!screenCast_) {
+        StartEngine();
+        return;
+    }
+    // The seconds count from the first frame on: the desktop may first ask the user.
+    Timer->stop();
+    screenCast_->Begin(
+        [this] {
+            StartEngine();
+            Timer->start();
+        },
+        [this](Msg message) {
+            const bool cancelled = message == Msg::ScreenCastCancelled;
+            AutomaticStop(cancelled ? Msg::Information : Msg::Error,
+                          cancelled ? mb::MB_ICONINFORMATION : mb::MB_ICONERROR, Text(message));
+        });
+}
+
+void TMainForm::ScreenCastEnded() {
+    if (control_.State() != RecordState::Recording) return;
+    AutomaticStop(Msg::Warning, mb::MB_ICONWARNING, Text(Msg::ScreenCastEnded));
+}
+
+void TMainForm::StartEngine() {
     Cam_->StartRecording(*ViewPort_Form, CurrentVideoPath);
     const auto target = static_cast<unsigned long>(winId());
     if (hookLibrary_) hookLibrary_->Hook(target);
@@ -316,7 +341,10 @@ void TMainForm::AutomaticStop(Msg caption, unsigned style, const std::string& te
 }
 
 void TMainForm::OnHotKey(std::uint32_t id) {
-    if (id != HotKeyId) return;
+    if (id == HotKeyId) HotKeyAction();
+}
+
+void TMainForm::HotKeyAction() {
     raise();
     activateWindow();
     if (ViewPort_Form && ViewPort_Form->isVisible()) ViewPort_Form->raise();

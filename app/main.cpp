@@ -11,6 +11,7 @@
 
 #include "app/Korvex_Unit.h"
 #include "app/ProgramPaths.h"
+#include "app/ToggleChannel.h"
 #include "catalogue/Language.h"
 #include "catalogue/MessageCatalogue.h"
 #include "dialogs/Korvex_Info_Unit.h"
@@ -20,7 +21,9 @@
 #include "platform/files/files.h"
 #include "platform/instance/instance.h"
 #include "platform/msgbox/msgbox.h"
+#include "platform/screencast/portal_rules.h"
 #include "platform/termination/termination.h"
+#include "platform/toggle/toggle.h"
 #include "platform/windows/windows.h"
 #include "region/Korvex_Viewport_Unit.h"
 
@@ -48,6 +51,15 @@ void UseDevicePixels() {
     qunsetenv("QT_SCREEN_SCALE_FACTORS");
     qunsetenv("QT_AUTO_SCREEN_SCALE_FACTOR");
     qputenv("QT_FONT_DPI", "96");
+}
+
+// In a Wayland session the windows still run through XWayland, where the region frame, the
+// window picker and the hot key work as on X11; only the screen is read through the portal.
+void UseXcbPlatform() {
+    if (platform::screencast::IsWaylandSession(std::getenv("XDG_SESSION_TYPE"),
+                                               std::getenv("WAYLAND_DISPLAY"))) {
+        qputenv("QT_QPA_PLATFORM", "xcb");
+    }
 }
 
 bool HasOption(std::span<char* const> arguments, std::string_view option) {
@@ -84,6 +96,11 @@ int main(int argc, char** argv) {
         std::printf("%s\n", app::PathsFor(files::TempFolder()).VideoFolder.c_str());
         return 0;
     }
+    // --toggle: the running copy takes the hot key's action; with none running, this one starts.
+    if (HasOption(arguments, "--toggle")) {
+        const auto socket = platform::toggle::SocketPath();
+        if (socket && platform::toggle::SendToggle(*socket)) return 0;
+    }
     if (!UseDisplay(arguments)) return 1;
 
     // Nothing is written, not even the instance lock, into a folder that is not the user's own.
@@ -99,6 +116,7 @@ int main(int argc, char** argv) {
     }
 
     UseDevicePixels();
+    UseXcbPlatform();
     QApplication application(argc, argv);
     // The buttons of questions and the file dialog speak the program's language.
     mb::UseQtTexts(app::DecideLanguage() == app::kGerman);
@@ -143,6 +161,7 @@ int main(int argc, char** argv) {
     mainForm.SetRegionWindow(&viewPort);
     dialogs::TOptions_Form optionsForm(mainForm.Language());
     mainForm.SetOptionsDialog(&optionsForm);
+    auto toggleChannel = app::ToggleChannel::Open([&mainForm] { mainForm.HotKeyAction(); });
     terminationSignals.OnSignal = [&mainForm](int) { mainForm.EndWithoutQuestions(); };
     const int result = application.exec();
     terminationSignals.OnSignal = nullptr;

@@ -45,6 +45,17 @@ constexpr Entry kCatalogue[] = {
     {30, "Nicht genügend Speicher frei zum Dekomprimieren von "},
     {31, "Es ist kein Programm zum Abspielen von Videos eingerichtet. Das Video liegt hier:"},
     {32, "Es ist kein E-Mail-Programm eingerichtet. Das Archiv liegt hier:"},
+    {40,
+     "Der Bildschirm kann nicht aufgenommen werden: Auf diesem Desktop läuft kein "
+     "Desktop-Portal (xdg-desktop-portal)."},
+    {41,
+     "Der Bildschirm kann nicht aufgenommen werden: Das Desktop-Portal bietet keine "
+     "Bildschirmfreigabe an."},
+    {42, "Die Auswahl des Bildschirms wurde abgebrochen. Es wurde nichts aufgenommen."},
+    {43, "Der Desktop hat die Bildschirmfreigabe abgelehnt. Es wurde nichts aufgenommen."},
+    {44, "Keine Verbindung zu PipeWire: Der Bildschirm kann nicht aufgenommen werden."},
+    {45, "Die Bildschirmfreigabe wurde beendet. Die Aufnahme bis hierher ist gespeichert."},
+    {46, "Der freigegebene Bildschirm liefert kein Bild. Es wurde nichts aufgenommen."},
     {50, "Es antwortet kein Sound-Server. Die Aufnahme läuft ohne Ton."},
     {51,
      "Der Sound-Server hat keinen Eingang, der sich aufnehmen lässt (kein Mikrofon). Die "
@@ -102,6 +113,15 @@ constexpr Entry kCatalogue[] = {
     {1030, "Insufficient space to extract "},
     {1031, "No program is set up to play videos. The video is here:"},
     {1032, "No mail program is set up. The archive is here:"},
+    {1040,
+     "The screen cannot be recorded: no desktop portal (xdg-desktop-portal) runs on this "
+     "desktop."},
+    {1041, "The screen cannot be recorded: the desktop portal offers no screen sharing."},
+    {1042, "Choosing the screen was cancelled. Nothing was recorded."},
+    {1043, "The desktop refused to share the screen. Nothing was recorded."},
+    {1044, "No connection to PipeWire: the screen cannot be recorded."},
+    {1045, "Screen sharing has ended. The recording up to this point has been saved."},
+    {1046, "The shared screen sends no picture. Nothing was recorded."},
     {1050, "No sound server answers. The recording goes on without sound."},
     {1051,
      "The sound server has no input that can be recorded (no microphone). The recording goes "

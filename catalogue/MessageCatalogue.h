@@ -50,6 +50,14 @@ enum class Msg : int {
     // Followed by a line break and the path of the file that was to be opened or mailed.
     NoVideoPlayer = 31,
     NoMailProgram = 32,
+    // Recording through the desktop's ScreenCast portal (Wayland sessions).
+    ScreenCastNoPortal = 40,
+    ScreenCastUnavailable = 41,
+    ScreenCastCancelled = 42,
+    ScreenCastRefused = 43,
+    ScreenCastNoPipeWire = 44,
+    ScreenCastEnded = 45,
+    ScreenCastNoPicture = 46,
     NoSoundServer = 50,
     NoSoundInput = 51,
     SoundInputLost = 52,

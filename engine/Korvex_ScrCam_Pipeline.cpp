@@ -67,7 +67,7 @@ bool TScreenCam::FrameLoop(const CaptureRect& rect, AviOutput& output) {
     const int msPerFrame = Settings.MsPerFrame;
     const std::uint32_t slice = SleepSlice(msPerFrame);
     Notify(OnStart);
-    LivePicture picture(*screen_, platform::screen::DamageWatcher::Open(), rect, BitsPerPixel,
+    LivePicture picture(*screen_, screen_->WatchDamage(), rect, BitsPerPixel,
                         [this] { ReportUnreadable(); });
     if (!picture.Valid()) {
         // As a failed grab: told, and the recording ends with what it has.

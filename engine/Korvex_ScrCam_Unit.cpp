@@ -38,7 +38,8 @@ void TRecordAVIThread::Run() {
 }
 
 TScreenCam::TScreenCam(EngineServices services)
-    : services_(std::move(services)), screen_(platform::screen::Screen::Open()) {
+    : services_(std::move(services)), screen_(services_.Screen) {
+    if (!screen_) screen_ = platform::screen::Screen::Open();
     if (!services_.LocalTimeMs) services_.LocalTimeMs = platform::clock::LocalTimeMs;
     if (screen_) {
         BitsPerPixel = screen_->BitsPerPixel();

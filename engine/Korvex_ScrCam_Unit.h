@@ -44,6 +44,8 @@ struct EngineServices {
     std::function<void(std::function<void()> fn)> PostToMain;
     // Local time in milliseconds, for the age of click and key marks.
     std::function<std::int64_t()> LocalTimeMs;
+    // Where frames come from; the X display's root window when none is given.
+    std::shared_ptr<platform::screen::CaptureSource> Screen;
     // Tells the user, without waiting for an answer, that the recording goes on without sound.
     // Called from the recording worker.
     std::function<void(SoundTrouble trouble)> TellSoundTrouble;
@@ -205,7 +207,7 @@ private:
     RecordOutcome ReportFailure();
 
     EngineServices services_;
-    std::unique_ptr<platform::screen::Screen> screen_;
+    std::shared_ptr<platform::screen::CaptureSource> screen_;
     CursorImages cursorImages_;
     std::vector<std::unique_ptr<TRecordAVIThread>> workers_;
     // "Error retrieving bitmap bits" comes once per recording, not with every frame.

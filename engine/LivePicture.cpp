@@ -16,7 +16,7 @@ constexpr int kJoinGap = 16;
 
 }  // namespace
 
-LivePicture::LivePicture(platform::screen::Screen& screen,
+LivePicture::LivePicture(platform::screen::CaptureSource& screen,
                          std::unique_ptr<platform::screen::DamageWatcher> damage,
                          const CaptureRect& rect, int bitsPerPixel,
                          std::function<void()> unreadable)

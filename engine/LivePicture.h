@@ -11,8 +11,8 @@
 #include "engine/DamageRows.h"
 #include "engine/FrameBlock.h"
 #include "engine/RecordingRegion.h"
+#include "platform/screen/capture_source.h"
 #include "platform/screen/damage.h"
-#include "platform/screen/screen.h"
 
 namespace engine {
 
@@ -20,7 +20,7 @@ class LivePicture {
 public:
     // damage may be null: then every update grabs everything. unreadable is called when pixels
     // cannot be read; those rows come out black.
-    LivePicture(platform::screen::Screen& screen,
+    LivePicture(platform::screen::CaptureSource& screen,
                 std::unique_ptr<platform::screen::DamageWatcher> damage, const CaptureRect& rect,
                 int bitsPerPixel, std::function<void()> unreadable);
 
@@ -44,7 +44,7 @@ private:
     Cost Heal(Cost& cost);
     void Grab(FrameBlock& into, RowSpan rows, Cost& cost);
 
-    platform::screen::Screen& screen_;
+    platform::screen::CaptureSource& screen_;
     std::unique_ptr<platform::screen::DamageWatcher> damage_;
     CaptureRect rect_;
     int bitsPerPixel_;

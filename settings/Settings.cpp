@@ -94,6 +94,16 @@ bool WritePosition(const SettingsRecord& record) {
                           PositionText(record.WindowLeft, record.WindowTop));
 }
 
+std::string ReadScreenCastToken() {
+    std::string token;
+    if (!ReadRegString(Root::CurrentUser, ValuePath(settings::kScreenCastToken), token)) return {};
+    return token;
+}
+
+void WriteScreenCastToken(const std::string& token) {
+    WriteRegString(Root::CurrentUser, ValuePath(settings::kScreenCastToken), token);
+}
+
 void LoadSettings(SettingsRecord& record) {
     ForEachSetting(record, [](const auto& value, auto& field) { Read(value, field); });
     record.Engine.FramesPerSecond = app::settings::FramesPerSecondFor(record.Engine.MsPerFrame);

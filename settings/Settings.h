@@ -82,6 +82,11 @@ void ReadPosition(SettingsRecord& record, const ScreenGeometry& screen);
 // Stores "position" from WindowLeft and WindowTop (close); true when stored.
 bool WritePosition(const SettingsRecord& record);
 
+// The desktop's token for the monitor the user chose to share (Wayland sessions); empty when
+// none is stored. Written after every start of sharing, since each token serves only once.
+std::string ReadScreenCastToken();
+void WriteScreenCastToken(const std::string& token);
+
 // Sets every field but the window position from the store, deriving FramesPerSecond and
 // KeyFrameEvery from MsPerFrame. The caller then moves the window and updates the cursor.
 void LoadSettings(SettingsRecord& record);

@@ -61,6 +61,9 @@ inline constexpr YesNo kRecordMicrophone{"record microphone", false};
 inline constexpr std::string_view kPosition = "position";
 inline constexpr std::int32_t kDefaultWindowTop = 2;
 
+// The ScreenCast portal's restore token of the monitor last shared, a REG_SZ.
+inline constexpr std::string_view kScreenCastToken = "screencast restore token";
+
 // Derived from the frame period whenever it is loaded: a key frame every ten seconds.
 inline constexpr std::int32_t kKeyFrameSeconds = 10;
 inline constexpr std::int32_t kDefaultFramesPerSecond = 1000 / kMsPerFrame.Default();

@@ -16,6 +16,7 @@ TEST(MessageCatalogue, HoldsExactlyTheProgramsIds) {
     for (int offset : {0, 1000}) {
         range(offset + 1, offset + 4);
         range(offset + 10, offset + 32);
+        range(offset + 40, offset + 46);
         range(offset + 50, offset + 52);
         range(offset + 60, offset + 61);
         range(offset + 101, offset + 118);
@@ -31,7 +32,7 @@ TEST(MessageCatalogue, HoldsExactlyTheProgramsIds) {
 }
 
 TEST(MessageCatalogue, MissingIdsAreEmpty) {
-    for (int id : {0, 5, 9, 33, 100, 119, 200, 201, 211, 225, 300, 301, 302, 1005, 1211, 1300, 1302,
+    for (int id : {0, 5, 9, 33, 47, 100, 119, 200, 201, 211, 225, 300, 301, 302, 1005, 1211, 1300, 1302,
                    2003, -1}) {
         EXPECT_TRUE(CatalogueText(id).empty()) << id;
     }
