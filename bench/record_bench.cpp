@@ -1,8 +1,10 @@
-// Records a moving pattern with the real engine and prints what each frame cost, then lets
-// ffmpeg's x11grab record the same region with the equivalent encoder for comparison. Then
-// compresses a short run of grabbed frames with both and compares the bytes and the pictures.
+// Records a scene with the real engine and prints what each frame cost, then lets ffmpeg's
+// x11grab record the same region with the equivalent encoder for comparison. Then compresses a
+// short run of grabbed frames with both and compares the bytes and the pictures.
 //   korvex_record_bench [--size WxH] [--fps N] [--codec FOURCC] [--seconds S]
-//   [--ffmpeg|--no-ffmpeg] [--still]
+//   [--ffmpeg|--no-ffmpeg] [--scene moving|still|typing] [--still]
+// Scenes: the moving pattern's bar; the same pattern standing still; a terminal in which a few
+// characters are typed per frame.
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -37,7 +39,7 @@ struct Options {
     std::string codec = "MSVC";
     double seconds = 10;
     bool ffmpeg = true;
-    bool still = false;  // the pattern stands still
+    std::string scene = "moving";
 };
 
 constexpr int kQualityFrames = 15;
@@ -45,7 +47,7 @@ constexpr int kQualityFrames = 15;
 [[noreturn]] void Usage(const char* why) {
     std::fprintf(stderr,
                  "bench: %s\nusage: bench [--size WxH] [--fps N] [--codec FOURCC] "
-                 "[--seconds S] [--ffmpeg|--no-ffmpeg] [--still]\n",
+                 "[--seconds S] [--ffmpeg|--no-ffmpeg] [--scene moving|still|typing] [--still]\n",
                  why);
     std::exit(2);
 }
@@ -76,8 +78,13 @@ Options Parse(int argc, char** argv) {
             o.ffmpeg = true;
         } else if (arg == "--no-ffmpeg") {
             o.ffmpeg = false;
+        } else if (arg == "--scene") {
+            o.scene = value();
+            if (o.scene != "moving" && o.scene != "still" && o.scene != "typing") {
+                Usage("--scene takes moving, still or typing");
+            }
         } else if (arg == "--still") {
-            o.still = true;
+            o.scene = "still";
         } else {
             Usage(("unknown option " + arg).c_str());
         }
@@ -107,12 +114,14 @@ struct Figures {
     double cpuPerSecond = 0;
 };
 
-// ffmpeg's encoder options for the codec; empty when it has none.
+// ffmpeg's encoder options for the codec, in the pixel format our driver gives the same
+// encoder (Motion JPEG: full-range 4:2:2); empty when it has none.
 std::string FfmpegEncoder(const std::string& fourcc) {
     const std::string encoder = EncoderFor(fourcc);
     if (encoder.empty()) return {};
     const bool rgb = encoder == "msvideo1" || encoder == "huffyuv" || encoder == "zmbv";
-    return " -c:v " + encoder + (rgb ? "" : " -pix_fmt yuv420p");
+    if (rgb) return " -c:v " + encoder;
+    return " -c:v " + encoder + (encoder == "mjpeg" ? " -pix_fmt yuvj422p" : " -pix_fmt yuv420p");
 }
 
 Figures RecordWithFfmpeg(const Options& o, int width, int height, const fs::path& path) {
@@ -175,9 +184,11 @@ int main(int argc, char** argv) {
     const Options o = Parse(argc, argv);
     if (!std::getenv("DISPLAY")) Usage("no display ($DISPLAY is not set)");
 
-    const pid_t pattern = korvex::test::StartPatternProcess(0, 0, o.width, o.height);
+    using Scene = korvex::test::MovingPattern::Scene;
+    const pid_t pattern = korvex::test::StartPatternProcess(
+        0, 0, o.width, o.height, o.scene == "typing" ? Scene::Typing : Scene::Moving);
     if (pattern < 0) Usage("could not put the moving pattern on the display");
-    if (o.still) kill(pattern, SIGSTOP);
+    if (o.scene == "still") kill(pattern, SIGSTOP);
 
     korvex::test::EngineHost host;
     engine::TScreenCam cam(host.Services());
@@ -197,7 +208,7 @@ int main(int argc, char** argv) {
 
     const fs::path dir = fs::temp_directory_path() / "korvex-bench";
     fs::create_directories(dir);
-    const std::string stem = o.codec + "-" + std::to_string(o.width) + "x" +
+    const std::string stem = o.codec + "-" + o.scene + "-" + std::to_string(o.width) + "x" +
                              std::to_string(o.height) + "-" + std::to_string(o.fps) + "fps";
     const fs::path ours = dir / (stem + ".avi");
     const fs::path theirs = dir / (stem + "-ffmpeg.avi");
@@ -226,9 +237,9 @@ int main(int argc, char** argv) {
     for (const auto& alert : host.Alerts()) {
         std::printf("message box \"%s\": %s\n", alert.caption.c_str(), alert.text.c_str());
     }
-    std::printf("region %dx%d at %d fps, codec %s (frames %dx%d), %.1f s\n", o.width, o.height,
-                o.fps, o.codec.c_str(), static_cast<int>(cam.FrameWidth),
-                static_cast<int>(cam.FrameHeight), recorded);
+    std::printf("%s scene, region %dx%d at %d fps, codec %s (frames %dx%d), %.1f s\n",
+                o.scene.c_str(), o.width, o.height, o.fps, o.codec.c_str(),
+                static_cast<int>(cam.FrameWidth), static_cast<int>(cam.FrameHeight), recorded);
     std::printf("%-28s %10s %10s\n", "", "korvex", "ffmpeg");
     std::printf("%-28s %10.2f %10s\n", "grab ms/frame", grabMs, "-");
     std::printf("%-28s %10.2f %10s\n", "conversion ms/frame", convertMs, "-");

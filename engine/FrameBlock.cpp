@@ -1,5 +1,6 @@
 #include "engine/FrameBlock.h"
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 #include <new>
@@ -45,6 +46,19 @@ std::span<const std::uint8_t> FrameBlock::Pixels() const {
 
 void FrameBlock::ClearPixels() {
     std::memset(data_.get() + pixelOffset_, 0, size_ - pixelOffset_);
+}
+
+void FrameBlock::CopyRows(const FrameBlock& other, std::span<const platform::vfw::RowSpan> rows) {
+    const std::size_t header = sizeof(BITMAPINFOHEADER);
+    std::memcpy(data_.get() + header, other.data_.get() + header, pixelOffset_ - header);
+    const auto height = static_cast<std::size_t>(Header().biHeight);
+    for (const platform::vfw::RowSpan& span : rows) {
+        // Bottom-up: the span's lowest row comes first in memory.
+        const std::size_t at =
+            pixelOffset_ + (height - static_cast<std::size_t>(span.bottom)) * stride_;
+        std::memcpy(data_.get() + at, other.data_.get() + at,
+                    static_cast<std::size_t>(span.bottom - span.top) * stride_);
+    }
 }
 
 }  // namespace engine

@@ -45,6 +45,9 @@ public:
     std::span<const std::uint8_t> Bytes() const { return {data_.get(), size_}; }
     // Blackens the pixel rows.
     void ClearPixels();
+    // Takes the colour table and the given rows (counted from the picture's top, inside it)
+    // of a block of the same size and depth.
+    void CopyRows(const FrameBlock& other, std::span<const platform::vfw::RowSpan> rows);
 
 private:
     FrameBlock(std::unique_ptr<std::uint8_t[]> data, std::size_t size, std::size_t pixelOffset,

@@ -2,6 +2,7 @@
 // it, the AVI file and its compressed stream, the frame loop, and the outcome.
 #include <chrono>
 
+#include "engine/AviOutput.h"
 #include "engine/Korvex_ScrCam_Unit.h"
 #include "engine/Korvex_VFW_Unit.h"
 #include "engine/Narration.h"
@@ -17,23 +18,6 @@ namespace engine {
 namespace mb = platform::msgbox;
 namespace avi = platform::avifile;
 namespace vfw = platform::vfw;
-
-// The open file and its streams; letting them go finishes the file. The sound stream and its
-// narration exist when the microphone is recorded and its capture runs.
-struct TScreenCam::AviOutput {
-    avi::FileHandle file;
-    avi::StreamHandle stream;
-    avi::StreamHandle compressed;
-    std::unique_ptr<Narration> narration;
-    avi::StreamHandle sound;
-};
-
-// What the frame loop carries from one pass to the next.
-struct TScreenCam::LoopMarks {
-    std::uint32_t lastWrite = 0;
-    std::uint32_t lastStatus = 0;
-    std::int32_t lastIndex = 0;
-};
 
 RecordOutcome TScreenCam::RecordAVI(RecordingRegion& region, const std::string& fileName) {
     CaptureRect rect = region.Region();
@@ -210,82 +194,6 @@ bool TScreenCam::OpenSoundStream(AviOutput& output) {
     return created == avi::AVIERR_OK &&
            avi::AVIStreamSetFormat(sound, 0, wave.data(), static_cast<std::int32_t>(wave.size())) ==
                avi::AVIERR_OK;
-}
-
-bool TScreenCam::FrameLoop(const CaptureRect& rect, AviOutput& output) {
-    avi::PAVISTREAM compressed = output.compressed.get();
-    Narration* narration = output.narration.get();
-    const std::uint32_t slice = SleepSlice(Settings.MsPerFrame);
-    Notify(OnStart);
-    LoopMarks marks;
-    FramesWritten = 0;
-    LastFrameInterval = 0;
-    DroppedFrames = 0;
-    StartTick = platform::clock::TickMs();
-    if (narration) narration->Begin(std::chrono::steady_clock::now());
-    bool written = true;
-    bool lostReported = false;
-    while (Recording) {
-        // Unsigned difference: the tick's wrap-around does no harm.
-        const std::uint32_t elapsed = platform::clock::TickMs() - StartTick;
-        PFrame current = GrabFrame(rect.left, rect.top, rect.width, rect.height);
-        if (!current) break;
-        // The sound so far goes before the frame, so that the frame's checkpoint covers it.
-        if (narration) {
-            if (!narration->WriteCaptured(output.sound.get())) {
-                written = false;
-                break;
-            }
-            if (narration->Lost() && !lostReported) {
-                lostReported = true;
-                ReportSound(SoundTrouble::inputLost);
-            }
-        }
-        if (!WriteDueFrame(compressed, *current, elapsed, marks)) {
-            written = false;
-            break;
-        }
-        FreeFrame(current);
-        if (StatusNoticeDue(elapsed, marks.lastStatus)) {
-            marks.lastStatus = elapsed;
-            Notify(OnStatus);
-        }
-        const std::uint32_t spent =
-            SpentInPeriod(platform::clock::TickMs() - StartTick, FrameIndex, Settings.MsPerFrame);
-        const SleepPlan plan = PlanSleep(spent, Settings.MsPerFrame);
-        for (std::uint32_t i = 0; i < plan.slices && Recording; ++i) {
-            platform::clock::SleepMs(slice);
-        }
-        if (Recording && plan.rest > 0) platform::clock::SleepMs(plan.rest);
-    }
-    // The sound lasts as long as the frames: up to the end of the last position's period.
-    if (narration && written) {
-        const std::int64_t positions = FramesWritten > 0 ? marks.lastIndex + 1 : 0;
-        written = narration->WriteEnd(
-            output.sound.get(),
-            SoundSamplesFor(positions, Settings.MsPerFrame, narration->Format().samplesPerSec));
-    }
-    Notify(OnStop);
-    return written;
-}
-
-bool TScreenCam::WriteDueFrame(avi::PAVISTREAM compressed, FrameBlock& frame, std::uint32_t elapsed,
-                               LoopMarks& marks) {
-    FrameIndex = FrameIndexFor(elapsed, Settings.MsPerFrame);
-    DroppedFrames += SkippedPositions(FrameIndex, marks.lastIndex);
-    if (!ShouldWriteFrame(FrameIndex, marks.lastIndex, FramesWritten)) return true;
-    const auto start = std::chrono::steady_clock::now();
-    const auto pixels = frame.Pixels();
-    const avi::HRESULT written = avi::AVIStreamWrite(
-        compressed, FrameIndex, 1, pixels.data(),
-        static_cast<std::int32_t>(frame.Header().biSizeImage), 0, nullptr, nullptr);
-    Costs.writeUs += MicrosSince(start);
-    if (written != avi::AVIERR_OK) return false;
-    FramesWritten += 1;
-    LastFrameInterval = static_cast<double>(elapsed - marks.lastWrite);
-    marks.lastWrite = elapsed;
-    marks.lastIndex = FrameIndex;
-    return true;
 }
 
 RecordOutcome TScreenCam::ReportFailure() {

@@ -104,13 +104,17 @@ PFrame TScreenCam::BitmapToDib(const NativeImage* image, int width, int height, 
     Costs.convertUs += MicrosSince(start);
     if (!converted) {
         frame->ClearPixels();
-        if (!bitsErrorReported_.exchange(true)) {
-            services_.Alert("Error", "Error retrieving bitmap bits", mb::MB_OK);
-        }
+        ReportUnreadable();
     }
     // The conversion may not leave the colour count alone.
     frame->Header().biClrUsed = ColorsUsed(bpp);
     return frame;
+}
+
+void TScreenCam::ReportUnreadable() {
+    if (!bitsErrorReported_.exchange(true)) {
+        services_.Alert("Error", "Error retrieving bitmap bits", mb::MB_OK);
+    }
 }
 
 std::optional<FramePoint> TScreenCam::CursorCorner(int left, int top) {

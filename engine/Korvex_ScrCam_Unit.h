@@ -18,6 +18,7 @@
 #include "engine/CursorOverlay.h"
 #include "engine/CursorState.h"
 #include "engine/FrameBlock.h"
+#include "engine/FrameQueue.h"
 #include "engine/RecordingRegion.h"
 #include "platform/avifile/avifile.h"
 #include "platform/screen/screen.h"
@@ -171,7 +172,9 @@ private:
     }
     // The steps of RecordAVI. Each owns what it opens.
     struct AviOutput;
-    struct LoopMarks;
+    struct Block;
+    struct QueuedFrame;
+    struct CursorMark;
     // Chooses the codec for the first frame and aligns FrameWidth and FrameHeight to what it
     // takes; the frame at that size, or null when a regrab failed.
     PFrame QueryAndAlign(const CaptureRect& rect, PFrame frame);
@@ -190,10 +193,16 @@ private:
     void ReportSound(SoundTrouble trouble);
     // Adds the sound stream with the narration's format; false when the file refused it.
     bool OpenSoundStream(AviOutput& output);
+    // Grabs on this thread and compresses and writes on a second one, a few frames apart;
+    // true when every frame (and the sound) was written.
     bool FrameLoop(const CaptureRect& rect, AviOutput& output);
-    // Writes frame when its position is due; false when the write failed.
-    bool WriteDueFrame(platform::avifile::PAVISTREAM compressed, FrameBlock& frame,
-                       std::uint32_t elapsed, LoopMarks& marks);
+    // The second thread: writes the queued frames in order, each after the sound captured so
+    // far, until the queue closes; false, with the queue closed, at the first write that fails.
+    bool WriteFrames(AviOutput& output, FrameQueue<QueuedFrame>& queue, FrameQueue<Block>& spare);
+    // The cursor image's place and picture for a frame at (left, top) now.
+    CursorMark CursorNow(int left, int top);
+    // "Error retrieving bitmap bits", once per recording.
+    void ReportUnreadable();
     // Tells the user and asks about the default compressor.
     RecordOutcome ReportFailure();
 

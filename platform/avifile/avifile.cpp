@@ -117,6 +117,11 @@ HRESULT AVIStreamWrite(PAVISTREAM stream, std::int32_t start, std::int32_t sampl
     return AVIERR_OK;
 }
 
+HRESULT AVIStreamChangedRows(PAVISTREAM stream, std::span<const vfw::RowSpan> rows) {
+    if (stream == nullptr) return AVIERR_BADPARAM;
+    return stream->SetChangedRows(rows);
+}
+
 std::uint32_t AVIStreamRelease(PAVISTREAM stream) {
     return stream != nullptr ? stream->Release() : 0;
 }

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 
 #include "platform/vfw/vfw.h"
 
@@ -121,6 +122,12 @@ HRESULT AVIStreamSetFormat(PAVISTREAM stream, std::int32_t pos, const void* form
 HRESULT AVIStreamWrite(PAVISTREAM stream, std::int32_t start, std::int32_t samples,
                        const void* buffer, std::int32_t size, std::uint32_t flags,
                        std::int32_t* samplesWritten, std::int32_t* bytesWritten);
+// Our own addition: for the next AVIStreamWrite to this compressed stream only, the rows
+// (counted from the picture's top, ascending and apart) in which its frame can differ from the
+// frame written before it; none: the same picture again. Its codec then reads and compares only
+// those rows where it can. AVIERR_UNSUPPORTED for a stream that compresses nothing.
+HRESULT AVIStreamChangedRows(PAVISTREAM stream, std::span<const vfw::RowSpan> rows);
+
 // Drop one reference and return the references left. When the last reference to the file has
 // gone, the file is finished: indexes written where they fit, headers patched to the frames it
 // holds, descriptor closed. A file whose stream never got a format holds no video and is removed.

@@ -98,9 +98,15 @@ HRESULT FrameCompressor::Begin(std::span<const std::byte> inputFormat) {
     return AVIERR_OK;
 }
 
-HRESULT FrameCompressor::Compress(std::span<const std::byte> input, Frame* frame) {
+HRESULT FrameCompressor::Compress(std::span<const std::byte> input, Frame* frame,
+                                  const std::vector<vfw::RowSpan>* changed) {
     if (!begun_) return AVIERR_BADFORMAT;
     if (input.size() < inputImageSize_) return AVIERR_BADPARAM;
+    if (changed != nullptr) {
+        // Advice only: a codec that does not take it reads the whole frame.
+        const vfw::ICCHANGEDROWS rows{static_cast<std::uint32_t>(changed->size()), changed->data()};
+        vfw::ICSendMessage(codec_.get(), vfw::ICM_KORVEX_CHANGED_ROWS, Param(&rows), 0);
+    }
     const bool wantKey = framesCompressed_ == 0 || (settings_.keyFrameEvery > 0 &&
                                                     framesSinceKey_ >= settings_.keyFrameEvery);
 

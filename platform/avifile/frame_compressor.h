@@ -45,9 +45,12 @@ public:
         std::span<const std::byte> data;  // valid until the next Compress
         bool keyFrame = false;
     };
-    // Compresses one frame of the input format. AVIERR_BADPARAM when input is shorter than the
-    // format's image, AVIERR_COMPRESSOR (or _BADFORMAT, _MEMORY) when the codec fails.
-    HRESULT Compress(std::span<const std::byte> input, Frame* frame);
+    // Compresses one frame of the input format; `changed`, when given, names the rows in which
+    // it can differ from the frame compressed before (told to a codec that takes it).
+    // AVIERR_BADPARAM when input is shorter than the format's image, AVIERR_COMPRESSOR (or
+    // _BADFORMAT, _MEMORY) when the codec fails.
+    HRESULT Compress(std::span<const std::byte> input, Frame* frame,
+                     const std::vector<vfw::RowSpan>* changed = nullptr);
 
 private:
     vfw::CodecHandle codec_;

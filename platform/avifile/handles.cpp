@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <utility>
 
 namespace platform::avifile {
 
@@ -130,12 +131,15 @@ HRESULT CompressedStream::Write(std::int32_t position, std::int32_t samples,
                                 std::span<const std::byte> data, std::uint32_t,
                                 std::int32_t* bytesWritten) {
     if (samples != 1) return AVIERR_BADPARAM;
+    const std::optional<std::vector<vfw::RowSpan>> changed = std::exchange(changed_, std::nullopt);
     if (!compressor_->Begun()) return AVIERR_BADFORMAT;
     // A frame the file would refuse is not compressed: the codec's reference picture must stay
     // the last frame that reached the file.
     if (const HRESULT check = source_.CheckWrite(position); check != AVIERR_OK) return check;
     FrameCompressor::Frame frame;
-    if (const HRESULT compressed = compressor_->Compress(data, &frame); compressed != AVIERR_OK) {
+    if (const HRESULT compressed =
+            compressor_->Compress(data, &frame, changed ? &*changed : nullptr);
+        compressed != AVIERR_OK) {
         return compressed;
     }
     return source_.Write(position, 1, frame.data, frame.keyFrame ? AVIIF_KEYFRAME : 0,
@@ -170,6 +174,11 @@ HRESULT SoundStream::Write(std::int32_t position, std::int32_t samples,
     const WriteResult result = writer.WriteSound(data);
     if (result == WriteResult::ok) *bytesWritten = static_cast<std::int32_t>(data.size());
     return ToHresult(result);
+}
+
+HRESULT CompressedStream::SetChangedRows(std::span<const vfw::RowSpan> rows) {
+    changed_.emplace(rows.begin(), rows.end());
+    return AVIERR_OK;
 }
 
 }  // namespace platform::avifile

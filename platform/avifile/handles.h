@@ -7,7 +7,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
+#include <vector>
 
 #include "platform/avifile/avi_writer.h"
 #include "platform/avifile/avifile.h"
@@ -48,6 +50,12 @@ public:
     virtual HRESULT Write(std::int32_t position, std::int32_t samples,
                           std::span<const std::byte> data, std::uint32_t flags,
                           std::int32_t* bytesWritten) = 0;
+    // For the next Write only: the rows in which its frame can differ from the frame written
+    // before it (see AVIStreamChangedRows). AVIERR_UNSUPPORTED for a stream without a codec.
+    virtual HRESULT SetChangedRows(std::span<const vfw::RowSpan> rows) {
+        static_cast<void>(rows);
+        return AVIERR_UNSUPPORTED;
+    }
     // The stream that reaches the file, or null for one that only passes frames on.
     virtual FileStream* AsFileStream() { return nullptr; }
 
@@ -92,10 +100,12 @@ public:
     HRESULT SetFormat(std::span<const std::byte> format) override;
     HRESULT Write(std::int32_t position, std::int32_t samples, std::span<const std::byte> data,
                   std::uint32_t flags, std::int32_t* bytesWritten) override;
+    HRESULT SetChangedRows(std::span<const vfw::RowSpan> rows) override;
 
 private:
     FileStream& source_;
     std::unique_ptr<FrameCompressor> compressor_;
+    std::optional<std::vector<vfw::RowSpan>> changed_;  // for the next Write
 };
 
 // The PCM sound stream of the file. Its format must be set before the video's, which writes the

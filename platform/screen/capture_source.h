@@ -5,9 +5,11 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 
+#include "platform/screen/damage.h"
 #include "platform/screen/dib.h"
 
 namespace platform::screen {
@@ -41,6 +43,10 @@ public:
     virtual std::optional<Point> PointerPosition() = 0;
     // The hot spot of the pointer's current cursor image; none when it cannot be read.
     virtual std::optional<Point> CursorHotSpot() = 0;
+
+    // What tells which parts of this source's picture changed; none when the source cannot
+    // tell, and then every frame is grabbed whole.
+    virtual std::unique_ptr<DamageWatcher> WatchDamage() { return nullptr; }
 };
 
 }  // namespace platform::screen

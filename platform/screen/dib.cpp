@@ -112,9 +112,12 @@ void CopyRow(const std::uint8_t* src, std::uint8_t* dst, int width, const Conver
 }
 
 // The fast paths below read host words directly, so they are only chosen on a little-endian host
-// for a server that sends LSB first, where that is the byte order of both sides.
+// for a server that sends LSB first, where that is the byte order of both sides. Source (the
+// server's image) and destination (a frame) never overlap; saying so lets the compiler work on
+// many pixels at once.
 
-void Bgrx32Row(const std::uint8_t* src, std::uint8_t* dst, int width, const Conversion&) {
+void Bgrx32Row(const std::uint8_t* __restrict src, std::uint8_t* __restrict dst, int width,
+               const Conversion&) {
     for (std::size_t x = 0; x < static_cast<std::size_t>(width); ++x) {
         std::uint32_t v;
         std::memcpy(&v, src + 4 * x, 4);
@@ -123,7 +126,8 @@ void Bgrx32Row(const std::uint8_t* src, std::uint8_t* dst, int width, const Conv
     }
 }
 
-void Rgb565Row(const std::uint8_t* src, std::uint8_t* dst, int width, const Conversion&) {
+void Rgb565Row(const std::uint8_t* __restrict src, std::uint8_t* __restrict dst, int width,
+               const Conversion&) {
     for (std::size_t x = 0; x < static_cast<std::size_t>(width); ++x) {
         std::uint16_t v;
         std::memcpy(&v, src + 2 * x, 2);
@@ -132,7 +136,8 @@ void Rgb565Row(const std::uint8_t* src, std::uint8_t* dst, int width, const Conv
     }
 }
 
-void Rgb555Row(const std::uint8_t* src, std::uint8_t* dst, int width, const Conversion&) {
+void Rgb555Row(const std::uint8_t* __restrict src, std::uint8_t* __restrict dst, int width,
+               const Conversion&) {
     for (std::size_t x = 0; x < static_cast<std::size_t>(width); ++x) {
         std::uint16_t v;
         std::memcpy(&v, src + 2 * x, 2);

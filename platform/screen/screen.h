@@ -19,7 +19,7 @@ class Screen : public CaptureSource {
     struct Impl;
     struct Key {};
 
-  public:
+public:
     // Connects to $DISPLAY; null when there is no display. Any thread.
     static std::unique_ptr<Screen> Open();
     // Only through Open.
@@ -27,6 +27,9 @@ class Screen : public CaptureSource {
     ~Screen() override;
     Screen(const Screen&) = delete;
     Screen& operator=(const Screen&) = delete;
+
+    // The root window's damage, on a connection of its own.
+    std::unique_ptr<DamageWatcher> WatchDamage() override { return DamageWatcher::Open(); }
 
     // BITSPIXEL: bits per pixel of the root depth's pixmap format (32 at depth 24, 16 at 16,
     // 8 at 8).
@@ -56,7 +59,7 @@ class Screen : public CaptureSource {
     // The hot spot of the pointer's current cursor image (XFixes); none when it cannot be read.
     std::optional<Point> CursorHotSpot() override;
 
-  private:
+private:
     std::unique_ptr<Impl> impl_;
 };
 

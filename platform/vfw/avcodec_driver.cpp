@@ -4,10 +4,12 @@
 #include <climits>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/vfw/about_box.h"
 #include "platform/vfw/avcodec_encoder.h"
+#include "platform/vfw/changed_rows.h"
 #include "platform/vfw/codec_formats.h"
 #include "platform/vfw/dib_convert.h"
 #include "platform/vfw/quality_mapping.h"
@@ -78,6 +80,8 @@ public:
             case ICM_COMPRESS_BEGIN:
                 return Begin(Pointer<const BITMAPINFOHEADER>(p1),
                              Pointer<const BITMAPINFOHEADER>(p2));
+            case ICM_KORVEX_CHANGED_ROWS:
+                return ChangedRows(Pointer<const ICCHANGEDROWS>(p1));
             case ICM_COMPRESS:
                 return Compress(Pointer<ICCOMPRESS>(p1));
             case ICM_COMPRESS_END:
@@ -167,8 +171,7 @@ private:
         if (LRESULT result = QueryOutput(entry_, *in, *out); result != ICERR_OK) return result;
         encoder_.reset();
         std::unique_ptr<FrameEncoder> encoder;
-        if (LRESULT result = OpenEncoder(entry_, SettingsFor(*in), encoder);
-            result != ICERR_OK) {
+        if (LRESULT result = OpenEncoder(entry_, SettingsFor(*in), encoder); result != ICERR_OK) {
             return result;
         }
         encoder_ = std::move(encoder);
@@ -178,7 +181,19 @@ private:
         return ICERR_OK;
     }
 
+    LRESULT ChangedRows(const ICCHANGEDROWS* rows) {
+        if (!encoder_) return ICERR_ERROR;
+        if (rows == nullptr || (rows->count > 0 && rows->spans == nullptr)) return ICERR_BADPARAM;
+        const std::span<const RowSpan> spans(rows->spans, rows->count);
+        if (!ValidRowSpans(spans, input_.biHeight)) return ICERR_BADPARAM;
+        changed_.assign(spans.begin(), spans.end());
+        changedGiven_ = true;
+        return ICERR_OK;
+    }
+
     LRESULT Compress(ICCOMPRESS* c) {
+        // What ICM_KORVEX_CHANGED_ROWS said holds for this frame only.
+        const bool part = std::exchange(changedGiven_, false);
         if (c == nullptr) return ICERR_BADPARAM;
         if (!encoder_) return ICERR_ERROR;
         if (c->lpbiInput == nullptr || c->lpInput == nullptr || c->lpbiOutput == nullptr ||
@@ -192,7 +207,9 @@ private:
             return ICERR_BADFORMAT;
         }
 
-        if (LRESULT result = encoder_->Load(InputImage(in, c->lpInput)); result != ICERR_OK) {
+        const DibImage image = InputImage(in, c->lpInput);
+        if (LRESULT result = part ? encoder_->LoadChanged(image, changed_) : encoder_->Load(image);
+            result != ICERR_OK) {
             return result;
         }
 
@@ -224,6 +241,8 @@ private:
     EncoderRate rate_;
     std::unique_ptr<FrameEncoder> encoder_;
     BITMAPINFOHEADER input_{};
+    std::vector<RowSpan> changed_;  // for the next frame, when changedGiven_
+    bool changedGiven_ = false;
     bool keyDue_ = true;
     std::int64_t sinceKey_ = 0;  // frames compressed since the last key frame
 };

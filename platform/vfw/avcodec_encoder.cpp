@@ -134,7 +134,8 @@ LRESULT AvEncoder::Open(const EncoderEntry& entry, const Settings& settings,
 
 // The driver decides every key frame, so the encoder's own schedule is pushed as far out as the
 // encoder lets it (an intra-only encoder has none). Nothing may hold frames back: no B-frames,
-// and one thread, since libavcodec's frame threads each keep a picture in flight.
+// and one thread, since libavcodec's frame threads each keep a picture in flight, unless the
+// entry's encoder splits each picture among its threads.
 LRESULT AvEncoder::OpenContext() {
     context_.reset();
     const AVCodec* codec = avcodec_find_encoder_by_name(entry_.encoder);
@@ -151,7 +152,7 @@ LRESULT AvEncoder::OpenContext() {
         context->keyint_min = entry_.longestKeyInterval;
     }
     context->max_b_frames = 0;
-    context->thread_count = 1;
+    context->thread_count = entry_.threads;
     if (ConvertsWithSwscale(entry_.input)) {
         context->color_range = input_->Range();
         context->colorspace = AVCOL_SPC_SMPTE170M;
@@ -179,11 +180,34 @@ std::span<const std::uint8_t> AvEncoder::CodecData() const {
 }
 
 LRESULT AvEncoder::Load(const DibImage& image) {
+    same_ = false;
+    loaded_ = false;
     if (av_frame_make_writable(frame_.get()) < 0) return ICERR_MEMORY;
-    return input_->Load(image, frame_.get()) ? ICERR_OK : ICERR_BADFORMAT;
+    loaded_ = input_->Load(image, frame_.get());
+    return loaded_ ? ICERR_OK : ICERR_BADFORMAT;
+}
+
+LRESULT AvEncoder::LoadChanged(const DibImage& image, std::span<const RowSpan> changed) {
+    if (!loaded_) return Load(image);
+    if (image.width != settings_.width || image.height != settings_.height ||
+        image.bitCount != settings_.bitCount) {
+        return ICERR_BADFORMAT;
+    }
+    if (changed.empty()) return ICERR_OK;
+    // Making the frame writable keeps its picture, which the changed rows then update.
+    if (av_frame_make_writable(frame_.get()) < 0) return ICERR_MEMORY;
+    same_ = false;
+    if (input_->LoadRows(image, frame_.get(), changed)) return ICERR_OK;
+    return Load(image);
 }
 
 LRESULT AvEncoder::Encode(bool key, Packet* packet) {
+    // Every packet of such an encoder is a whole picture: the same picture, the same packet.
+    if (same_ && entry_.keyFrames == KeyFrameControl::EveryFrame && packet_->size > 0) {
+        packet->bytes = {packet_->data, static_cast<std::size_t>(packet_->size)};
+        packet->key = (packet_->flags & AV_PKT_FLAG_KEY) != 0;
+        return ICERR_OK;
+    }
     const bool restart =
         key && entry_.keyFrames == KeyFrameControl::Restart && framesSinceOpen_ > 0;
     if (!context_ || restart) {
@@ -212,6 +236,7 @@ LRESULT AvEncoder::Encode(bool key, Packet* packet) {
     }
     packet->bytes = {packet_->data, static_cast<std::size_t>(packet_->size)};
     packet->key = (packet_->flags & AV_PKT_FLAG_KEY) != 0;
+    same_ = true;
     return ICERR_OK;
 }
 

@@ -51,6 +51,10 @@ public:
     std::span<const std::uint8_t> CodecData() const override;
     // ICERR_MEMORY also when the frame cannot be made writable.
     LRESULT Load(const DibImage& image) override;
+    // No change keeps the loaded picture; an encoder of key frames only then gives the same
+    // packet again. A change converts the changed rows where the layout is packed, else the
+    // whole picture.
+    LRESULT LoadChanged(const DibImage& image, std::span<const RowSpan> changed) override;
     LRESULT Encode(bool key, Packet* packet) override;
 
 private:
@@ -77,6 +81,8 @@ private:
     std::unique_ptr<AVPacket, PacketFree> packet_;
     std::int64_t framesSent_ = 0;
     std::int64_t framesSinceOpen_ = 0;
+    bool loaded_ = false;  // the frame holds a picture
+    bool same_ = false;    // and it is the one last encoded, into packet_
 };
 
 }  // namespace platform::vfw

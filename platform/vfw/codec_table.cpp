@@ -150,6 +150,7 @@ constexpr std::array<EncoderEntry, 6> kEncoders{{
         .quality = QualityControl::Crf,
         .options = kX264Options,
         .buildTag = "x264 - core ",
+        .threads = 0,
     },
     // libavcodec's own MPEG-4 Part 2 encoder, in the Xvid code that players know. Sizes are
     // 13-bit fields of the stream header. The encoder takes odd sizes, but its pictures of odd

@@ -76,6 +76,9 @@ struct EncoderEntry {
     // Where the encoder names its own library in its first packet ("x264 - core 164 ..."), the
     // text that starts that name; null for none.
     const char* buildTag = nullptr;
+    // Threads the encoder may use, 0 for as many as it likes; only for an encoder whose
+    // threads share each picture (slices), so that none holds a frame back.
+    int threads = 1;
     // Set for a codec we encode ourselves; libavcodec's `encoder` is not used then.
     const OwnEncoder* own = nullptr;
 };

@@ -7,6 +7,7 @@
 #include <span>
 
 #include "platform/multimedia/multimedia.h"
+#include "platform/vfw/vfw.h"
 
 namespace platform::vfw {
 
@@ -21,6 +22,10 @@ struct DibImage {
     std::span<const std::uint8_t> pixels;    // height rows of DibStride(width, bitCount) bytes
     std::span<const std::uint32_t> colours;  // the colour table, used at 8 bits only
 };
+
+// The rows of the picture in `rows` (counted from its top, inside the picture) as a picture of
+// their own.
+DibImage DibRows(const DibImage& dib, RowSpan rows);
 
 // Each conversion writes the picture top row first, outStride bytes from one row to the next,
 // and leaves the bytes past a row alone. An 8-bit index past the colour table gives black.

@@ -39,6 +39,14 @@ public:
     // session's size and depth.
     virtual LRESULT Load(const DibImage& image) = 0;
 
+    // Takes a picture that differs from the one loaded before only within `changed` (ascending,
+    // apart, inside the picture; none: the same picture). The encoder reads and compares only
+    // those rows; a key frame still holds the whole picture. By default the whole picture.
+    virtual LRESULT LoadChanged(const DibImage& image, std::span<const RowSpan> changed) {
+        static_cast<void>(changed);
+        return Load(image);
+    }
+
     // Compresses the loaded picture; `key` asks for a key frame. Reports what the encoder made.
     virtual LRESULT Encode(bool key, Packet* packet) = 0;
 };

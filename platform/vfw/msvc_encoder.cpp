@@ -6,6 +6,8 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/vfw/changed_rows.h"
+
 namespace platform::vfw {
 
 namespace {
@@ -149,6 +151,7 @@ public:
           current_(static_cast<std::size_t>(s.width) * static_cast<std::size_t>(s.height)),
           previous_(current_.size()),
           changed_(static_cast<std::size_t>(blocksWide_)),
+          rows_(s.height),
           out_(static_cast<std::size_t>(blocksWide_) * static_cast<std::size_t>(blocksHigh_) *
                    kLongestBlock +
                2) {}
@@ -158,15 +161,46 @@ public:
             image.bitCount != settings_.bitCount) {
             return ICERR_BADFORMAT;
         }
-        const std::span<std::uint8_t> bytes(reinterpret_cast<std::uint8_t*>(current_.data()),
-                                            current_.size() * sizeof(std::uint16_t));
-        return DibToRgb555(image, bytes, std::ptrdiff_t{settings_.width} * 2) ? ICERR_OK
-                                                                              : ICERR_BADFORMAT;
+        if (!DibToRgb555(image, RowBytes({0, settings_.height}), Stride())) return ICERR_BADFORMAT;
+        rows_.LoadedWhole();
+        sameSinceKey_ = false;
+        return ICERR_OK;
+    }
+
+    LRESULT LoadChanged(const DibImage& image, std::span<const RowSpan> changed) override {
+        if (first_) return Load(image);
+        if (image.width != settings_.width || image.height != settings_.height ||
+            image.bitCount != settings_.bitCount) {
+            return ICERR_BADFORMAT;
+        }
+        if (!ValidRowSpans(changed, settings_.height)) return ICERR_BADPARAM;
+        if (!changed.empty()) sameSinceKey_ = false;
+        rows_.LoadingPart(changed, [&](RowSpan span) {
+            const auto from = previous_.begin() + RowStart(span.top);
+            std::copy(from, previous_.begin() + RowStart(span.bottom),
+                      current_.begin() + RowStart(span.top));
+        });
+        for (const RowSpan& span : changed) {
+            if (!DibToRgb555(DibRows(image, span), RowBytes(span), Stride())) {
+                rows_.LoadedWhole();  // the picture is in part new, in part unknown
+                first_ = true;
+                return ICERR_BADFORMAT;
+            }
+        }
+        return ICERR_OK;
     }
 
     LRESULT Encode(bool key, Packet* packet) override {
         key = key || first_;
         first_ = false;
+        if (key && sameSinceKey_) {
+            // The picture of the last key frame again: so are its bytes.
+            current_.swap(previous_);
+            rows_.Swapped();
+            packet->bytes = lastKey_;
+            packet->key = true;
+            return ICERR_OK;
+        }
         at_ = out_.data();
         skipped_ = 0;
         // Block rows go bottom first, as DIB rows do.
@@ -183,20 +217,37 @@ public:
         }
         FlushSkips();
         current_.swap(previous_);
+        rows_.Swapped();
         packet->bytes = {out_.data(), static_cast<std::size_t>(at_ - out_.data())};
+        if (key) {
+            lastKey_.assign(packet->bytes.begin(), packet->bytes.end());
+            sameSinceKey_ = true;
+        }
         packet->key = key;
         return ICERR_OK;
     }
 
 private:
+    std::ptrdiff_t Stride() const { return std::ptrdiff_t{settings_.width} * 2; }
+    std::ptrdiff_t RowStart(std::int32_t row) const {
+        return row * std::ptrdiff_t{settings_.width};
+    }
+    // The bytes of the current picture's rows in the span.
+    std::span<std::uint8_t> RowBytes(RowSpan span) {
+        return {reinterpret_cast<std::uint8_t*>(current_.data() + RowStart(span.top)),
+                static_cast<std::size_t>(RowStart(span.bottom - span.top)) * 2};
+    }
+
     // Marks the blocks of a block row (numbered from the top) that differ from the previous
-    // picture; every block of a key frame. Whole rows at a time, four pixels to a word.
+    // picture; every block of a key frame. Whole rows at a time, four pixels to a word; rows
+    // the loaded picture did not change are not looked at.
     void FindChanges(int row, bool key) {
         if (key) {
             std::fill(changed_.begin(), changed_.end(), 1);
             return;
         }
         std::fill(changed_.begin(), changed_.end(), 0);
+        if (!rows_.MayDiffer(row * kBlock, (row + 1) * kBlock)) return;
         for (int y = row * kBlock; y < (row + 1) * kBlock; ++y) {
             const std::size_t start = static_cast<std::size_t>(y) * settings_.width;
             const auto* now = reinterpret_cast<const std::uint8_t*>(current_.data() + start);
@@ -276,9 +327,12 @@ private:
     std::vector<std::uint16_t> current_;   // the picture as RGB555, top row first
     std::vector<std::uint16_t> previous_;  // the picture before it
     std::vector<std::uint8_t> changed_;    // per block of the row being coded
+    ChangedRows rows_;
     std::vector<std::uint8_t> out_;
     std::uint8_t* at_ = nullptr;
     int skipped_ = 0;  // unchanged blocks not yet written as a run
+    std::vector<std::uint8_t> lastKey_;
+    bool sameSinceKey_ = false;  // no picture loaded since lastKey_ changed a row
     bool first_ = true;
 };
 

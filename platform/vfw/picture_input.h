@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <vector>
 
 #include "platform/vfw/codec_table.h"
@@ -40,6 +41,11 @@ public:
     // the session's size and depth; false, with the frame unspecified, when it does not.
     bool Load(const DibImage& dib, AVFrame* frame);
 
+    // Converts only the DIB's rows in `rows` into the frame, which holds the DIB's previous
+    // picture; false for layouts made by libswscale (their chroma spans
+    // rows) or a DIB that does not fit.
+    bool LoadRows(const DibImage& dib, AVFrame* frame, std::span<const RowSpan> rows);
+
 private:
     struct Key {
         explicit Key() = default;
@@ -48,6 +54,9 @@ private:
         void operator()(SwsContext* c) const;
     };
 
+    bool Fits(const DibImage& dib, const AVFrame* frame) const;
+    // The packed layouts: the DIB's rows into out, the frame's rows from its top.
+    bool Convert(const DibImage& dib, AVFrame* frame, std::span<std::uint8_t> out);
     bool Scale(const DibImage& dib, AVFrame* frame);
 
     AVPixelFormat format_;

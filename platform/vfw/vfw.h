@@ -91,6 +91,20 @@ struct ICCOMPRESS {
     const void* lpPrev;
 };
 
+// Rows of a picture, counted from its top: top included, bottom not.
+struct RowSpan {
+    std::int32_t top = 0;
+    std::int32_t bottom = 0;
+    friend bool operator==(const RowSpan&, const RowSpan&) = default;
+};
+
+// ICM_KORVEX_CHANGED_ROWS parameter block: the rows in which the next ICM_COMPRESS's picture
+// can differ from the previous one's, ascending and apart; none: it is the same picture again.
+struct ICCHANGEDROWS {
+    std::uint32_t count;
+    const RowSpan* spans;
+};
+
 // ICM_COMPRESS_FRAMES_INFO parameter block: what the stream will ask for before it begins.
 struct ICCOMPRESSFRAMES {
     std::uint32_t dwFlags;
@@ -121,6 +135,10 @@ constexpr std::uint32_t ICM_COMPRESS_BEGIN = ICM_USER + 7;
 constexpr std::uint32_t ICM_COMPRESS = ICM_USER + 8;
 constexpr std::uint32_t ICM_COMPRESS_END = ICM_USER + 9;
 constexpr std::uint32_t ICM_COMPRESS_FRAMES_INFO = ICM_USER + 70;
+// Our drivers' own message (p1: ICCHANGEDROWS*), for the next ICM_COMPRESS only: the picture
+// need only be read, and compared with the previous one, in those rows. A driver that does not
+// take it answers ICERR_UNSUPPORTED and reads whole pictures, as it always may.
+constexpr std::uint32_t ICM_KORVEX_CHANGED_ROWS = ICM_USER + 0x200;
 
 constexpr std::intptr_t ICMF_ABOUT_QUERY = 1;
 constexpr std::intptr_t ICMF_CONFIGURE_QUERY = 1;

@@ -11,13 +11,19 @@
 
 namespace platform::vfw {
 
-// The deflate level: the fastest, so that a full-screen key frame stays well inside a frame
-// period. On a full HD desktop level 4 makes key frames about a third as large for twice the
-// deflate time (and the whole recording about half as large for 1.5 times the processor).
-constexpr int kZmbvDeflateLevel = 1;
+// The deflate levels of key and delta frames.
+struct ZmbvLevels {
+    int key = 1;
+    int delta = 1;
+};
+// Chosen with bench/zmbv_bench on full HD screens: a delta frame costs the same at every level
+// (finding what changed outweighs deflating it) and is a third as large at 9 as at 1; a key
+// frame is a quarter to a third as large at 9 for about twice the processor time (some 30 ms).
+constexpr ZmbvLevels kZmbvLevels{9, 9};
 
 // Null for a depth other than 8, 16, 24 and 32, or when zlib cannot start.
-std::unique_ptr<FrameEncoder> OpenZmbvEncoder(const EncoderSettings& settings);
+std::unique_ptr<FrameEncoder> OpenZmbvEncoder(const EncoderSettings& settings,
+                                              ZmbvLevels levels = kZmbvLevels);
 
 extern const OwnEncoder kZmbvEncoder;
 

@@ -15,3 +15,10 @@ korvex_test(engine_sound_timing_test LABEL unit
 korvex_test(engine_sound_test LABEL x11 TIMEOUT 300
   SOURCES x11/engine_sound_test.cpp
   LIBS korvex_engine_host korvex_media_tools korvex_sound_server korvex_test_support)
+# Frames from the screen's damage, and the two-thread frame loop under a slow compressor.
+korvex_test(engine_damage_test LABEL x11 TIMEOUT 300
+  SOURCES x11/engine_damage_test.cpp
+  LIBS korvex_engine_host korvex_media_tools korvex_test_support)
+korvex_test(engine_pipeline_test LABEL unit
+  SOURCES unit/engine_pipeline_test.cpp
+  LIBS korvex_engine_core Threads::Threads)

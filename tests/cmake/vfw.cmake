@@ -29,7 +29,12 @@ korvex_test(vfw_screen_encoders_sanitized_test LABEL unit TIMEOUT 300
   SOURCES unit/vfw_screen_encoders_test.cpp ${PROJECT_SOURCE_DIR}/platform/vfw/msvc_encoder.cpp
     ${PROJECT_SOURCE_DIR}/platform/vfw/zmbv_encoder.cpp
     ${PROJECT_SOURCE_DIR}/platform/vfw/dib_convert.cpp
+    ${PROJECT_SOURCE_DIR}/platform/vfw/changed_rows.cpp
   LIBS korvex_multimedia PkgConfig::LIBAV ZLIB::ZLIB)
 target_compile_options(vfw_screen_encoders_sanitized_test PRIVATE
   -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
 target_link_options(vfw_screen_encoders_sanitized_test PRIVATE -fsanitize=address,undefined)
+# Frames compressed with their changed rows named, against whole ones.
+korvex_test(vfw_changed_rows_test LABEL unit
+  SOURCES unit/vfw_changed_rows_test.cpp
+  LIBS korvex_vfw)

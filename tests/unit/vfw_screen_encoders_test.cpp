@@ -60,6 +60,11 @@ int Scrolling(int x, int y, int w, int h, int i) {
     return Everything(x, y + 3 * i, w, h, 0);
 }
 
+// The many colours dragged 5 right and 3 down a frame, past the blocks' own size over the run.
+int Dragged(int x, int y, int w, int h, int i) {
+    return Everything(x - 5 * i, y - 3 * i, w, h, 0);
+}
+
 // Two pictures, one after the other.
 int Alternating(int x, int y, int w, int h, int i) {
     return SceneIndex(x, y, w, h, i % 2 * 5);
@@ -67,7 +72,7 @@ int Alternating(int x, int y, int w, int h, int i) {
 
 const Sequence kSequences[] = {
     {"corner pixel", CornerPixel}, {"everything", Everything},    {"scrolling", Scrolling},
-    {"alternating", Alternating},  {"moving square", SceneIndex},
+    {"alternating", Alternating},  {"moving square", SceneIndex}, {"dragged", Dragged},
 };
 
 Frame FrameOf(IndexOf index, int width, int height, int depth, int i) {
@@ -82,9 +87,11 @@ DibImage ImageOf(const Frame& f) {
 
 // A compression session of one of our encoders, with the format a decoder is set up from.
 struct Encoding {
-    Encoding(FOURCC codec, int width, int height, int depth, int quality = 7500)
-        : encoder(codec == kMsvc ? OpenMsvcEncoder({width, height, depth, {1, 5}, quality})
-                                 : OpenZmbvEncoder({width, height, depth, {1, 5}, quality})) {
+    Encoding(FOURCC codec, int width, int height, int depth, int quality = 7500,
+             ZmbvLevels levels = kZmbvLevels)
+        : encoder(codec == kMsvc
+                      ? OpenMsvcEncoder({width, height, depth, {1, 5}, quality})
+                      : OpenZmbvEncoder({width, height, depth, {1, 5}, quality}, levels)) {
         BITMAPINFOHEADER h = DibHeader(width, height,
                                        codec == kMsvc ? 16
                                        : depth == 24  ? 32
@@ -207,11 +214,14 @@ void ExpectVideo1Blocks(const std::vector<std::uint8_t>& bytes, bool key, int qu
 struct Case {
     FOURCC codec;
     int width, height;
+    ZmbvLevels levels = kZmbvLevels;
 };
 
-// Sizes each codec takes that leave part of a block or of a block row over.
+// Sizes each codec takes that leave part of a block or of a block row over; and ZMBV with key
+// and delta frames deflated at levels of zlib's two different kinds, switched frame by frame.
 const Case kCases[] = {
-    {kMsvc, 20, 16}, {kMsvc, 36, 28}, {kZmbv, 37, 23}, {kZmbv, 17, 16}, {kZmbv, 48, 33},
+    {kMsvc, 20, 16}, {kMsvc, 36, 28}, {kZmbv, 37, 23},
+    {kZmbv, 17, 16}, {kZmbv, 48, 33}, {kZmbv, 48, 33, {1, 6}},
 };
 
 }  // namespace
@@ -224,7 +234,7 @@ TEST(ScreenEncoders, EverySequenceDecodesCleanlyAndKeyFramesStandAlone) {
                 SCOPED_TRACE(std::string(c.codec == kMsvc ? "MSVC " : "ZMBV ") + sequence.name +
                              " " + std::to_string(c.width) + " x " + std::to_string(c.height) +
                              " at " + std::to_string(depth) + " bits");
-                Encoding encoding(c.codec, c.width, c.height, depth);
+                Encoding encoding(c.codec, c.width, c.height, depth, 7500, c.levels);
                 ASSERT_TRUE(encoding.encoder);
                 Decoder fromStart(encoding.format), fromKey(encoding.format);
                 std::vector<Rgb> before;
