@@ -22,6 +22,7 @@
 #include "bench/codec_quality.h"
 #include "engine/Korvex_ScrCam_Unit.h"
 #include "engine/RecordTiming.h"
+#include "harness/cpu_time.h"
 #include "harness/engine_host.h"
 #include "harness/media_probe.h"
 #include "harness/moving_pattern.h"
@@ -92,12 +93,7 @@ Options Parse(int argc, char** argv) {
     return o;
 }
 
-double CpuSeconds(int who) {
-    rusage usage{};
-    getrusage(who, &usage);
-    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
+using korvex::bench::CpuSeconds;
 
 std::string EncoderFor(const std::string& fourcc) {
     static const std::map<std::string, std::string> encoders = {

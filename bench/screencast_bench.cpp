@@ -22,6 +22,7 @@
 #include <thread>
 
 #include "engine/Korvex_ScrCam_Unit.h"
+#include "harness/cpu_time.h"
 #include "harness/engine_host.h"
 #include "harness/media_probe.h"
 #include "harness/screencast_monitor.h"
@@ -74,12 +75,7 @@ Options Parse(int argc, char** argv) {
     return o;
 }
 
-double CpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
+using korvex::bench::CpuSeconds;
 
 struct Figures {
     int frames = 0;

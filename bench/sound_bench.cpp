@@ -15,6 +15,7 @@
 #include <string>
 
 #include "engine/Korvex_ScrCam_Unit.h"
+#include "harness/cpu_time.h"
 #include "harness/engine_host.h"
 #include "harness/moving_pattern.h"
 #include "harness/sound_server.h"
@@ -60,12 +61,7 @@ Options Parse(int argc, char** argv) {
     return o;
 }
 
-double CpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
+using korvex::bench::CpuSeconds;
 
 struct Run {
     double cpuPerSecond = 0;
