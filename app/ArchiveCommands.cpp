@@ -115,11 +115,6 @@ void ArchiveCommands::Alert(WorkflowAlert alert, const std::string& path) {
 std::optional<std::string> ArchiveCommands::PackSelected(archive::BusyCursor& busy) {
     const auto recording = host_.SelectedRecording();
     if (!recording) return std::nullopt;
-    if (!files::FileExists(recording->video)) {
-        host_.Alert(host_.Text(Msg::Error), recording->video + host_.Text(Msg::NotFound),
-                    mb::MB_ICONERROR);
-        return std::nullopt;
-    }
     busy.Show();
     return workflow_->PackRecording({recording->video, recording->zip, recording->sevenZip},
                                     settings_.Use7z, settings_.SevenZipThresholdMB);

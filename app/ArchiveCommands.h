@@ -27,7 +27,8 @@ public:
         // Beep and a message box.
         std::function<void(const std::string& caption, const std::string& text, unsigned flags)>
             Alert;
-        // The selected recording's files; none when the user has been asked to choose one.
+        // The selected recording's files when its video exists; none when the user has been
+        // told why not.
         std::function<std::optional<RecordingFiles>()> SelectedRecording;
     };
 

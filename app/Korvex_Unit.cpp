@@ -112,7 +112,7 @@ void TMainForm::CreateArchiveCommands() {
     host.Alert = [this](const std::string& caption, const std::string& text, unsigned flags) {
         ShowAlert(caption, text, flags);
     };
-    host.SelectedRecording = [this] { return recordings_->Selected(); };
+    host.SelectedRecording = [this] { return recordings_->SelectedExisting(); };
     archives_ = std::make_unique<ArchiveCommands>(this, paths_, Settings, std::move(host));
     connect(CompressVideo, &QAction::triggered, this, [this] { archives_->Compress(); });
     connect(ShowCompressedVideo, &QAction::triggered, this,

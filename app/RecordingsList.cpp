@@ -62,25 +62,26 @@ std::optional<RecordingFiles> RecordingsList::Selected() {
     return FilesFor(name);
 }
 
-void RecordingsList::Play() {
-    const auto recording = Selected();
-    if (!recording) return;
-    const std::string& path = recording->video;
-    if (!files::FileExists(path)) {
-        host_.Alert(host_.Text(Msg::Error), path + host_.Text(Msg::NotFound), mb::MB_ICONERROR);
-        return;
+std::optional<RecordingFiles> RecordingsList::SelectedExisting() {
+    auto recording = Selected();
+    if (recording && !files::FileExists(recording->video)) {
+        host_.Alert(host_.Text(Msg::Error), recording->video + host_.Text(Msg::NotFound),
+                    mb::MB_ICONERROR);
+        return std::nullopt;
     }
-    HandToPlayer(path, host_.Text, host_.Alert);
+    return recording;
+}
+
+void RecordingsList::Play() {
+    if (const auto recording = SelectedExisting()) {
+        HandToPlayer(recording->video, host_.Text, host_.Alert);
+    }
 }
 
 void RecordingsList::Delete() {
-    const auto recording = Selected();
+    const auto recording = SelectedExisting();
     if (!recording) return;
     const std::string& path = recording->video;
-    if (!files::FileExists(path)) {
-        host_.Alert(host_.Text(Msg::Error), path + host_.Text(Msg::NotFound), mb::MB_ICONERROR);
-        return;
-    }
     if (files::IsOpenByAnyProcess(path)) {
         host_.Alert(host_.Text(Msg::Error), path + host_.Text(Msg::InUseByOtherProgram),
                     mb::MB_ICONERROR);

@@ -34,6 +34,9 @@ public:
     // The selected recording's files; none, after asking the user to choose, when the box is
     // empty.
     std::optional<RecordingFiles> Selected();
+    // The selected recording's files when its video exists; none after telling the user why
+    // not (no selection, or the file not found).
+    std::optional<RecordingFiles> SelectedExisting();
 
     void Play();
     void Delete();
