@@ -37,14 +37,7 @@ void WithNormalCursor(const std::function<void()>& show) {
 
 ArchiveCommands::ArchiveCommands(QWidget* owner, const ProgramPaths& paths,
                                  const SettingsRecord& settings, Host host)
-    : paths_(paths), settings_(settings), host_(std::move(host)) {
-    openDialog_ = new QFileDialog(owner);
-    openDialog_->setFileMode(QFileDialog::ExistingFile);
-    openDialog_->setAcceptMode(QFileDialog::AcceptOpen);
-    // The same dialog on every desktop, with the filter's patterns kept out of its text.
-    openDialog_->setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::HideNameFilterDetails);
-    openDialog_->setDirectory(QString::fromStdString(paths_.VideoFolder));
-}
+    : owner_(owner), paths_(paths), settings_(settings), host_(std::move(host)) {}
 
 ArchiveCommands::~ArchiveCommands() = default;
 
@@ -68,12 +61,6 @@ bool ArchiveCommands::Create() {
     host.Open = [this](const std::string& path) { HandToPlayer(path, host_.Text, host_.Alert); };
     workflow_ = std::make_unique<archive::CompressionWorkflow>(zip_, *sevenZip_, std::move(host));
     return true;
-}
-
-void ArchiveCommands::ApplyLanguage() {
-    openDialog_->setWindowTitle(QString::fromStdString(host_.Text(Msg::ShowCompressedVideoItem)));
-    openDialog_->setNameFilter(
-        QString::fromStdString(archive::ArchiveNameFilter(host_.Text(Msg::CompressedVideoFilter))));
 }
 
 void ArchiveCommands::Release() {
@@ -148,16 +135,31 @@ void ArchiveCommands::Mail(const std::string& subject) {
     });
 }
 
+std::optional<std::string> ArchiveCommands::ChooseArchive() {
+    // A dialog of its own for each showing: the name field's completion list can open after
+    // the dialog was accepted and then holds the mouse and keyboard, so that the next click or
+    // key does nothing. The list goes with its dialog.
+    QFileDialog dialog(owner_, QString::fromStdString(host_.Text(Msg::ShowCompressedVideoItem)));
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    // The same dialog on every desktop, with the filter's patterns kept out of its text.
+    dialog.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::HideNameFilterDetails);
+    dialog.setNameFilter(
+        QString::fromStdString(archive::ArchiveNameFilter(host_.Text(Msg::CompressedVideoFilter))));
+    // The first showing starts in the video folder, later ones where the user last was.
+    dialog.setDirectory(dialogFolder_.isEmpty() ? QString::fromStdString(paths_.VideoFolder)
+                                                : dialogFolder_);
+    const bool accepted = dialog.exec() == QDialog::Accepted;
+    dialogFolder_ = dialog.directory().absolutePath();
+    const QStringList chosen = dialog.selectedFiles();
+    if (!accepted || chosen.isEmpty()) return std::nullopt;
+    return chosen.front().toStdString();
+}
+
 void ArchiveCommands::ShowCompressed() {
-    // The working folder is made after the dialog, so the first showing starts there anew;
-    // later ones start where the user last was.
-    if (!dialogShown_) openDialog_->setDirectory(QString::fromStdString(paths_.VideoFolder));
-    dialogShown_ = true;
-    if (openDialog_->exec() != QDialog::Accepted) return;
-    const QStringList chosen = openDialog_->selectedFiles();
-    if (chosen.isEmpty()) return;
-    const std::string archivePath = chosen.front().toStdString();
-    ReportErrors([&] { workflow_->PlayFromArchive(paths_.VideoFolder, archivePath); });
+    const std::optional<std::string> archivePath = ChooseArchive();
+    if (!archivePath) return;
+    ReportErrors([&] { workflow_->PlayFromArchive(paths_.VideoFolder, *archivePath); });
 }
 
 }  // namespace app

@@ -1,6 +1,6 @@
 // The main window's archive commands: packing the selected recording into a ZIP or 7z archive
 // beside it, mailing it packed, and playing the recordings of a chosen archive. Owns the ZIP
-// component, the 7z bridge and the file dialog. GUI thread.
+// component and the 7z bridge. GUI thread.
 #pragma once
 
 #include <QWidget>
@@ -14,8 +14,6 @@
 #include "archive/CompressionWorkflow.h"
 #include "catalogue/MessageCatalogue.h"
 #include "settings/Settings.h"
-
-class QFileDialog;
 
 namespace app {
 
@@ -41,7 +39,6 @@ public:
 
     // Loads the 7z engine; false when it cannot be loaded, after telling the user why.
     bool Create();
-    void ApplyLanguage();
     // Unloads the 7z engine before its file is deleted.
     void Release();
 
@@ -57,12 +54,15 @@ private:
     // The selected recording packed beside it: the archive's path, with the hourglass shown
     // from the packing on; none when it stopped with a message.
     std::optional<std::string> PackSelected(archive::BusyCursor& busy);
+    // The archive the user chooses in the file dialog; none when the dialog was cancelled.
+    std::optional<std::string> ChooseArchive();
 
+    QWidget* owner_;
     ProgramPaths paths_;
     const SettingsRecord& settings_;
     Host host_;
-    QFileDialog* openDialog_ = nullptr;
-    bool dialogShown_ = false;
+    // Where the file dialog showed last; empty before the first showing.
+    QString dialogFolder_;
     TKAZip zip_;
     std::unique_ptr<archive::TSevenZip> sevenZip_;
     std::unique_ptr<archive::CompressionWorkflow> workflow_;

@@ -191,7 +191,6 @@ void TMainForm::ApplyLanguage() {
     CompressVideo->setText(q(Msg::CompressVideoItem));
     OpenExplorer->setText(q(Msg::OpenExplorerItem));
     ShowCompressedVideo->setText(q(Msg::ShowCompressedVideoItem));
-    archives_->ApplyLanguage();
 }
 
 bool TMainForm::FormCloseQuery() const {
