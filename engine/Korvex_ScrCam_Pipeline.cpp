@@ -65,7 +65,6 @@ TScreenCam::CursorMark TScreenCam::CursorNow(int left, int top) {
 bool TScreenCam::FrameLoop(const CaptureRect& rect, AviOutput& output) {
     Narration* narration = output.narration.get();
     const int msPerFrame = Settings.MsPerFrame;
-    const std::uint32_t slice = SleepSlice(msPerFrame);
     Notify(OnStart);
     LivePicture picture(*screen_, screen_->WatchDamage(), rect, BitsPerPixel,
                         [this] { ReportUnreadable(); });
@@ -159,11 +158,7 @@ bool TScreenCam::FrameLoop(const CaptureRect& rect, AviOutput& output) {
         }
         const std::uint32_t spent =
             SpentInPeriod(platform::clock::TickMs() - StartTick, FrameIndex, msPerFrame);
-        const SleepPlan plan = PlanSleep(spent, msPerFrame);
-        for (std::uint32_t i = 0; i < plan.slices && Recording; ++i) {
-            platform::clock::SleepMs(slice);
-        }
-        if (Recording && plan.rest > 0) platform::clock::SleepMs(plan.rest);
+        WaitUnlessStopped(WaitAfterPass(spent, msPerFrame));
     }
     queue.Close();
     writer.join();
