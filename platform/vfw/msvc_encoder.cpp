@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/vfw/changed_rows.h"
+#include "platform/vfw/output_buffer.h"
 
 namespace platform::vfw {
 
@@ -330,7 +331,7 @@ private:
     std::vector<std::uint16_t> previous_;  // the picture before it
     std::vector<std::uint8_t> changed_;    // per block of the row being coded
     ChangedRows rows_;
-    std::vector<std::uint8_t> out_;
+    OutputBuffer<std::uint8_t> out_;
     std::uint8_t* at_ = nullptr;
     int skipped_ = 0;  // unchanged blocks not yet written as a run
     std::vector<std::uint8_t> lastKey_;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/vfw/changed_rows.h"
+#include "platform/vfw/output_buffer.h"
 
 namespace platform::vfw {
 
@@ -116,8 +117,9 @@ public:
             largest = std::max(largest, bound);
         }
         const std::size_t deltaBound = 1 + deflateBound(&stream_, payload_.size()) + kFlushBytes;
-        out_.resize(std::max(keyBound, deltaBound));
-        pieceOut_.resize(std::max(largest, deflateBound(&pieceStream_, VectorBytes()) + kFlushBytes));
+        out_ = OutputBuffer<std::uint8_t>(std::max(keyBound, deltaBound));
+        pieceOut_ = OutputBuffer<std::uint8_t>(
+            std::max(largest, deflateBound(&pieceStream_, VectorBytes()) + kFlushBytes));
         return true;
     }
 
@@ -488,13 +490,13 @@ private:
     ChangedRows rows_;
     std::vector<Move> found_;   // moves the search found in this frame, latest first
     std::size_t searches_ = 0;  // searches left in this frame
-    std::vector<std::uint8_t> payload_;
-    std::vector<std::uint8_t> out_;
+    OutputBuffer<std::uint8_t> payload_;
+    OutputBuffer<std::uint8_t> out_;
     z_stream stream_{};  // the delta frames', from the last key frame on
     bool started_ = false;
     z_stream pieceStream_{};  // each piece of a key frame, and the empty delta, alone
     bool pieceStarted_ = false;
-    std::vector<std::uint8_t> pieceOut_;
+    OutputBuffer<std::uint8_t> pieceOut_;
     std::vector<Piece> pieces_;
     std::array<std::uint8_t, kPaletteBytes> keyPalette_{};  // the palette piece's
     std::vector<std::uint8_t> emptyDelta_;
