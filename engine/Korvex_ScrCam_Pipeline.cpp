@@ -63,12 +63,14 @@ TScreenCam::CursorMark TScreenCam::CursorNow(int left, int top) {
     return mark;
 }
 
-bool TScreenCam::FrameLoop(const CaptureRect& rect, AviOutput& output) {
+bool TScreenCam::FrameLoop(const CaptureRect& rect, AviOutput& output, PFrame first,
+                           std::unique_ptr<platform::screen::DamageWatcher> damage) {
     Narration* narration = output.narration.get();
     const int msPerFrame = Settings.MsPerFrame;
     Notify(OnStart);
-    LivePicture picture(*screen_, screen_->WatchDamage(), rect, BitsPerPixel,
-                        std::max(1, kHealMs / msPerFrame), [this] { ReportUnreadable(); });
+    LivePicture picture(*screen_, std::move(damage), rect, BitsPerPixel,
+                        std::max(1, kHealMs / msPerFrame), std::move(first),
+                        [this] { ReportUnreadable(); });
     if (!picture.Valid()) {
         // As a failed grab: told, and the recording ends with what it has.
         services_.Alert("Error", "Error capturing a frame!", platform::msgbox::MB_ICONWARNING);

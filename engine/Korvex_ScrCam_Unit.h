@@ -163,6 +163,8 @@ private:
     // A frame block at bpp holding the captured image's pixels; a black one (reported) when
     // there is no image or it cannot be converted; null when the memory cannot be had.
     PFrame BitmapToDib(const platform::screen::NativeImage* image, int width, int height, int bpp);
+    // GrabFrame without the cursor; null (reported) on failure.
+    PFrame GrabPicture(int left, int top, int width, int height);
     // Where the cursor image goes in a frame at (left, top); none when the pointer is unknown.
     std::optional<FramePoint> CursorCorner(int left, int top);
     // Sleeps ms, or less when the recording is stopped meanwhile. Recording worker.
@@ -186,9 +188,11 @@ private:
     // Tests the codec against the current frame and aligns the size; false when refused at
     // every size, with frame regrabbed at the region's own size.
     bool FitFrameToCodec(platform::vfw::HIC codec, const CaptureRect& rect, PFrame& frame);
-    // Opens the file, starts its stream with frame's format and runs the frame loop; the file
-    // is finished on return. True when every frame was written.
+    // Opens the file, starts its stream with frame's format and runs the frame loop from frame's
+    // picture and the damage watched since it was grabbed; the file is finished on return. True
+    // when every frame was written.
     bool WriteAvi(const std::string& fileName, const CaptureRect& rect, PFrame frame,
+                  std::unique_ptr<platform::screen::DamageWatcher> damage,
                   std::unique_ptr<Narration> narration);
     bool OpenAvi(const std::string& fileName, FrameBlock& frame,
                  platform::avifile::AVICOMPRESSOPTIONS& options, AviOutput& output);
@@ -200,7 +204,8 @@ private:
     bool OpenSoundStream(AviOutput& output);
     // Grabs on this thread and compresses and writes on a second one, a few frames apart;
     // true when every frame (and the sound) was written.
-    bool FrameLoop(const CaptureRect& rect, AviOutput& output);
+    bool FrameLoop(const CaptureRect& rect, AviOutput& output, PFrame first,
+                   std::unique_ptr<platform::screen::DamageWatcher> damage);
     // The second thread: writes the queued frames in order, each after the sound captured so
     // far, until the queue closes; false, with the queue closed, at the first write that fails.
     bool WriteFrames(AviOutput& output, FrameQueue<QueuedFrame>& queue, FrameQueue<Block>& spare);

@@ -19,15 +19,23 @@ constexpr int kJoinGap = 16;
 LivePicture::LivePicture(platform::screen::CaptureSource& screen,
                          std::unique_ptr<platform::screen::DamageWatcher> damage,
                          const CaptureRect& rect, int bitsPerPixel, int healPasses,
-                         std::function<void()> unreadable)
+                         PFrame first, std::function<void()> unreadable)
     : screen_(screen),
       damage_(std::move(damage)),
       rect_(rect),
       bitsPerPixel_(bitsPerPixel),
       healRows_(std::max(1, (rect.height + std::max(1, healPasses) - 1) / std::max(1, healPasses))),
       unreadable_(std::move(unreadable)),
-      picture_(FrameBlock::Allocate(rect.width, rect.height, bitsPerPixel)),
-      scratch_(FrameBlock::Allocate(rect.width, healRows_, bitsPerPixel)) {}
+      scratch_(FrameBlock::Allocate(rect.width, healRows_, bitsPerPixel)) {
+    if (first && damage_ && first->Header().biWidth == rect.width &&
+        first->Header().biHeight == rect.height && first->Header().biBitCount == bitsPerPixel) {
+        picture_ = std::move(first);
+        grabbed_ = true;
+        changed_ = {{0, rect.height}};
+    } else {
+        picture_ = FrameBlock::Allocate(rect.width, rect.height, bitsPerPixel);
+    }
+}
 
 LivePicture::Cost LivePicture::Update() {
     Cost cost;

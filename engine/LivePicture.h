@@ -22,11 +22,12 @@ namespace engine {
 
 class LivePicture {
 public:
-    // damage may be null: then every update grabs everything. unreadable is called when pixels
-    // cannot be read; those rows come out black.
+    // damage may be null: then every update grabs everything. first, when it is a picture of
+    // the rectangle grabbed after damage began to be watched, is taken instead of a first grab.
+    // unreadable is called when pixels cannot be read; those rows come out black.
     LivePicture(platform::screen::CaptureSource& screen,
                 std::unique_ptr<platform::screen::DamageWatcher> damage, const CaptureRect& rect,
-                int bitsPerPixel, int healPasses, std::function<void()> unreadable);
+                int bitsPerPixel, int healPasses, PFrame first, std::function<void()> unreadable);
 
     // False when the picture's memory could not be had.
     bool Valid() const { return picture_ != nullptr; }
