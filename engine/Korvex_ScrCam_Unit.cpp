@@ -49,7 +49,7 @@ TScreenCam::TScreenCam(EngineServices services)
 }
 
 TScreenCam::~TScreenCam() {
-    Recording = false;
+    EndRecording();
     workers_.clear();
 }
 
@@ -61,7 +61,22 @@ void TScreenCam::StartRecording(RecordingRegion& region, const std::string& file
 }
 
 void TScreenCam::StopRecording() {
-    Recording = false;
+    EndRecording();
+}
+
+void TScreenCam::EndRecording() {
+    {
+        // Under the lock, so that a worker between its look at the flag and its wait still
+        // gets the wake-up.
+        const std::lock_guard lock(stopMutex_);
+        Recording = false;
+    }
+    stopWake_.notify_all();
+}
+
+void TScreenCam::WaitUnlessStopped(std::uint32_t ms) {
+    std::unique_lock lock(stopMutex_);
+    stopWake_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return !Recording; });
 }
 
 void TScreenCam::RecordingThreadDone(TRecordAVIThread* worker) {

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -164,6 +165,10 @@ private:
     PFrame BitmapToDib(const platform::screen::NativeImage* image, int width, int height, int bpp);
     // Where the cursor image goes in a frame at (left, top); none when the pointer is unknown.
     std::optional<FramePoint> CursorCorner(int left, int top);
+    // Sleeps ms, or less when the recording is stopped meanwhile. Recording worker.
+    void WaitUnlessStopped(std::uint32_t ms);
+    // Clears Recording and wakes the worker from its wait.
+    void EndRecording();
     void Notify(const Notification& n) {
         if (n) n(*this);
     }
@@ -210,6 +215,9 @@ private:
     std::shared_ptr<platform::screen::CaptureSource> screen_;
     CursorImages cursorImages_;
     std::vector<std::unique_ptr<TRecordAVIThread>> workers_;
+    // The worker's wait between passes, cut short by EndRecording.
+    std::mutex stopMutex_;
+    std::condition_variable stopWake_;
     // "Error retrieving bitmap bits" comes once per recording, not with every frame.
     std::atomic<bool> bitsErrorReported_{false};
     // Lets completions posted by workers find out whether the engine still exists.

@@ -205,6 +205,10 @@ public:
         skipped_ = 0;
         // Block rows go bottom first, as DIB rows do.
         for (int row = blocksHigh_ - 1; row >= 0; --row) {
+            if (!key && !rows_.MayDiffer(row * kBlock, (row + 1) * kBlock)) {
+                skipped_ += blocksWide_;  // a block row the picture left alone, skipped whole
+                continue;
+            }
             FindChanges(row, key);
             for (int column = 0; column < blocksWide_; ++column) {
                 if (!changed_[static_cast<std::size_t>(column)]) {
@@ -239,15 +243,13 @@ private:
     }
 
     // Marks the blocks of a block row (numbered from the top) that differ from the previous
-    // picture; every block of a key frame. Whole rows at a time, four pixels to a word; rows
-    // the loaded picture did not change are not looked at.
+    // picture; every block of a key frame. Whole rows at a time, four pixels to a word.
     void FindChanges(int row, bool key) {
         if (key) {
             std::fill(changed_.begin(), changed_.end(), 1);
             return;
         }
         std::fill(changed_.begin(), changed_.end(), 0);
-        if (!rows_.MayDiffer(row * kBlock, (row + 1) * kBlock)) return;
         for (int y = row * kBlock; y < (row + 1) * kBlock; ++y) {
             const std::size_t start = static_cast<std::size_t>(y) * settings_.width;
             const auto* now = reinterpret_cast<const std::uint8_t*>(current_.data() + start);
