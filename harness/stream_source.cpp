@@ -19,6 +19,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -181,6 +182,13 @@ struct Source {
     }
 };
 
+struct LoopDeleter {
+    void operator()(pw_main_loop* loop) const { pw_main_loop_destroy(loop); }
+};
+struct StreamDeleter {
+    void operator()(pw_stream* stream) const { pw_stream_destroy(stream); }
+};
+
 int Usage() {
     std::fprintf(stderr,
                  "usage: korvex_test_stream_source NODE-NAME WIDTH HEIGHT sent|absent|unwritten\n");
@@ -217,7 +225,9 @@ int main(int argc, char** argv) {
     }
 
     pw_init(&argc, &argv);
-    s.loop = pw_main_loop_new(nullptr);
+    std::unique_ptr<pw_main_loop, LoopDeleter> mainLoop(pw_main_loop_new(nullptr));
+    if (!mainLoop) return 1;
+    s.loop = mainLoop.get();
     pw_loop* loop = pw_main_loop_get_loop(s.loop);
     s.timer = pw_loop_add_timer(
         loop, [](void* data, std::uint64_t) { static_cast<Source*>(data)->OnTimer(); }, &s);
@@ -234,10 +244,11 @@ int main(int argc, char** argv) {
     events.state_changed = [](void* data, pw_stream_state, pw_stream_state state, const char*) {
         static_cast<Source*>(data)->OnState(state);
     };
-    s.stream = pw_stream_new_simple(
+    std::unique_ptr<pw_stream, StreamDeleter> stream(pw_stream_new_simple(
         loop, argv[1],
         pw_properties_new(PW_KEY_MEDIA_CLASS, "Video/Source", PW_KEY_NODE_NAME, argv[1], nullptr),
-        &events, &s);
+        &events, &s));
+    s.stream = stream.get();
 
     std::array<std::uint8_t, 1024> bytes{};
     spa_pod_builder b =
@@ -259,8 +270,5 @@ int main(int argc, char** argv) {
         return 1;
     }
     pw_main_loop_run(s.loop);
-    pw_stream_destroy(s.stream);
-    pw_main_loop_destroy(s.loop);
-    pw_deinit();
     return 0;
 }

@@ -4,6 +4,7 @@
 // edge that only rounding outward finds, and only where the desktop tells of changes does the
 // recorder grab less than whole frames.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QCoreApplication>
 #include <algorithm>
