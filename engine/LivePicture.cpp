@@ -41,9 +41,11 @@ LivePicture::Cost LivePicture::Update() {
     Cost cost;
     const RowSpan all{0, rect_.height};
     std::vector<RowSpan> rows{all};
+    bool told = false;  // rows left alone on the damage's word
     if (grabbed_ && damage_) {
         // The damage is asked before the pixels are read, so the pixels show at least it.
         const auto boxes = damage_->Take();
+        told = boxes.has_value();
         if (boxes) {
             std::vector<ScreenBox> touched;
             touched.reserve(boxes->size());
@@ -55,7 +57,8 @@ LivePicture::Cost LivePicture::Update() {
     }
     for (const RowSpan& span : rows) Grab(*picture_, span, cost);
     changed_ = UniteRows(changed_, rows);
-    if (grabbed_ && damage_) Heal(cost);
+    // A pass that grabbed everything has nothing to heal.
+    if (told) Heal(cost);
     grabbed_ = true;
     return cost;
 }
