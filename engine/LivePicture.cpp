@@ -18,8 +18,8 @@ constexpr int kJoinGap = 16;
 
 LivePicture::LivePicture(platform::screen::CaptureSource& screen,
                          std::unique_ptr<platform::screen::DamageWatcher> damage,
-                         const CaptureRect& rect, int bitsPerPixel, int healPasses,
-                         PFrame first, std::function<void()> unreadable)
+                         const CaptureRect& rect, int bitsPerPixel, int healPasses, PFrame first,
+                         std::function<void()> unreadable)
     : screen_(screen),
       damage_(std::move(damage)),
       rect_(rect),
@@ -87,7 +87,8 @@ void LivePicture::Heal(Cost& cost) {
     std::vector<RowSpan> differ;
     for (int y = band.top; y < band.bottom; ++y) {
         // DIB rows run bottom-up, in the picture and in the band alike.
-        const std::uint8_t* now = fresh.data() + static_cast<std::size_t>(band.bottom - 1 - y) * stride;
+        const std::uint8_t* now =
+            fresh.data() + static_cast<std::size_t>(band.bottom - 1 - y) * stride;
         std::uint8_t* kept =
             picture_->Pixels().data() + static_cast<std::size_t>(rect_.height - 1 - y) * stride;
         if (std::memcmp(now, kept, stride) == 0) continue;

@@ -47,8 +47,8 @@ private:
     void Heal(Cost& cost);
     void Grab(FrameBlock& into, RowSpan rows, Cost& cost);
     // The rectangle's rows into DIB pixels of exactly their size.
-    void GrabInto(std::span<std::uint8_t> pixels, std::span<std::uint32_t> colorTable,
-                  RowSpan rows, Cost& cost);
+    void GrabInto(std::span<std::uint8_t> pixels, std::span<std::uint32_t> colorTable, RowSpan rows,
+                  Cost& cost);
 
     platform::screen::CaptureSource& screen_;
     std::unique_ptr<platform::screen::DamageWatcher> damage_;

@@ -112,7 +112,8 @@ public:
         std::size_t keyBound = kKeyHeader + 2;
         std::size_t largest = 0;
         for (std::size_t i = 0; i < pieces; ++i) {
-            const std::size_t bound = deflateBound(&pieceStream_, PieceData(i).size()) + kFlushBytes;
+            const std::size_t bound =
+                deflateBound(&pieceStream_, PieceData(i).size()) + kFlushBytes;
             keyBound += bound;
             largest = std::max(largest, bound);
         }

@@ -304,7 +304,7 @@ TEST(ZmbvStills, LongStillsAndKeyFramesOfAFewChangedRowsReadBackExactly) {
         return SceneIndex(x, y, kWidth, kHeight, 0);
     };
     const auto changedRows = [](int i) {
-        return i == 20 ? std::vector<RowSpan>{{100, 102}}
+        return i == 20   ? std::vector<RowSpan>{{100, 102}}
                : i >= 23 ? std::vector<RowSpan>{{200, 260}}
                          : std::vector<RowSpan>{};
     };
