@@ -16,6 +16,7 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -74,7 +75,7 @@ Options Parse(int argc, char** argv) {
             if (o.codec.size() != 4) Usage("--codec takes a four-character code");
         } else if (arg == "--seconds") {
             o.seconds = std::atof(value().c_str());
-            if (o.seconds <= 0) Usage("--seconds takes a positive number");
+            if (o.seconds < 2) Usage("--seconds takes a number of at least 2");
         } else if (arg == "--ffmpeg") {
             o.ffmpeg = true;
         } else if (arg == "--no-ffmpeg") {
@@ -108,7 +109,43 @@ struct Figures {
     int frames = 0;
     int dropped = 0;
     double cpuPerSecond = 0;
+    double steadyCpuPerSecond = 0;  // from the first second on: no start-up, no first key frame
 };
+
+// CPU seconds per second of a process between two readings.
+struct CpuReading {
+    double cpu = 0;
+    steady_clock::time_point at;
+};
+double Rate(const CpuReading& from, const CpuReading& to) {
+    const double seconds = duration<double>(to.at - from.at).count();
+    return seconds > 0 ? (to.cpu - from.cpu) / seconds : 0;
+}
+
+// Runs the command line (its last command exec'd by the shell) and reads its CPU time a
+// second after the start and for the last time before it ends. The exit code, or -1.
+int RunSampled(const std::string& command, double* steadyCpuPerSecond) {
+    const std::string line = "exec " + command;
+    const pid_t pid = fork();
+    if (pid == 0) {
+        execl("/bin/sh", "sh", "-c", line.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    if (pid < 0) return -1;
+    const auto start = steady_clock::now();
+    std::optional<CpuReading> first, last;
+    int status = 0;
+    while (waitpid(pid, &status, WNOHANG) == 0) {
+        if (const auto cpu = korvex::bench::ProcessCpuSeconds(pid)) {
+            const CpuReading now{*cpu, steady_clock::now()};
+            if (!first && now.at - start >= std::chrono::seconds(1)) first = now;
+            last = now;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    if (first && last) *steadyCpuPerSecond = Rate(*first, *last);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
 
 // ffmpeg's encoder options for the codec, in the pixel format our driver gives the same
 // encoder (Motion JPEG: full-range 4:2:2); empty when it has none.
@@ -135,10 +172,10 @@ Figures RecordWithFfmpeg(const Options& o, int width, int height, const fs::path
         korvex::test::Quote(std::string(display) + "+0,0") + " -t " + std::to_string(o.seconds) +
         encoder + " " + korvex::test::Quote(path.string());
     const double before = CpuSeconds(RUSAGE_CHILDREN);
-    const auto result = korvex::test::RunCommand(command, true);
+    const int exitCode = RunSampled(command, &f.steadyCpuPerSecond);
     const double cpu = CpuSeconds(RUSAGE_CHILDREN) - before;
-    if (result.exitCode != 0) {
-        std::printf("ffmpeg failed: %s\n", result.output.c_str());
+    if (exitCode != 0) {
+        std::printf("ffmpeg failed with exit code %d\n", exitCode);
         return f;
     }
     auto probe = korvex::test::ProbeVideo(path.string());
@@ -213,11 +250,15 @@ int main(int argc, char** argv) {
     const double cpuBefore = CpuSeconds(RUSAGE_SELF);
     const auto start = steady_clock::now();
     cam.StartRecording(region, ours.string());
-    std::this_thread::sleep_for(duration<double>(o.seconds));
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    const CpuReading afterFirstSecond{CpuSeconds(RUSAGE_SELF), steady_clock::now()};
+    std::this_thread::sleep_for(duration<double>(o.seconds - 1));
     // The frame loop starts after the codec is set up: let it reach the last position of the
     // period, as ffmpeg's -t does.
     const int lastPosition = static_cast<int>(o.seconds * o.fps + 0.5) - 1;
     host.WaitFor([&] { return cam.FrameIndex >= lastPosition || cam.Thread == nullptr; }, 2000);
+    const double ourSteadyCpu =
+        Rate(afterFirstSecond, CpuReading{CpuSeconds(RUSAGE_SELF), steady_clock::now()});
     cam.StopRecording();
     host.WaitFor([&] { return cam.Thread == nullptr; });
     const double recorded = duration<double>(steady_clock::now() - start).count();
@@ -259,6 +300,8 @@ int main(int argc, char** argv) {
                 column(ff.dropped, haveFfmpeg, 0).c_str());
     std::printf("%-28s %10.3f %s\n", "CPU s per recorded s", ourCpu,
                 column(ff.cpuPerSecond, haveFfmpeg, 3).c_str());
+    std::printf("%-28s %10.3f %s\n", "  from the 1st s on", ourSteadyCpu,
+                column(ff.steadyCpuPerSecond, haveFfmpeg, 3).c_str());
     if (haveFfmpeg && ff.cpuPerSecond > 0) {
         std::printf("%-28s %10.2f\n", "CPU ratio korvex/ffmpeg", ourCpu / ff.cpuPerSecond);
     }

@@ -1,37 +1,36 @@
-// Records the same picture at the same size and rate twice, through the ScreenCast portal and
-// PipeWire as in a Wayland session and from the X server, and prints the frames kept and the
-// CPU seconds per recorded second side by side.
+// Records through the ScreenCast portal and PipeWire as in a Wayland session, from a desktop
+// that tells what changed with every frame and from one that does not, a still picture and one
+// where a few characters change per frame as in typing; and the still picture from the X
+// server. Prints the frames kept and the CPU seconds per recorded second side by side.
 //   korvex_screencast_bench [--size WxH] [--fps N] [--seconds S]
 // Runs inside tests/session/with-screencast-session on a display of at least that size;
 // scripts/bench-screencast sets both up.
-#include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
-#include <QDBusConnection>
-#include <atomic>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "engine/Korvex_ScrCam_Unit.h"
 #include "harness/cpu_time.h"
 #include "harness/engine_host.h"
 #include "harness/media_probe.h"
+#include "harness/portal_capture.h"
 #include "harness/screencast_monitor.h"
+#include "platform/screen/screen.h"
 #include "platform/screencast/portal_screen.h"
-#include "platform/screencast/screencast_portal.h"
 #include "settings/FrameRate.h"
 
 namespace fs = std::filesystem;
-namespace sc = platform::screencast;
 using namespace std::chrono;
 
 namespace {
@@ -117,26 +116,7 @@ Figures Record(const Options& o, std::shared_ptr<platform::screen::CaptureSource
     return f;
 }
 
-// The portal's answer for one monitor, the event loop run until it comes.
-std::optional<sc::PortalGrant> AskPortal(QCoreApplication& application) {
-    sc::ScreenCastPortal portal(QDBusConnection::sessionBus());
-    std::optional<sc::PortalGrant> grant;
-    portal.Start(
-        "",
-        [&](const sc::PortalGrant& g) {
-            grant = g;
-            application.quit();
-        },
-        [&](sc::PortalFailure failure) {
-            std::printf("the portal failed: %d\n", static_cast<int>(failure));
-            application.quit();
-        });
-    application.exec();
-    return grant;
-}
-
-// The same picture as the stream shows, in a window over the whole X screen; returns once the
-// screen shows it.
+// A picture in a window over the whole X screen; returns once the screen shows it.
 pid_t ShowPictureOnX(const Options& o, const fs::path& dir) {
     const fs::path png = dir / "colors.png";
     const auto made = korvex::test::RunCommand(
@@ -177,22 +157,29 @@ int main(int argc, char** argv) {
     const std::string stem = std::to_string(o.width) + "x" + std::to_string(o.height) + "-" +
                              std::to_string(o.fps) + "fps";
 
-    korvex::test::MonitorSource monitor(o.width, o.height, 1);
-    const std::optional<sc::PortalGrant> grant = AskPortal(application);
-    if (!grant) return 1;
-    auto screen = std::make_shared<sc::PortalScreen>(platform::screen::Screen::Open());
-    std::atomic<bool> firstFrame{false};
-    sc::StreamEvents events;
-    events.FirstFrame = [&] { firstFrame = true; };
-    auto stream =
-        sc::PipeWireStream::Open(fcntl(grant->pipeWire.fileDescriptor(), F_DUPFD_CLOEXEC, 3),
-                                 grant->node, std::move(events));
-    if (!stream) Usage("PipeWire refused the stream");
-    screen->Attach(std::move(stream), grant->place);
-    for (int i = 0; i < 500 && !firstFrame; ++i) std::this_thread::sleep_for(milliseconds(20));
-    if (!firstFrame) Usage("the stream sent no frame");
-    const Figures portal = Record(o, screen, dir / (stem + "-portal.avi"));
-    screen->Detach();
+    // A terminal's worth of character cells, one of which changes in every stream frame.
+    const int typingWidth = std::min(o.width, 640), typingHeight = std::min(o.height, 384);
+    const struct {
+        const char* name;
+        bool typing;
+        korvex::test::DamageMeta damage;
+    } runs[] = {{"still, damage", false, korvex::test::DamageMeta::Sent},
+                {"still, no damage", false, korvex::test::DamageMeta::Absent},
+                {"typing, damage", true, korvex::test::DamageMeta::Sent},
+                {"typing, no damage", true, korvex::test::DamageMeta::Absent}};
+    std::vector<Figures> portal;
+    for (const auto& run : runs) {
+        korvex::test::DrawnMonitor monitor(o.width, o.height, o.width, o.height, run.damage);
+        std::string why;
+        auto screen = korvex::test::OpenPortalScreen(application, why);
+        if (!screen) Usage(why.c_str());
+        if (run.typing) monitor.Type(0, 0, typingWidth, typingHeight);
+        std::string file = stem + "-" + run.name + ".avi";
+        std::replace(file.begin(), file.end(), ' ', '-');
+        file.erase(std::remove(file.begin(), file.end(), ','), file.end());
+        portal.push_back(Record(o, screen, dir / file));
+        screen->Detach();
+    }
 
     const pid_t picture = ShowPictureOnX(o, dir);
     if (picture < 0) Usage("could not show the picture on the X screen");
@@ -200,14 +187,16 @@ int main(int argc, char** argv) {
     kill(picture, SIGTERM);
     waitpid(picture, nullptr, 0);
 
-    std::printf("%dx%d at %d fps, codec MSVC, %.1f s each\n", o.width, o.height, o.fps, o.seconds);
-    std::printf("%-28s %10s %10s\n", "", "portal", "x11");
-    std::printf("%-28s %10d %10d\n", "frames kept", portal.frames, x11.frames);
-    std::printf("%-28s %10d %10d\n", "dropped frames", portal.dropped, x11.dropped);
-    std::printf("%-28s %10.3f %10.3f\n", "CPU s per recorded s", portal.cpuPerSecond,
-                x11.cpuPerSecond);
-    std::printf("%-28s %10s %10s\n", "ffmpeg decodes cleanly", portal.valid ? "yes" : "no",
-                x11.valid ? "yes" : "no");
-    std::printf("avi: %s\n", (dir / (stem + "-portal.avi")).c_str());
+    std::printf("%dx%d at %d fps, codec MSVC, %.1f s each; the stream sends 30 frames a second\n",
+                o.width, o.height, o.fps, o.seconds);
+    std::printf("%-24s %14s %8s %10s %8s\n", "", "frames kept", "dropped", "CPU s/s", "decodes");
+    const auto row = [](const char* name, const Figures& f) {
+        std::printf("%-24s %14d %8d %10.3f %8s\n", name, f.frames, f.dropped, f.cpuPerSecond,
+                    f.valid ? "yes" : "no");
+    };
+    for (std::size_t i = 0; i < portal.size(); ++i) {
+        row(("portal " + std::string(runs[i].name)).c_str(), portal[i]);
+    }
+    row("x11 still", x11);
     return 0;
 }

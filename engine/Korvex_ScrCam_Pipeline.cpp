@@ -30,7 +30,8 @@ constexpr std::size_t kFrameBlocks = kQueuedFrames + 2;
 // Frames back to which a block is brought up to date by the rows changed since; an older block
 // is copied whole.
 constexpr std::size_t kHistory = 64;
-// How often the picture is grabbed whole, to heal what the damage may have missed.
+// How long it takes to read the whole picture afresh, band by band, to heal what the damage may
+// have missed.
 constexpr int kHealMs = 5000;
 
 }  // namespace
@@ -62,12 +63,13 @@ TScreenCam::CursorMark TScreenCam::CursorNow(int left, int top) {
     return mark;
 }
 
-bool TScreenCam::FrameLoop(const CaptureRect& rect, AviOutput& output) {
+bool TScreenCam::FrameLoop(const CaptureRect& rect, AviOutput& output, PFrame first,
+                           std::unique_ptr<platform::screen::DamageWatcher> damage) {
     Narration* narration = output.narration.get();
     const int msPerFrame = Settings.MsPerFrame;
-    const std::uint32_t slice = SleepSlice(msPerFrame);
     Notify(OnStart);
-    LivePicture picture(*screen_, screen_->WatchDamage(), rect, BitsPerPixel,
+    LivePicture picture(*screen_, std::move(damage), rect, BitsPerPixel,
+                        std::max(1, kHealMs / msPerFrame), std::move(first),
                         [this] { ReportUnreadable(); });
     if (!picture.Valid()) {
         // As a failed grab: told, and the recording ends with what it has.
@@ -90,8 +92,6 @@ bool TScreenCam::FrameLoop(const CaptureRect& rect, AviOutput& output) {
     std::int32_t lastIndex = 0;
     std::int32_t queued = 0;
     CursorMark lastCursor;
-    std::uint32_t passes = 0;
-    const std::uint32_t healPasses = std::max(1, kHealMs / msPerFrame);
     const auto rowsOf = [&](const CursorMark& m) {
         return CursorRows(m.corner ? std::optional(m.corner->y) : std::nullopt, kCursorSize,
                           rect.height);
@@ -99,7 +99,7 @@ bool TScreenCam::FrameLoop(const CaptureRect& rect, AviOutput& output) {
     while (Recording && !queue.Closed()) {
         // Unsigned difference: the tick's wrap-around does no harm.
         const std::uint32_t elapsed = platform::clock::TickMs() - StartTick;
-        const LivePicture::Cost cost = picture.Update(++passes % healPasses == 0);
+        const LivePicture::Cost cost = picture.Update();
         Costs.grabUs += cost.grabUs;
         Costs.convertUs += cost.convertUs;
         Costs.grabs += 1;
@@ -159,11 +159,7 @@ bool TScreenCam::FrameLoop(const CaptureRect& rect, AviOutput& output) {
         }
         const std::uint32_t spent =
             SpentInPeriod(platform::clock::TickMs() - StartTick, FrameIndex, msPerFrame);
-        const SleepPlan plan = PlanSleep(spent, msPerFrame);
-        for (std::uint32_t i = 0; i < plan.slices && Recording; ++i) {
-            platform::clock::SleepMs(slice);
-        }
-        if (Recording && plan.rest > 0) platform::clock::SleepMs(plan.rest);
+        WaitUnlessStopped(WaitAfterPass(spent, msPerFrame));
     }
     queue.Close();
     writer.join();

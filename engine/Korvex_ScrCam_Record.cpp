@@ -30,8 +30,10 @@ RecordOutcome TScreenCam::RecordAVI(RecordingRegion& region, const std::string& 
         Notify(OnError);
         return RecordOutcome::Failed;
     }
+    // Watched from before the first grab, so that the frame loop can go on from its picture.
+    auto damage = screen_ ? screen_->WatchDamage() : nullptr;
     // Without a first frame the grab has told the user; there is nothing to record from.
-    PFrame frame = GrabFrame(rect.left, rect.top, rect.width, rect.height);
+    PFrame frame = GrabPicture(rect.left, rect.top, rect.width, rect.height);
     if (frame) frame = QueryAndAlign(rect, std::move(frame));
     if (!frame) {
         Notify(OnError);
@@ -39,8 +41,9 @@ RecordOutcome TScreenCam::RecordAVI(RecordingRegion& region, const std::string& 
     }
     rect.width = FrameWidth;
     rect.height = FrameHeight;
-    return WriteAvi(fileName, rect, std::move(frame), OpenNarration()) ? RecordOutcome::Recorded
-                                                                       : ReportFailure();
+    return WriteAvi(fileName, rect, std::move(frame), std::move(damage), OpenNarration())
+               ? RecordOutcome::Recorded
+               : ReportFailure();
 }
 
 std::unique_ptr<Narration> TScreenCam::OpenNarration() {
@@ -97,7 +100,7 @@ bool TScreenCam::FitFrameToCodec(vfw::HIC codec, const CaptureRect& rect, PFrame
         const BITMAPINFOHEADER& current = frame->Header();
         if (current.biWidth != w || current.biHeight != h) {
             FreeFrame(frame);
-            frame = GrabFrame(left, top, w, h);
+            frame = GrabPicture(left, top, w, h);
             if (!frame) return false;
         }
         return ICCompressQuery(codec, &frame->Header(), nullptr) == vfw::ICERR_OK;
@@ -113,7 +116,7 @@ bool TScreenCam::FitFrameToCodec(vfw::HIC codec, const CaptureRect& rect, PFrame
     // The stream format must describe the frames that will be written: the region's own.
     if (!frame || frame->Header().biWidth != width || frame->Header().biHeight != height) {
         FreeFrame(frame);
-        frame = GrabFrame(left, top, width, height);
+        frame = GrabPicture(left, top, width, height);
     }
     FrameWidth = width;
     FrameHeight = height;
@@ -121,6 +124,7 @@ bool TScreenCam::FitFrameToCodec(vfw::HIC codec, const CaptureRect& rect, PFrame
 }
 
 bool TScreenCam::WriteAvi(const std::string& fileName, const CaptureRect& rect, PFrame frame,
+                          std::unique_ptr<platform::screen::DamageWatcher> damage,
                           std::unique_ptr<Narration> narration) {
     avi::AVICOMPRESSOPTIONS options{};
     avi::AVICOMPRESSOPTIONS* optionList[1] = {&options};
@@ -130,8 +134,7 @@ bool TScreenCam::WriteAvi(const std::string& fileName, const CaptureRect& rect, 
         AviOutput output;
         output.narration = std::move(narration);
         const bool opened = OpenAvi(fileName, *frame, options, output);
-        FreeFrame(frame);
-        written = opened && FrameLoop(rect, output);
+        written = opened && FrameLoop(rect, output, std::move(frame), std::move(damage));
         avi::AVISaveOptionsFree(1, optionList);
     }
     avi::AVIFileExit();

@@ -49,7 +49,7 @@ TScreenCam::TScreenCam(EngineServices services)
 }
 
 TScreenCam::~TScreenCam() {
-    Recording = false;
+    EndRecording();
     workers_.clear();
 }
 
@@ -61,7 +61,22 @@ void TScreenCam::StartRecording(RecordingRegion& region, const std::string& file
 }
 
 void TScreenCam::StopRecording() {
-    Recording = false;
+    EndRecording();
+}
+
+void TScreenCam::EndRecording() {
+    {
+        // Under the lock, so that a worker between its look at the flag and its wait still
+        // gets the wake-up.
+        const std::lock_guard lock(stopMutex_);
+        Recording = false;
+    }
+    stopWake_.notify_all();
+}
+
+void TScreenCam::WaitUnlessStopped(std::uint32_t ms) {
+    std::unique_lock lock(stopMutex_);
+    stopWake_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return !Recording; });
 }
 
 void TScreenCam::RecordingThreadDone(TRecordAVIThread* worker) {
@@ -128,6 +143,19 @@ std::optional<FramePoint> TScreenCam::CursorCorner(int left, int top) {
 }
 
 PFrame TScreenCam::GrabFrame(int left, int top, int width, int height) {
+    PFrame frame = GrabPicture(left, top, width, height);
+    if (!frame) return nullptr;
+    const auto corner = CursorCorner(left, top);
+    if (!corner) return frame;
+    const int id = ChooseCursorImage(Cursor, services_.LocalTimeMs());
+    BITMAPINFOHEADER& h = frame->Header();
+    DibView view{frame->Pixels().data(), h.biWidth,    h.biHeight,
+                 frame->Stride(),        h.biBitCount, frame->ColorTable()};
+    DrawCursor(view, corner->x, corner->y, cursorImages_.Image(id));
+    return frame;
+}
+
+PFrame TScreenCam::GrabPicture(int left, int top, int width, int height) {
     const auto start = std::chrono::steady_clock::now();
     NativeImage image;
     const bool captured = screen_ && screen_->Capture(left, top, width, height, image);
@@ -139,14 +167,6 @@ PFrame TScreenCam::GrabFrame(int left, int top, int width, int height) {
         services_.Alert("Error", "Error capturing a frame!", mb::MB_ICONWARNING);
         return nullptr;
     }
-
-    const auto corner = CursorCorner(left, top);
-    if (!corner) return frame;
-    const int id = ChooseCursorImage(Cursor, services_.LocalTimeMs());
-    BITMAPINFOHEADER& h = frame->Header();
-    DibView view{frame->Pixels().data(), h.biWidth,    h.biHeight,
-                 frame->Stride(),        h.biBitCount, frame->ColorTable()};
-    DrawCursor(view, corner->x, corner->y, cursorImages_.Image(id));
     return frame;
 }
 

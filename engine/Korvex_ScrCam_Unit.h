@@ -5,6 +5,7 @@
 
 #include <array>
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -162,8 +163,14 @@ private:
     // A frame block at bpp holding the captured image's pixels; a black one (reported) when
     // there is no image or it cannot be converted; null when the memory cannot be had.
     PFrame BitmapToDib(const platform::screen::NativeImage* image, int width, int height, int bpp);
+    // GrabFrame without the cursor; null (reported) on failure.
+    PFrame GrabPicture(int left, int top, int width, int height);
     // Where the cursor image goes in a frame at (left, top); none when the pointer is unknown.
     std::optional<FramePoint> CursorCorner(int left, int top);
+    // Sleeps ms, or less when the recording is stopped meanwhile. Recording worker.
+    void WaitUnlessStopped(std::uint32_t ms);
+    // Clears Recording and wakes the worker from its wait.
+    void EndRecording();
     void Notify(const Notification& n) {
         if (n) n(*this);
     }
@@ -181,9 +188,11 @@ private:
     // Tests the codec against the current frame and aligns the size; false when refused at
     // every size, with frame regrabbed at the region's own size.
     bool FitFrameToCodec(platform::vfw::HIC codec, const CaptureRect& rect, PFrame& frame);
-    // Opens the file, starts its stream with frame's format and runs the frame loop; the file
-    // is finished on return. True when every frame was written.
+    // Opens the file, starts its stream with frame's format and runs the frame loop from frame's
+    // picture and the damage watched since it was grabbed; the file is finished on return. True
+    // when every frame was written.
     bool WriteAvi(const std::string& fileName, const CaptureRect& rect, PFrame frame,
+                  std::unique_ptr<platform::screen::DamageWatcher> damage,
                   std::unique_ptr<Narration> narration);
     bool OpenAvi(const std::string& fileName, FrameBlock& frame,
                  platform::avifile::AVICOMPRESSOPTIONS& options, AviOutput& output);
@@ -195,7 +204,8 @@ private:
     bool OpenSoundStream(AviOutput& output);
     // Grabs on this thread and compresses and writes on a second one, a few frames apart;
     // true when every frame (and the sound) was written.
-    bool FrameLoop(const CaptureRect& rect, AviOutput& output);
+    bool FrameLoop(const CaptureRect& rect, AviOutput& output, PFrame first,
+                   std::unique_ptr<platform::screen::DamageWatcher> damage);
     // The second thread: writes the queued frames in order, each after the sound captured so
     // far, until the queue closes; false, with the queue closed, at the first write that fails.
     bool WriteFrames(AviOutput& output, FrameQueue<QueuedFrame>& queue, FrameQueue<Block>& spare);
@@ -210,6 +220,9 @@ private:
     std::shared_ptr<platform::screen::CaptureSource> screen_;
     CursorImages cursorImages_;
     std::vector<std::unique_ptr<TRecordAVIThread>> workers_;
+    // The worker's wait between passes, cut short by EndRecording.
+    std::mutex stopMutex_;
+    std::condition_variable stopWake_;
     // "Error retrieving bitmap bits" comes once per recording, not with every frame.
     std::atomic<bool> bitsErrorReported_{false};
     // Lets completions posted by workers find out whether the engine still exists.

@@ -40,20 +40,9 @@ std::uint32_t SpentInPeriod(std::uint32_t elapsedNowMs, std::int32_t frameIndex,
     return spent > 0 ? static_cast<std::uint32_t>(spent) : 0;
 }
 
-std::uint32_t SleepSlice(int msPerFrame) {
-    const auto slice = static_cast<std::uint32_t>(SaneMsPerFrame(msPerFrame) / 10);
-    return slice == 0 ? 1 : slice;
-}
-
-SleepPlan PlanSleep(std::uint32_t spentMs, int msPerFrame) {
+std::uint32_t WaitAfterPass(std::uint32_t spentMs, int msPerFrame) {
     const auto period = static_cast<std::uint32_t>(SaneMsPerFrame(msPerFrame));
-    SleepPlan plan;
-    plan.slice = SleepSlice(msPerFrame);
-    if (spentMs >= period) return plan;
-    const std::uint32_t left = period - spentMs;
-    plan.slices = left / plan.slice;
-    plan.rest = left - plan.slices * plan.slice;
-    return plan;
+    return spentMs >= period ? 0 : period - spentMs;
 }
 
 }  // namespace engine

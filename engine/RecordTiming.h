@@ -24,13 +24,8 @@ bool ShouldWriteFrame(std::int32_t frameIndex, std::int32_t lastWrittenIndex,
 // A status notice is due once more than 500 ms have passed since the last one.
 bool StatusNoticeDue(std::uint32_t elapsedMs, std::uint32_t lastStatusMs);
 
-// The wait after a pass: `slices` sleeps of `slice` ms, each followed by a look at the stop
-// flag, then one of `rest` ms. Nothing when the pass used up the whole period.
-struct SleepPlan {
-    std::uint32_t slice = 1;
-    std::uint32_t slices = 0;
-    std::uint32_t rest = 0;
-};
+// The wait after a pass: what is left of its period, nothing when the pass used it all up.
+std::uint32_t WaitAfterPass(std::uint32_t spentMs, int msPerFrame);
 
 // The time a pass has used of its period: from the time of the position it filled (frameIndex
 // periods after the start) to now, 0 when it began early. Counting from the position rather than
@@ -38,9 +33,5 @@ struct SleepPlan {
 // sleeps' overshoot, a busy processor) makes the next wait shorter instead of delaying every
 // later pass, which would cost a frame each time the delays add up to half a period.
 std::uint32_t SpentInPeriod(std::uint32_t elapsedNowMs, std::int32_t frameIndex, int msPerFrame);
-
-// The slice is a tenth of the period, at least 1 ms.
-std::uint32_t SleepSlice(int msPerFrame);
-SleepPlan PlanSleep(std::uint32_t spentMs, int msPerFrame);
 
 }  // namespace engine

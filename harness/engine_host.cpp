@@ -48,6 +48,19 @@ bool EngineHost::WaitFor(const std::function<bool()>& cond, int timeoutMs) {
     return true;
 }
 
+std::vector<std::uint8_t> FrameRgb(const engine::FrameBlock& frame) {
+    const auto& h = frame.Header();
+    std::vector<std::uint8_t> rgb;
+    rgb.reserve(static_cast<std::size_t>(h.biWidth) * h.biHeight * 3);
+    for (int y = h.biHeight - 1; y >= 0; --y) {
+        const std::uint8_t* row = frame.Pixels().data() + frame.Stride() * y;
+        for (int x = 0; x < h.biWidth; ++x) {
+            rgb.insert(rgb.end(), {row[4 * x + 2], row[4 * x + 1], row[4 * x]});
+        }
+    }
+    return rgb;
+}
+
 void WarpPointer(int x, int y) {
     std::unique_ptr<xcb_connection_t, decltype(&xcb_disconnect)> c(xcb_connect(nullptr, nullptr),
                                                                    &xcb_disconnect);

@@ -35,6 +35,9 @@ private:
     std::atomic<int> answer_{7};
 };
 
+// A frame's picture as packed RGB24, top row first, as ffmpeg decodes it; 32-bit frames only.
+std::vector<std::uint8_t> FrameRgb(const engine::FrameBlock& frame);
+
 // Moves the pointer (and the cursor image drawn beside it) to a root position.
 void WarpPointer(int x, int y);
 

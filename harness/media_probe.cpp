@@ -92,6 +92,18 @@ std::vector<std::uint8_t> DecodeFrameRgb(const std::string& path, int index) {
     return {r.output.begin(), r.output.end()};
 }
 
+std::vector<std::vector<std::uint8_t>> DecodeFramesRgb(const std::string& path,
+                                                       std::size_t frameBytes) {
+    const CommandResult r =
+        RunCommand("ffmpeg -nostdin -v error -i " + Quote(path) + " -f rawvideo -pix_fmt rgb24 -");
+    std::vector<std::vector<std::uint8_t>> frames;
+    for (std::size_t at = 0; frameBytes > 0 && at + frameBytes <= r.output.size();
+         at += frameBytes) {
+        frames.emplace_back(r.output.begin() + at, r.output.begin() + at + frameBytes);
+    }
+    return frames;
+}
+
 bool NearRgb(const std::uint8_t* rgb, std::uint32_t expected, int tolerance) {
     for (int i = 0; i < 3; ++i) {
         const int wanted = static_cast<int>((expected >> (16 - 8 * i)) & 0xFF);

@@ -34,6 +34,10 @@ std::string DecodeErrors(const std::string& path);
 // Frame number index of the file decoded to packed RGB24, top row first; empty on failure.
 std::vector<std::uint8_t> DecodeFrameRgb(const std::string& path, int index);
 
+// Every frame of the file decoded to packed RGB24 pictures of frameBytes each.
+std::vector<std::vector<std::uint8_t>> DecodeFramesRgb(const std::string& path,
+                                                       std::size_t frameBytes);
+
 // Whether a decoded RGB24 pixel is within tolerance of 0xRRGGBB in every channel.
 bool NearRgb(const std::uint8_t* rgb, std::uint32_t expected, int tolerance);
 

@@ -1,9 +1,12 @@
 #include "harness/screencast_monitor.h"
 
+#include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -46,6 +49,22 @@ bool PollFor(const std::function<bool()>& cond) {
     return true;
 }
 
+// Waits for the node of that name and registers it with the back end as a monitor of logical
+// size width x height at (0, 0); false when it does not come.
+bool Offer(const std::string& name, int width, int height) {
+    std::string id;
+    if (!PollFor([&] { return !(id = NodeId(name)).empty(); })) return false;
+    std::ofstream(ScreenCastControl() / "stream")
+        << id << " " << width << " " << height << " 0 0\n";
+    return true;
+}
+
+// A name no other node of this run has.
+std::string NodeName() {
+    static std::atomic<int> nodes{0};
+    return "korvex-test-monitor-" + std::to_string(getpid()) + "-" + std::to_string(++nodes);
+}
+
 }  // namespace
 
 bool PipeWireNodeExists(const std::string& name) {
@@ -82,9 +101,7 @@ std::string Caps(const char* format, int width, int height) {
 
 MonitorSource::MonitorSource(int width, int height, int scale)
     : width_(width), height_(height), scale_(scale) {
-    static int sources = 0;
-    const std::string name =
-        "korvex-test-monitor-" + std::to_string(getpid()) + "-" + std::to_string(++sources);
+    const std::string name = NodeName();
     const std::vector<std::string> args = {
         "gst-launch-1.0",
         "-q",
@@ -105,13 +122,10 @@ MonitorSource::MonitorSource(int width, int height, int scale)
         execvp(argv[0], argv.data());
         _exit(127);
     }
-    std::string id;
-    if (!PollFor([&] { return !(id = NodeId(name)).empty(); })) {
+    if (!Offer(name, width, height)) {
         Stop();
         throw std::runtime_error("the test monitor's PipeWire node did not come");
     }
-    std::ofstream(ScreenCastControl() / "stream")
-        << id << " " << width << " " << height << " 0 0\n";
 }
 
 MonitorSource::~MonitorSource() {
@@ -140,6 +154,82 @@ std::vector<std::uint8_t> MonitorSource::Expected(int x, int y, int width, int h
                    " -i - -vf " + crop + " -f rawvideo -pix_fmt rgb24 -");
     if (r.exitCode != 0) return {};
     return std::vector<std::uint8_t>(r.output.begin(), r.output.end());
+}
+
+DrawnMonitor::DrawnMonitor(int width, int height, int streamWidth, int streamHeight,
+                           DamageMeta damage) {
+    const std::string name = NodeName();
+    const char* modes[] = {"sent", "absent", "unwritten"};
+    const std::vector<std::string> args = {KORVEX_STREAM_SOURCE, name, std::to_string(streamWidth),
+                                           std::to_string(streamHeight),
+                                           modes[static_cast<int>(damage)]};
+    int in[2], out[2];
+    if (pipe2(in, O_CLOEXEC) != 0) throw std::runtime_error("no pipe");
+    if (pipe2(out, O_CLOEXEC) != 0) {
+        close(in[0]);
+        close(in[1]);
+        throw std::runtime_error("no pipe");
+    }
+    std::vector<char*> argv;
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    pid_ = fork();
+    if (pid_ == 0) {
+        dup2(in[0], STDIN_FILENO);
+        dup2(out[1], STDOUT_FILENO);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    close(in[0]);
+    close(out[1]);
+    commands_ = in[1];
+    answers_ = out[0];
+    if (pid_ < 0 || !Offer(name, width, height)) {
+        End();
+        throw std::runtime_error("the drawn monitor's PipeWire node did not come");
+    }
+}
+
+DrawnMonitor::~DrawnMonitor() {
+    End();
+}
+
+void DrawnMonitor::End() {
+    // The source ends with its input.
+    if (commands_ >= 0) close(commands_);
+    if (answers_ >= 0) close(answers_);
+    commands_ = answers_ = -1;
+    if (pid_ > 0) waitpid(pid_, nullptr, 0);
+    pid_ = -1;
+}
+
+bool DrawnMonitor::Send(const std::string& line) {
+    const std::string text = line + "\n";
+    return write(commands_, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+}
+
+bool DrawnMonitor::Fill(int x, int y, int width, int height, std::uint32_t rgb) {
+    char colour[8];
+    std::snprintf(colour, sizeof colour, "%06x", rgb & 0xFFFFFFu);
+    if (!Send("fill " + std::to_string(x) + " " + std::to_string(y) + " " + std::to_string(width) +
+              " " + std::to_string(height) + " " + colour)) {
+        return false;
+    }
+    // "sent\n", once the frame is out; a source that stopped sending fails the wait.
+    std::string answer;
+    while (answer.size() < 5) {
+        pollfd ready{answers_, POLLIN, 0};
+        if (poll(&ready, 1, 20000) != 1) return false;
+        char c = 0;
+        if (read(answers_, &c, 1) != 1) return false;
+        answer += c;
+    }
+    return answer == "sent\n";
+}
+
+bool DrawnMonitor::Type(int x, int y, int width, int height) {
+    return Send("type " + std::to_string(x) + " " + std::to_string(y) + " " +
+                std::to_string(width) + " " + std::to_string(height));
 }
 
 }  // namespace korvex::test

@@ -1,6 +1,7 @@
-// A monitor for the ScreenCast back end of the tests and benchmarks: a real PipeWire video source
-// made by GStreamer, showing a fixed picture with more pixels than the test display has, as a
-// scaled desktop sends them, and registered with the back end as the monitor it offers.
+// Monitors for the ScreenCast back end of the tests and benchmarks: real PipeWire video sources
+// registered with the back end as the monitor it offers. MonitorSource is made by GStreamer and
+// shows a fixed picture with more pixels than the test display has, as a scaled desktop sends
+// them; DrawnMonitor shows a picture the caller draws on and tells what changed, as mutter does.
 #pragma once
 
 #include <sys/types.h>
@@ -41,6 +42,35 @@ public:
 private:
     int width_ = 0, height_ = 0, scale_ = 1;
     pid_t pid_ = -1;
+};
+
+// How a DrawnMonitor tells what changed between its frames: in each frame's damage metadata,
+// not at all, or by offering the metadata and never filling it in.
+enum class DamageMeta { Sent, Absent, Unwritten };
+
+class DrawnMonitor {
+public:
+    // Streams a picture of streamWidth x streamHeight pixels 30 times a second and offers it as
+    // the monitor of logical size width x height at (0, 0); returns once the node exists.
+    // Throws std::runtime_error when it does not come.
+    DrawnMonitor(int width, int height, int streamWidth, int streamHeight, DamageMeta damage);
+    ~DrawnMonitor();  // the node goes away
+    DrawnMonitor(const DrawnMonitor&) = delete;
+    DrawnMonitor& operator=(const DrawnMonitor&) = delete;
+
+    // Paints a rectangle of stream pixels in one colour (0xRRGGBB); returns once a frame that
+    // shows it has been sent. False when the source is gone.
+    bool Fill(int x, int y, int width, int height, std::uint32_t rgb);
+    // From now on one character cell of the rectangle changes in every frame, as in typing.
+    bool Type(int x, int y, int width, int height);
+
+private:
+    bool Send(const std::string& line);
+    void End();
+
+    pid_t pid_ = -1;
+    int commands_ = -1;  // the source's input
+    int answers_ = -1;   // its output
 };
 
 }  // namespace korvex::test

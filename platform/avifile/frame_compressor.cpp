@@ -88,7 +88,7 @@ HRESULT FrameCompressor::Begin(std::span<const std::byte> inputFormat) {
     if (bufferSize <= 0 || static_cast<std::uint64_t>(bufferSize) > kMaxBufferSize) {
         return AVIERR_COMPRESSOR;
     }
-    output_.assign(static_cast<std::size_t>(bufferSize), std::byte{0});
+    output_ = vfw::OutputBuffer<std::byte>(static_cast<std::size_t>(bufferSize));
     outputHeader_ = outputFormat_;
     const vfw::LRESULT begun =
         vfw::ICSendMessage(hic, vfw::ICM_COMPRESS_BEGIN, Param(input), Param(output));
@@ -134,7 +134,7 @@ HRESULT FrameCompressor::Compress(std::span<const std::byte> input, Frame* frame
     ++framesCompressed_;
     const bool key = (flags & vfw::AVIIF_KEYFRAME) != 0;
     framesSinceKey_ = key ? 1 : framesSinceKey_ + 1;
-    frame->data = std::span<const std::byte>(output_).first(outputHeader->biSizeImage);
+    frame->data = std::span<const std::byte>(output_.data(), outputHeader->biSizeImage);
     frame->keyFrame = key;
     return AVIERR_OK;
 }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/avifile/avifile.h"
+#include "platform/vfw/output_buffer.h"
 #include "platform/vfw/vfw.h"
 
 namespace platform::avifile {
@@ -59,7 +60,7 @@ private:
     std::vector<std::byte> outputFormat_;
     std::vector<std::byte>
         outputHeader_;  // per frame: the output format, its size set by the codec
-    std::vector<std::byte> output_;
+    vfw::OutputBuffer<std::byte> output_;
     std::size_t inputImageSize_ = 0;
     bool begun_ = false;
     std::int32_t framesCompressed_ = 0;

@@ -1,7 +1,6 @@
 #include "platform/clock/clock.h"
 
 #include <chrono>
-#include <thread>
 
 namespace platform::clock {
 
@@ -9,10 +8,6 @@ std::uint32_t TickMs() {
     using namespace std::chrono;
     auto ms = duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
     return static_cast<std::uint32_t>(ms);
-}
-
-void SleepMs(std::uint32_t ms) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
 std::int64_t LocalTimeMs() {

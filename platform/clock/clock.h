@@ -1,4 +1,4 @@
-// Millisecond tick and sleep, as the recorder's timing expects them.
+// Millisecond ticks, as the recorder's timing expects them.
 #pragma once
 
 #include <cstdint>
@@ -7,8 +7,6 @@ namespace platform::clock {
 
 // Monotonic milliseconds as a wrapping 32-bit count (timeGetTime); any thread.
 std::uint32_t TickMs();
-// Blocks the calling thread for ms milliseconds.
-void SleepMs(std::uint32_t ms);
 // Wall-clock milliseconds since the epoch: the "local time" of click and key marks.
 std::int64_t LocalTimeMs();
 

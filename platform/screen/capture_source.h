@@ -45,7 +45,7 @@ public:
     virtual std::optional<Point> CursorHotSpot() = 0;
 
     // What tells which parts of this source's picture changed; none when the source cannot
-    // tell, and then every frame is grabbed whole.
+    // tell, and then every frame is grabbed whole. The watcher must not outlive the source.
     virtual std::unique_ptr<DamageWatcher> WatchDamage() { return nullptr; }
 };
 

@@ -11,7 +11,7 @@ namespace platform::screen {
 using xcb::XcbConnection;
 using xcb::XcbReply;
 
-struct DamageWatcher::Impl {
+struct RootDamageWatcher::Impl {
     XcbConnection connection;
     xcb_damage_damage_t damage = 0;
     xcb_xfixes_region_t parts = 0;  // receives the damage each Take subtracts
@@ -37,7 +37,7 @@ bool Negotiate(xcb_connection_t* c) {
 
 }  // namespace
 
-std::unique_ptr<DamageWatcher> DamageWatcher::Open() {
+std::unique_ptr<RootDamageWatcher> RootDamageWatcher::Open() {
     int screenNumber = 0;
     XcbConnection connection(xcb_connect(nullptr, &screenNumber));
     xcb_connection_t* c = connection.get();
@@ -60,12 +60,12 @@ std::unique_ptr<DamageWatcher> DamageWatcher::Open() {
     XcbReply<xcb_generic_error_t> regionError(xcb_request_check(c, region));
     if (createError || regionError) return nullptr;
     impl->connection = std::move(connection);
-    return std::make_unique<DamageWatcher>(Key{}, std::move(impl));
+    return std::make_unique<RootDamageWatcher>(Key{}, std::move(impl));
 }
 
-DamageWatcher::DamageWatcher(Key, std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+RootDamageWatcher::RootDamageWatcher(Key, std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 
-DamageWatcher::~DamageWatcher() {
+RootDamageWatcher::~RootDamageWatcher() {
     xcb_connection_t* c = impl_->connection.get();
     if (!xcb_connection_has_error(c)) {
         xcb_damage_destroy(c, impl_->damage);
@@ -74,7 +74,7 @@ DamageWatcher::~DamageWatcher() {
     }
 }
 
-std::optional<std::vector<DamageRect>> DamageWatcher::Take() {
+std::optional<std::vector<DamageRect>> RootDamageWatcher::Take() {
     xcb_connection_t* c = impl_->connection.get();
     // The notifications only say that damage gathered; the region says where.
     while (XcbReply<xcb_generic_event_t> event{xcb_poll_for_event(c)}) {

@@ -29,7 +29,7 @@ public:
     Screen& operator=(const Screen&) = delete;
 
     // The root window's damage, on a connection of its own.
-    std::unique_ptr<DamageWatcher> WatchDamage() override { return DamageWatcher::Open(); }
+    std::unique_ptr<DamageWatcher> WatchDamage() override { return RootDamageWatcher::Open(); }
 
     // BITSPIXEL: bits per pixel of the root depth's pixmap format (32 at depth 24, 16 at 16,
     // 8 at 8).

@@ -22,6 +22,29 @@ namespace {
 // but desktops size the metadata by what the client offers.
 constexpr int kCursorMetaSize =
     static_cast<int>(sizeof(spa_meta_cursor) + sizeof(spa_meta_bitmap) + 64 * 64 * 4);
+// Room for this many damaged regions per frame; desktops send a whole-frame region when theirs
+// do not fit.
+constexpr int kDamageRegions = 32;
+constexpr int kRegionSize = static_cast<int>(sizeof(spa_meta_region));
+
+spa_meta* DamageMeta(spa_buffer* buffer) {
+    spa_meta* meta = spa_buffer_find_meta(buffer, SPA_META_VideoDamage);
+    return meta != nullptr && meta->data != nullptr && meta->size >= sizeof(spa_meta_region)
+               ? meta
+               : nullptr;
+}
+
+// Fills the buffer's damage with regions and no end before it goes back, so that a desktop
+// that negotiated the metadata but does not write it reads as "everything changed", never as
+// "nothing changed".
+void MarkDamageUnwritten(spa_buffer* buffer) {
+    spa_meta* meta = DamageMeta(buffer);
+    if (meta == nullptr) return;
+    auto* region = static_cast<spa_meta_region*>(meta->data);
+    for (std::size_t i = 0; i < meta->size / sizeof(spa_meta_region); ++i) {
+        region[i].region = SPA_REGION(0, 0, 1, 1);
+    }
+}
 
 std::optional<PixelOrder> OrderOf(spa_video_format format) {
     switch (format) {
@@ -75,7 +98,11 @@ struct PipeWireStream::Impl {
     void OnParamChanged(std::uint32_t id, const spa_pod* param);
     void OnProcess();
     void OnStateChanged(pw_stream_state state);
+    void OnAddBuffer(pw_buffer* buffer);
     void OnRemoveBuffer(pw_buffer* buffer);
+    // The buffer's damage into damage; under mutex.
+    void NoteDamage(spa_buffer* buffer);
+    void GiveBack(pw_buffer* buffer);
     void End();
 
     StreamEvents events;
@@ -100,12 +127,15 @@ struct PipeWireStream::Impl {
     StreamFrame frame;               // in held or in kept; none before the first
     bool hasFrame = false;
     std::optional<StreamCursor> cursor;
+    StreamDamage damage;              // since the last TakeDamage
+    bool damageTold = false;          // the newest buffer had damage metadata
+    std::vector<StreamRect> regions;  // NoteDamage's copy of a buffer's regions
 };
 
 PipeWireStream::Impl::~Impl() {
     // Taken down while the thread still runs, so that the server hears of it at once.
     if (loop) pw_thread_loop_lock(loop.get());
-    if (stream && held) pw_stream_queue_buffer(stream.get(), held);
+    if (stream && held) GiveBack(held);
     stream.reset();
     core.reset();
     if (loop) {
@@ -114,6 +144,27 @@ PipeWireStream::Impl::~Impl() {
     }
     context.reset();
     loop.reset();
+}
+
+void PipeWireStream::Impl::GiveBack(pw_buffer* buffer) {
+    MarkDamageUnwritten(buffer->buffer);
+    pw_stream_queue_buffer(stream.get(), buffer);
+}
+
+void PipeWireStream::Impl::NoteDamage(spa_buffer* buffer) {
+    const spa_meta* meta = DamageMeta(buffer);
+    damageTold = meta != nullptr;
+    if (meta == nullptr) {
+        damage.MarkAll();
+        return;
+    }
+    const auto* region = static_cast<const spa_meta_region*>(meta->data);
+    regions.clear();
+    for (std::size_t i = 0; i < meta->size / sizeof(spa_meta_region); ++i) {
+        const spa_region& r = region[i].region;
+        regions.push_back({r.position.x, r.position.y, r.size.width, r.size.height});
+    }
+    damage.Add(regions);
 }
 
 void PipeWireStream::Impl::End() {
@@ -134,12 +185,13 @@ void PipeWireStream::Impl::OnParamChanged(std::uint32_t id, const spa_pod* param
         std::lock_guard lock(mutex);
         order = OrderOf(info.format);
         size = {static_cast<int>(info.size.width), static_cast<int>(info.size.height)};
+        damage.MarkAll();
     }
 
     std::array<std::uint8_t, 1024> buffer{};
     spa_pod_builder b =
         SPA_POD_BUILDER_INIT(buffer.data(), static_cast<std::uint32_t>(buffer.size()));
-    const std::array<const spa_pod*, 3> params{
+    const std::array<const spa_pod*, 4> params{
         static_cast<const spa_pod*>(spa_pod_builder_add_object(
             &b, SPA_TYPE_OBJECT_ParamBuffers, SPA_PARAM_Buffers, SPA_PARAM_BUFFERS_buffers,
             SPA_POD_CHOICE_RANGE_Int(4, 2, 16), SPA_PARAM_BUFFERS_dataType,
@@ -153,18 +205,27 @@ void PipeWireStream::Impl::OnParamChanged(std::uint32_t id, const spa_pod* param
             SPA_POD_Id(SPA_META_Cursor), SPA_PARAM_META_size,
             SPA_POD_CHOICE_RANGE_Int(kCursorMetaSize, static_cast<int>(sizeof(spa_meta_cursor)),
                                      kCursorMetaSize * 8))),
+        static_cast<const spa_pod*>(spa_pod_builder_add_object(
+            &b, SPA_TYPE_OBJECT_ParamMeta, SPA_PARAM_Meta, SPA_PARAM_META_type,
+            SPA_POD_Id(SPA_META_VideoDamage), SPA_PARAM_META_size,
+            SPA_POD_CHOICE_RANGE_Int(kRegionSize * kDamageRegions, kRegionSize,
+                                     kRegionSize * kDamageRegions))),
     };
-    std::array<const spa_pod*, 3> mutableParams = params;
+    std::array<const spa_pod*, 4> mutableParams = params;
     pw_stream_update_params(stream.get(), mutableParams.data(),
                             static_cast<std::uint32_t>(mutableParams.size()));
 }
 
 void PipeWireStream::Impl::OnProcess() {
     pw_stream* s = stream.get();
-    // Only the newest counts: older ones go straight back.
+    // Only the newest picture counts: older ones go straight back, their damage kept.
     pw_buffer* newest = nullptr;
     while (pw_buffer* b = pw_stream_dequeue_buffer(s)) {
-        if (newest) pw_stream_queue_buffer(s, newest);
+        {
+            std::lock_guard lock(mutex);
+            NoteDamage(b->buffer);
+        }
+        if (newest) GiveBack(newest);
         newest = b;
     }
     if (newest == nullptr) return;
@@ -208,14 +269,22 @@ void PipeWireStream::Impl::OnProcess() {
             }
         }
     }
-    if (released) pw_stream_queue_buffer(s, released);
+    if (released) GiveBack(released);
     if (first && events.FirstFrame) events.FirstFrame();
+}
+
+// New buffers come with a new format or a renegotiation: what they hold is unknown.
+void PipeWireStream::Impl::OnAddBuffer(pw_buffer* buffer) {
+    MarkDamageUnwritten(buffer->buffer);
+    std::lock_guard lock(mutex);
+    damage.MarkAll();
 }
 
 // A held buffer taken away (the stream ends or renegotiates) leaves a copy of its frame, so
 // that the recorder always finds the newest picture.
 void PipeWireStream::Impl::OnRemoveBuffer(pw_buffer* buffer) {
     std::lock_guard lock(mutex);
+    damage.MarkAll();
     if (buffer != held) return;
     held = nullptr;
     const std::size_t rowBytes = static_cast<std::size_t>(frame.width) * 4;
@@ -289,6 +358,9 @@ std::unique_ptr<PipeWireStream> PipeWireStream::Open(int remoteFd, std::uint32_t
             static_cast<Impl*>(data)->OnParamChanged(id, param);
         };
         s.streamEvents.process = [](void* data) { static_cast<Impl*>(data)->OnProcess(); };
+        s.streamEvents.add_buffer = [](void* data, pw_buffer* buffer) {
+            static_cast<Impl*>(data)->OnAddBuffer(buffer);
+        };
         s.streamEvents.remove_buffer = [](void* data, pw_buffer* buffer) {
             static_cast<Impl*>(data)->OnRemoveBuffer(buffer);
         };
@@ -318,6 +390,18 @@ bool PipeWireStream::WithNewestFrame(
     if (!impl_->hasFrame) return false;
     read(impl_->frame, impl_->cursor);
     return true;
+}
+
+bool PipeWireStream::SendsDamage() {
+    std::lock_guard lock(impl_->mutex);
+    return impl_->damageTold;
+}
+
+std::optional<FrameDamage> PipeWireStream::TakeDamage() {
+    std::lock_guard lock(impl_->mutex);
+    auto rects = impl_->damage.Take();
+    if (!rects) return std::nullopt;
+    return FrameDamage{impl_->size, std::move(*rects)};
 }
 
 }  // namespace platform::screencast

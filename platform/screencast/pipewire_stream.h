@@ -7,7 +7,9 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
+#include "platform/screencast/stream_damage.h"
 #include "platform/screencast/stream_image.h"
 
 namespace platform::screencast {
@@ -16,6 +18,12 @@ namespace platform::screencast {
 struct StreamCursor {
     Point position;
     Point hotSpot;
+};
+
+// What changed between the frames, in stream pixels of frames of one size.
+struct FrameDamage {
+    Size frame;
+    std::vector<StreamRect> rects;
 };
 
 struct StreamEvents {
@@ -43,6 +51,14 @@ public:
     // short: the stream waits meanwhile.
     bool WithNewestFrame(
         const std::function<void(const StreamFrame&, const std::optional<StreamCursor>&)>& read);
+
+    // Whether the newest frame came with damage metadata: desktops that offer it send it with
+    // every frame.
+    bool SendsDamage();
+    // What changed since the previous call (the first: everything), gathered over every frame
+    // since, and forgets it; none when everything changed or the stream could not tell. Frames
+    // read after this returns show at least what it names.
+    std::optional<FrameDamage> TakeDamage();
 
 private:
     explicit PipeWireStream(std::unique_ptr<Impl> impl);

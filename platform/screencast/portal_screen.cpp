@@ -6,6 +6,19 @@
 
 namespace platform::screencast {
 
+class PortalScreen::Damage final : public screen::DamageWatcher {
+public:
+    Damage(PortalScreen& screen, std::uint64_t attachment)
+        : screen_(screen), attachment_(attachment) {}
+    std::optional<std::vector<screen::DamageRect>> Take() override {
+        return screen_.TakeDamage(attachment_);
+    }
+
+private:
+    PortalScreen& screen_;
+    std::uint64_t attachment_;
+};
+
 PortalScreen::PortalScreen(std::unique_ptr<screen::Screen> xwayland)
     : xwayland_(std::move(xwayland)) {}
 
@@ -16,6 +29,7 @@ void PortalScreen::Attach(std::unique_ptr<PipeWireStream> stream, const StreamPl
     {
         std::lock_guard lock(mutex_);
         old = std::exchange(stream_, std::move(stream));
+        ++attachment_;
         place_ = place;
         still_.clear();
         stillFrame_ = StreamFrame{};
@@ -37,6 +51,7 @@ std::unique_ptr<PipeWireStream> PortalScreen::Detach() {
             stillFrame_.stride = rowBytes;
         });
     }
+    ++attachment_;
     return std::exchange(stream_, nullptr);
 }
 
@@ -130,6 +145,20 @@ std::optional<Point> PortalScreen::CursorHotSpot() {
         if (!stream_) return xwayland_ ? xwayland_->CursorHotSpot() : std::nullopt;
     }
     return StreamCursorPoint(true);
+}
+
+std::unique_ptr<screen::DamageWatcher> PortalScreen::WatchDamage() {
+    std::lock_guard lock(mutex_);
+    if (!stream_ || !stream_->SendsDamage()) return nullptr;
+    return std::make_unique<Damage>(*this, attachment_);
+}
+
+std::optional<std::vector<screen::DamageRect>> PortalScreen::TakeDamage(std::uint64_t attachment) {
+    std::lock_guard lock(mutex_);
+    if (!stream_ || attachment != attachment_) return std::nullopt;
+    const std::optional<FrameDamage> damage = stream_->TakeDamage();
+    if (!damage) return std::nullopt;
+    return DamageOnScreen(damage->rects, damage->frame, PlacementNow());
 }
 
 }  // namespace platform::screencast

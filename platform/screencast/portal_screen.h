@@ -4,6 +4,7 @@
 // wherever the shared monitor lies and however it is scaled.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -44,8 +45,16 @@ public:
                std::span<std::uint32_t> colorTable) override;
     std::optional<Point> PointerPosition() override;
     std::optional<Point> CursorHotSpot() override;
+    // The attached stream's damage on the screen, when its desktop sends it; none before a
+    // stream is attached or when it sends none. The watcher answers "everything" once that
+    // stream is no longer the one attached.
+    std::unique_ptr<screen::DamageWatcher> WatchDamage() override;
 
 private:
+    class Damage;
+
+    // The damage of the stream attached as number attachment, on the screen.
+    std::optional<std::vector<screen::DamageRect>> TakeDamage(std::uint64_t attachment);
     Placement PlacementNow() const;
     // Cuts the rectangle out of frame into image.
     bool CutInto(const StreamFrame& frame, int left, int top, int width, int height,
@@ -56,6 +65,7 @@ private:
     std::unique_ptr<screen::Screen> xwayland_;
     mutable std::mutex mutex_;  // guards everything below
     std::unique_ptr<PipeWireStream> stream_;
+    std::uint64_t attachment_ = 0;  // counts Attach and Detach
     StreamPlace place_;
     std::vector<std::uint8_t> still_;  // the last stream's last frame, after Detach
     StreamFrame stillFrame_;

@@ -40,12 +40,14 @@ std::uint64_t H264MaxFrame(std::int32_t width, std::int32_t height, std::int32_t
 
 // ZMBV deflates at most a 768-byte palette, a 2-byte vector for each 16 x 16 block (padded to
 // whole words) and every pixel, at 1, 2 or 4 bytes. Deflate grows data it cannot shrink by 5
-// bytes per 16 KiB block; a key frame adds a 7-byte header.
+// bytes per 16 KiB block; a key frame adds a 7-byte header and deflates the palette and each
+// row of blocks on its own, each ending on a byte boundary.
 std::uint64_t ZmbvMaxFrame(std::int32_t width, std::int32_t height, std::int32_t bitCount) {
     const std::uint64_t bytesPerPixel = bitCount == 8 ? 1 : bitCount == 16 ? 2 : 4;
     const std::uint64_t raw = 768 + Blocks(width, height, 16) * 2 + 4 +
                               static_cast<std::uint64_t>(width) * height * bytesPerPixel;
-    return raw + raw / 1024 + 64;
+    const std::uint64_t pieces = (static_cast<std::uint64_t>(height) + 15) / 16 + 1;
+    return raw + raw / 1024 + 64 + 24 * pieces;
 }
 
 // Huffyuv's codes are at most 32 bits long, three of them a pixel, in 32-bit words.

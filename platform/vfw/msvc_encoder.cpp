@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/vfw/changed_rows.h"
+#include "platform/vfw/output_buffer.h"
 
 namespace platform::vfw {
 
@@ -205,6 +206,10 @@ public:
         skipped_ = 0;
         // Block rows go bottom first, as DIB rows do.
         for (int row = blocksHigh_ - 1; row >= 0; --row) {
+            if (!key && !rows_.MayDiffer(row * kBlock, (row + 1) * kBlock)) {
+                skipped_ += blocksWide_;  // a block row the picture left alone, skipped whole
+                continue;
+            }
             FindChanges(row, key);
             for (int column = 0; column < blocksWide_; ++column) {
                 if (!changed_[static_cast<std::size_t>(column)]) {
@@ -239,15 +244,13 @@ private:
     }
 
     // Marks the blocks of a block row (numbered from the top) that differ from the previous
-    // picture; every block of a key frame. Whole rows at a time, four pixels to a word; rows
-    // the loaded picture did not change are not looked at.
+    // picture; every block of a key frame. Whole rows at a time, four pixels to a word.
     void FindChanges(int row, bool key) {
         if (key) {
             std::fill(changed_.begin(), changed_.end(), 1);
             return;
         }
         std::fill(changed_.begin(), changed_.end(), 0);
-        if (!rows_.MayDiffer(row * kBlock, (row + 1) * kBlock)) return;
         for (int y = row * kBlock; y < (row + 1) * kBlock; ++y) {
             const std::size_t start = static_cast<std::size_t>(y) * settings_.width;
             const auto* now = reinterpret_cast<const std::uint8_t*>(current_.data() + start);
@@ -328,7 +331,7 @@ private:
     std::vector<std::uint16_t> previous_;  // the picture before it
     std::vector<std::uint8_t> changed_;    // per block of the row being coded
     ChangedRows rows_;
-    std::vector<std::uint8_t> out_;
+    OutputBuffer<std::uint8_t> out_;
     std::uint8_t* at_ = nullptr;
     int skipped_ = 0;  // unchanged blocks not yet written as a run
     std::vector<std::uint8_t> lastKey_;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/vfw/changed_rows.h"
+#include "platform/vfw/output_buffer.h"
 
 namespace platform::vfw {
 
@@ -26,6 +27,11 @@ constexpr std::uint8_t kDeltaPalette = 2;
 constexpr std::uint8_t kZlib = 1;
 constexpr std::size_t kKeyHeader = 7;
 constexpr std::size_t kPaletteBytes = 768;
+constexpr int kWindowBits = 15;
+constexpr std::size_t kWindow = std::size_t{1} << kWindowBits;
+constexpr int kMemLevel = 8;
+// What ending on a byte boundary adds to deflate's bound: an empty stored block.
+constexpr std::size_t kFlushBytes = 8;
 
 struct Move {
     int dx = 0, dy = 0;
@@ -88,23 +94,41 @@ public:
 
     ~ZmbvEncoder() override {
         if (started_) deflateEnd(&stream_);
-        if (keySaved_) deflateEnd(&keyStream_);
+        if (pieceStarted_) deflateEnd(&pieceStream_);
     }
     ZmbvEncoder(const ZmbvEncoder&) = delete;
     ZmbvEncoder& operator=(const ZmbvEncoder&) = delete;
 
+    // Both streams are raw: the zlib header is written by hand at each key frame, and the
+    // checksum that would follow the stream's end is never reached.
     bool Start() {
-        started_ = deflateInit(&stream_, levels_.key) == Z_OK;
-        level_ = levels_.key;
-        if (started_) out_.resize(kKeyHeader + deflateBound(&stream_, payload_.size()) + 16);
-        return started_;
+        started_ = deflateInit2(&stream_, levels_.delta, Z_DEFLATED, -kWindowBits, kMemLevel,
+                                Z_DEFAULT_STRATEGY) == Z_OK;
+        pieceStarted_ = deflateInit2(&pieceStream_, levels_.key, Z_DEFLATED, -kWindowBits,
+                                     kMemLevel, Z_DEFAULT_STRATEGY) == Z_OK;
+        if (!started_ || !pieceStarted_) return false;
+        const std::size_t pieces = PieceCount();
+        pieces_.resize(pieces);
+        std::size_t keyBound = kKeyHeader + 2;
+        std::size_t largest = 0;
+        for (std::size_t i = 0; i < pieces; ++i) {
+            const std::size_t bound =
+                deflateBound(&pieceStream_, PieceData(i).size()) + kFlushBytes;
+            keyBound += bound;
+            largest = std::max(largest, bound);
+        }
+        const std::size_t deltaBound = 1 + deflateBound(&stream_, payload_.size()) + kFlushBytes;
+        out_ = OutputBuffer<std::uint8_t>(std::max(keyBound, deltaBound));
+        pieceOut_ = OutputBuffer<std::uint8_t>(
+            std::max(largest, deflateBound(&pieceStream_, VectorBytes()) + kFlushBytes));
+        return true;
     }
 
     LRESULT Load(const DibImage& image) override {
         if (!Fits(image)) return ICERR_BADFORMAT;
         if (!Convert(image, current_)) return ICERR_BADFORMAT;
         rows_.LoadedWhole();
-        sameSinceKey_ = false;
+        ForgetPieces();
         return ICERR_OK;
     }
 
@@ -112,7 +136,11 @@ public:
         if (first_) return Load(image);
         if (!Fits(image)) return ICERR_BADFORMAT;
         if (!ValidRowSpans(changed, settings_.height)) return ICERR_BADPARAM;
-        if (!changed.empty()) sameSinceKey_ = false;
+        for (const RowSpan& span : changed) {
+            for (int by = span.top / kBlock; by <= (span.bottom - 1) / kBlock; ++by) {
+                pieces_[PixelPiece(by)].valid = false;
+            }
+        }
         rows_.LoadingPart(changed, [&](RowSpan span) {
             std::copy(previous_.begin() + RowStart(span.top),
                       previous_.begin() + RowStart(span.bottom),
@@ -124,6 +152,7 @@ public:
             if (!Convert(DibRows(image, span), rows)) {
                 first_ = true;  // the picture is in part new, in part unknown
                 rows_.LoadedWhole();
+                ForgetPieces();
                 return ICERR_BADFORMAT;
             }
         }
@@ -134,33 +163,8 @@ public:
 
     LRESULT Encode(bool key, Packet* packet) override {
         key = key || first_;
-        if (key && sameSinceKey_ && palette_ == keyPalette_) return RepeatKey(packet);
-        std::uint8_t* out = out_.data();
-        std::size_t header = 1;
-        std::size_t length = 0;
-        if (key) {
-            const std::uint8_t keyHeader[kKeyHeader] = {
-                kKeyFrame, 0, 1, kZlib, FormatCode(settings_.bitCount), kBlock, kBlock};
-            std::memcpy(out, keyHeader, kKeyHeader);
-            header = kKeyHeader;
-            length = KeyPayload();
-            if (deflateReset(&stream_) != Z_OK) return ICERR_INTERNAL;
-        } else {
-            const bool newPalette = settings_.bitCount == 8 && palette_ != lastPalette_;
-            out[0] = newPalette ? kDeltaPalette : 0;
-            length = DeltaPayload(newPalette);
-        }
-        stream_.next_out = out + header;
-        stream_.avail_out = static_cast<uInt>(out_.size() - header);
-        if (!SetLevel(key ? levels_.key : levels_.delta)) {
-            first_ = true;
-            return ICERR_INTERNAL;
-        }
-        stream_.next_in = payload_.data();
-        stream_.avail_in = static_cast<uInt>(length);
-        // Each frame ends on a byte boundary of the one stream, so the decoder can stop there.
-        if (deflate(&stream_, Z_SYNC_FLUSH) != Z_OK || stream_.avail_in != 0 ||
-            stream_.avail_out == 0) {
+        std::size_t size = 0;
+        if (!(key ? EncodeKey(&size) : EncodeDelta(&size))) {
             first_ = true;  // the stream is spoilt: the next frame starts a new one
             return ICERR_INTERNAL;
         }
@@ -168,38 +172,142 @@ public:
         current_.swap(previous_);
         rows_.Swapped();
         lastPalette_ = palette_;
-        packet->bytes = {out, out_.size() - stream_.avail_out};
+        packet->bytes = {out_.data(), size};
         packet->key = key;
-        if (key) KeepKey(packet->bytes);
         return ICERR_OK;
     }
 
 private:
-    // The bytes of a key frame and the stream as it stood after them, for the same picture.
-    void KeepKey(std::span<const std::uint8_t> bytes) {
-        if (keySaved_) deflateEnd(&keyStream_);
-        keySaved_ = deflateCopy(&keyStream_, &stream_) == Z_OK;
-        lastKey_.assign(bytes.begin(), bytes.end());
-        keyPalette_ = palette_;
-        sameSinceKey_ = keySaved_;
+    // A piece of a key frame's payload: the palette (at 8 bits) or one row of blocks. Each is
+    // deflated on its own, from an empty window, and ends on a byte boundary, so its bytes mean
+    // the same wherever they stand; a key frame strings together the pieces kept from before
+    // and deflates only those whose pixels changed since.
+    struct Piece {
+        std::vector<std::uint8_t> bytes;
+        bool valid = false;
+    };
+
+    std::size_t PieceCount() const {
+        return static_cast<std::size_t>(blocksHigh_) + (settings_.bitCount == 8 ? 1 : 0);
+    }
+    std::size_t PixelPiece(int blockRow) const {
+        return static_cast<std::size_t>(blockRow) + (settings_.bitCount == 8 ? 1 : 0);
+    }
+    std::span<const std::uint8_t> PieceData(std::size_t i) const {
+        if (settings_.bitCount == 8) {
+            if (i == 0) return palette_;
+            --i;
+        }
+        const int top = static_cast<int>(i) * kBlock;
+        const int bottom = std::min(settings_.height, top + kBlock);
+        return {current_.data() + RowStart(top), static_cast<std::size_t>(RowStart(bottom - top))};
+    }
+    void ForgetPieces() {
+        for (Piece& piece : pieces_) piece.valid = false;
     }
 
-    // The last key frame again, and the stream back where it stood after it, as compressing
-    // the same picture once more would leave it.
-    LRESULT RepeatKey(Packet* packet) {
-        deflateEnd(&stream_);
-        if (deflateCopy(&stream_, &keyStream_) != Z_OK) {
-            started_ = false;
-            return ICERR_MEMORY;
+    // Deflates data on its own into bytes, ending on a byte boundary.
+    bool DeflateAlone(std::span<const std::uint8_t> data, std::vector<std::uint8_t>& bytes) {
+        if (deflateReset(&pieceStream_) != Z_OK) return false;
+        pieceStream_.next_in = const_cast<std::uint8_t*>(data.data());
+        pieceStream_.avail_in = static_cast<uInt>(data.size());
+        pieceStream_.next_out = pieceOut_.data();
+        pieceStream_.avail_out = static_cast<uInt>(pieceOut_.size());
+        if (deflate(&pieceStream_, Z_SYNC_FLUSH) != Z_OK || pieceStream_.avail_in != 0 ||
+            pieceStream_.avail_out == 0) {
+            return false;
         }
-        level_ = levels_.key;
+        bytes.assign(pieceOut_.data(), pieceStream_.next_out);
+        return true;
+    }
+
+    bool EncodeKey(std::size_t* size) {
+        if (settings_.bitCount == 8 && palette_ != keyPalette_) pieces_[0].valid = false;
+        std::uint8_t* out = out_.data();
+        const std::uint8_t keyHeader[kKeyHeader] = {
+            kKeyFrame, 0, 1, kZlib, FormatCode(settings_.bitCount), kBlock, kBlock};
+        out = std::copy(std::begin(keyHeader), std::end(keyHeader), out);
+        const unsigned zlibHeader = ZlibHeader(levels_.key);
+        *out++ = static_cast<std::uint8_t>(zlibHeader >> 8);
+        *out++ = static_cast<std::uint8_t>(zlibHeader);
+        for (std::size_t i = 0; i < pieces_.size(); ++i) {
+            Piece& piece = pieces_[i];
+            if (!piece.valid) {
+                if (!DeflateAlone(PieceData(i), piece.bytes)) return false;
+                piece.valid = true;
+            }
+            out = std::copy(piece.bytes.begin(), piece.bytes.end(), out);
+        }
+        if (settings_.bitCount == 8) keyPalette_ = palette_;
+        *size = static_cast<std::size_t>(out - out_.data());
+        // The delta frames' stream goes on from the key frame's payload: its window holds the
+        // payload's end, as the decoder's does.
+        std::span<const std::uint8_t> end(current_);
+        if (current_.size() < kWindow && settings_.bitCount == 8) {
+            const std::size_t length = KeyPayload();
+            end = {payload_.data(), length};
+        }
+        end = end.last(std::min(end.size(), kWindow));
         std::fill(lastMoves_.begin(), lastMoves_.end(), Move{});
-        current_.swap(previous_);
-        rows_.Swapped();
-        lastPalette_ = palette_;
-        packet->bytes = lastKey_;
-        packet->key = true;
-        return ICERR_OK;
+        trailingZeros_ = 0;
+        return deflateReset(&stream_) == Z_OK &&
+               deflateSetDictionary(&stream_, end.data(), static_cast<uInt>(end.size())) == Z_OK;
+    }
+
+    bool EncodeDelta(std::size_t* size) {
+        const bool newPalette = settings_.bitCount == 8 && palette_ != lastPalette_;
+        std::uint8_t* out = out_.data();
+        out[0] = newPalette ? kDeltaPalette : 0;
+        if (!newPalette && !rows_.MayDiffer(0, settings_.height)) return EmptyDelta(size);
+        const std::size_t length = DeltaPayload(newPalette);
+        // A picture loaded whole can turn out the same, and then makes the same bytes.
+        if (!newPalette && length == VectorBytes() &&
+            std::all_of(payload_.begin(), payload_.begin() + static_cast<std::ptrdiff_t>(length),
+                        [](std::uint8_t b) { return b == 0; })) {
+            return EmptyDelta(size);
+        }
+        stream_.next_in = payload_.data();
+        stream_.avail_in = static_cast<uInt>(length);
+        stream_.next_out = out + 1;
+        stream_.avail_out = static_cast<uInt>(out_.size() - 1);
+        // Each frame ends on a byte boundary of the one stream, so the decoder can stop there.
+        if (deflate(&stream_, Z_SYNC_FLUSH) != Z_OK || stream_.avail_in != 0 ||
+            stream_.avail_out == 0) {
+            return false;
+        }
+        trailingZeros_ = 0;
+        *size = out_.size() - stream_.avail_out;
+        return true;
+    }
+
+    // Nothing changed: every vector is zero and no block follows. Deflated on their own, those
+    // zeros are the same bytes every time, made once; the stream's window takes the zeros in
+    // as the decoder's does, unless its end is all zeros already.
+    bool EmptyDelta(std::size_t* size) {
+        const std::size_t length = VectorBytes();
+        if (emptyDelta_.empty()) {
+            const std::vector<std::uint8_t> zeros(length, 0);
+            if (!DeflateAlone(zeros, emptyDelta_)) return false;
+        }
+        if (trailingZeros_ < kWindow) {
+            const std::vector<std::uint8_t> zeros(std::min(length, kWindow), 0);
+            if (deflateSetDictionary(&stream_, zeros.data(), static_cast<uInt>(zeros.size())) !=
+                Z_OK) {
+                return false;
+            }
+            trailingZeros_ = std::min(kWindow, trailingZeros_ + length);
+        }
+        std::copy(emptyDelta_.begin(), emptyDelta_.end(), out_.begin() + 1);
+        std::fill(lastMoves_.begin(), lastMoves_.end(), Move{});
+        *size = 1 + emptyDelta_.size();
+        return true;
+    }
+
+    // The two bytes that open a zlib stream of 32 KiB window at this level.
+    static unsigned ZlibHeader(int level) {
+        const unsigned levelFlags = level < 2 ? 0 : level < 6 ? 1 : level == 6 ? 2 : 3;
+        unsigned header = ((Z_DEFLATED + ((kWindowBits - 8) << 4)) << 8) | (levelFlags << 6);
+        return header + 31 - header % 31;
     }
 
     bool Fits(const DibImage& image) const {
@@ -236,15 +344,6 @@ private:
             palette_[3 * i + 1] = static_cast<std::uint8_t>(words[i] >> 8);
             palette_[3 * i + 2] = static_cast<std::uint8_t>(words[i]);
         }
-    }
-
-    // Changes the level between frames, before the frame's input is given: the previous frame
-    // ended flushed, so zlib has nothing left to compress at the old level.
-    bool SetLevel(int level) {
-        if (level == level_) return true;
-        if (deflateParams(&stream_, level, Z_DEFAULT_STRATEGY) != Z_OK) return false;
-        level_ = level;
-        return true;
     }
 
     // The vectors, two bytes a block, padded to whole 32-bit words.
@@ -380,7 +479,6 @@ private:
 
     EncoderSettings settings_;
     ZmbvLevels levels_;
-    int level_ = 0;  // the stream's level now
     std::size_t pixelBytes_;
     std::size_t rowBytes_;
     int blocksWide_, blocksHigh_;
@@ -393,15 +491,17 @@ private:
     ChangedRows rows_;
     std::vector<Move> found_;   // moves the search found in this frame, latest first
     std::size_t searches_ = 0;  // searches left in this frame
-    std::vector<std::uint8_t> payload_;
-    std::vector<std::uint8_t> out_;
-    z_stream stream_{};
+    OutputBuffer<std::uint8_t> payload_;
+    OutputBuffer<std::uint8_t> out_;
+    z_stream stream_{};  // the delta frames', from the last key frame on
     bool started_ = false;
-    z_stream keyStream_{};  // stream_ right after the last key frame
-    bool keySaved_ = false;
-    std::vector<std::uint8_t> lastKey_;
-    std::array<std::uint8_t, kPaletteBytes> keyPalette_{};
-    bool sameSinceKey_ = false;  // no picture loaded since the last key frame changed a row
+    z_stream pieceStream_{};  // each piece of a key frame, and the empty delta, alone
+    bool pieceStarted_ = false;
+    OutputBuffer<std::uint8_t> pieceOut_;
+    std::vector<Piece> pieces_;
+    std::array<std::uint8_t, kPaletteBytes> keyPalette_{};  // the palette piece's
+    std::vector<std::uint8_t> emptyDelta_;
+    std::size_t trailingZeros_ = 0;  // zeros at the end of the stream's window, up to kWindow
     bool first_ = true;
 };
 

@@ -19,6 +19,9 @@ korvex_test(engine_sound_test LABEL x11 TIMEOUT 300
 korvex_test(engine_damage_test LABEL x11 TIMEOUT 300
   SOURCES x11/engine_damage_test.cpp
   LIBS korvex_engine_host korvex_media_tools korvex_test_support)
+korvex_test(engine_live_picture_test LABEL unit
+  SOURCES unit/engine_live_picture_test.cpp
+  LIBS korvex_engine)
 korvex_test(engine_pipeline_test LABEL unit
   SOURCES unit/engine_pipeline_test.cpp
   LIBS korvex_engine_core Threads::Threads)

@@ -130,32 +130,22 @@ TEST(RecordTiming, LateSleepsAndPassesCostNoFrame) {
             last = index;
         }
         now += written == 40 ? 60 : 20;
-        const SleepPlan plan =
-            PlanSleep(SpentInPeriod(static_cast<std::uint32_t>(now), index, kPeriod), kPeriod);
-        now += plan.slices * (plan.slice + 0.4) + (plan.rest > 0 ? plan.rest + 0.4 : 0);
+        const std::uint32_t wait =
+            WaitAfterPass(SpentInPeriod(static_cast<std::uint32_t>(now), index, kPeriod), kPeriod);
+        now += wait > 0 ? wait + 0.4 : 0;
     }
     EXPECT_EQ(dropped, 0);
     EXPECT_EQ(written, 150);
     EXPECT_EQ(SpentInPeriod(300, 5, 67), 0u);  // a pass that began early waits a whole period
 }
 
-TEST(RecordTiming, SleepSlices) {
-    EXPECT_EQ(SleepSlice(200), 20u);
-    EXPECT_EQ(SleepSlice(67), 6u);
-    EXPECT_EQ(SleepSlice(5), 1u);
-    SleepPlan p = PlanSleep(33, 200);
-    EXPECT_EQ(p.slice, 20u);
-    EXPECT_EQ(p.slices, 8u);
-    EXPECT_EQ(p.rest, 7u);
-    p = PlanSleep(0, 67);
-    EXPECT_EQ(p.slices * p.slice + p.rest, 67u);
-    EXPECT_EQ(p.slices, 11u);
-    EXPECT_EQ(p.rest, 1u);
-    p = PlanSleep(200, 200);
-    EXPECT_EQ(p.slices, 0u);
-    EXPECT_EQ(p.rest, 0u);
-    p = PlanSleep(450, 200);
-    EXPECT_EQ(p.slices + p.rest, 0u);
+TEST(RecordTiming, TheWaitIsWhatIsLeftOfThePeriod) {
+    const struct {
+        std::uint32_t spent;
+        int period;
+        std::uint32_t wait;
+    } cases[] = {{33, 200, 167}, {0, 67, 67}, {200, 200, 0}, {450, 200, 0}};
+    for (const auto& c : cases) EXPECT_EQ(WaitAfterPass(c.spent, c.period), c.wait) << c.spent;
 }
 
 TEST(RecordTiming, StatusNotices) {

@@ -3,16 +3,20 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "platform/screen/dib.h"
 #include "platform/screencast/portal_rules.h"
+#include "platform/screencast/stream_damage.h"
 #include "platform/screencast/stream_image.h"
 
 namespace {
 
 using namespace platform::screencast;
 using Bytes = std::vector<std::uint8_t>;
+using platform::screen::DamageRect;
+using Rects = std::vector<StreamRect>;
 
 // A frame whose every pixel tells its own place: bytes x, y, 0x80, 0xFF, rows padded by 8 bytes
 // that must never be read.
@@ -134,6 +138,119 @@ TEST(StreamImage, CursorComesBackToScreenCoordinates) {
     EXPECT_EQ(PointOnScreen({200, 100}, frame, placement), (Point{1366 + 100, 50}));
     EXPECT_EQ(DistanceOnScreen({8, 6}, frame, placement), (Point{4, 3}));
     EXPECT_EQ(PointOnScreen({200, 100}, Size{}, placement), (Point{1366 + 200, 100}));
+}
+
+TEST(StreamDamage, GathersEveryBufferUntilAskedAndTellsEverythingWhenUnsure) {
+    constexpr StreamRect kEnd{};
+    const StreamRect a{1, 2, 3, 4}, b{5, 6, 7, 8};
+    const Rects many(300, StreamRect{0, 0, 1, 1});
+    const struct {
+        const char* what;
+        std::vector<std::optional<Rects>> buffers;  // none: MarkAll
+        std::optional<Rects> taken;                 // none: everything
+    } cases[] = {
+        {"several buffers between two questions", {Rects{a, kEnd, b}, Rects{b, kEnd}}, Rects{a, b}},
+        {"buffers that changed nothing", {Rects{kEnd, a}, Rects{kEnd}}, Rects{}},
+        {"an entry without width or height ends the list",
+         {Rects{a, {9, 9, 0, 5}, b, kEnd}, Rects{{9, 9, 5, 0}, a}},
+         Rects{a}},
+        {"a list that fills the array lost regions", {Rects{a, kEnd}, Rects{a, b}}, std::nullopt},
+        {"a new format between buffers",
+         {Rects{a, kEnd}, std::nullopt, Rects{b, kEnd}},
+         std::nullopt},
+        {"more regions than are kept", {many, many, Rects{kEnd}}, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        StreamDamage damage;
+        EXPECT_EQ(damage.Take(), std::nullopt) << "the first frame is all new";
+        for (const auto& buffer : c.buffers) {
+            if (buffer) {
+                damage.Add(*buffer);
+            } else {
+                damage.MarkAll();
+            }
+        }
+        EXPECT_EQ(damage.Take(), c.taken);
+        EXPECT_EQ(damage.Take(), Rects{}) << "taken damage is forgotten";
+    }
+}
+
+TEST(StreamDamage, ComesToTheScreenRoundedOutward) {
+    constexpr std::uint32_t kHuge = 0xFFFFFFFFu;
+    const struct {
+        const char* what;
+        Size frame;
+        Placement placement;
+        Rects rects;
+        std::optional<std::vector<DamageRect>> screen;
+    } cases[] = {
+        {"unscaled on a second monitor",
+         {8, 6},
+         {10, 20, 8, 6},
+         {{2, 1, 3, 2}},
+         {{{12, 21, 3, 2}}}},
+        {"twice the pixels",
+         {16, 12},
+         {0, 0, 8, 6},
+         {{3, 3, 1, 1}, {4, 4, 4, 2}},
+         {{{1, 1, 1, 1}, {2, 2, 2, 1}}}},
+        {"one and a half",
+         {12, 9},
+         {0, 0, 8, 6},
+         {{5, 2, 1, 1}, {4, 3, 2, 3}},
+         {{{3, 1, 1, 1}, {2, 2, 2, 2}}}},
+        {"fewer pixels than the screen", {4, 3}, {0, 0, 8, 6}, {{1, 1, 1, 1}}, {{{2, 2, 2, 2}}}},
+        {"parts outside the frame",
+         {8, 6},
+         {0, 0, 8, 6},
+         {{-4, -4, 6, 6}, {20, 0, 5, 5}, {-9, 0, 3, 3}, {6, 5, kHuge, kHuge}},
+         {{{0, 0, 2, 2}, {6, 5, 2, 1}}}},
+        {"a frame of no size", {0, 0}, {0, 0, 8, 6}, {{1, 1, 1, 1}}, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(DamageOnScreen(c.rects, c.frame, c.placement), c.screen);
+    }
+}
+
+// Whatever the scale, every screen pixel that shows a damaged stream pixel lies in the damage
+// on the screen: each stream pixel is damaged in turn and the cut-out tells which screen pixels
+// show it.
+TEST(StreamDamage, NoScreenPixelShowingAChangeIsLeftOut) {
+    const struct {
+        int frameWidth, frameHeight;
+        Placement placement;
+    } cases[] = {{8, 6, {3, 2, 8, 6}},
+                 {16, 12, {0, 0, 8, 6}},
+                 {12, 9, {0, 0, 8, 6}},
+                 {11, 7, {0, 0, 8, 6}},
+                 {5, 4, {0, 0, 8, 6}}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.frameWidth << "x" << c.frameHeight);
+        const PlacesFrame frame(c.frameWidth, c.frameHeight);
+        const Placement& p = c.placement;
+        Bytes shown(static_cast<std::size_t>(p.width * p.height) * 4);
+        ASSERT_TRUE(CutOut(frame.Frame(), p, p.x, p.y, p.width, p.height, shown));
+        for (int sy = 0; sy < c.frameHeight; ++sy) {
+            for (int sx = 0; sx < c.frameWidth; ++sx) {
+                const auto boxes =
+                    DamageOnScreen(Rects{{sx, sy, 1, 1}}, {c.frameWidth, c.frameHeight}, p);
+                ASSERT_TRUE(boxes && boxes->size() == 1);
+                const DamageRect& box = boxes->front();
+                for (int y = 0; y < p.height; ++y) {
+                    for (int x = 0; x < p.width; ++x) {
+                        const std::uint8_t* pixel =
+                            &shown[static_cast<std::size_t>(y * p.width + x) * 4];
+                        if (pixel[0] != sx || pixel[1] != sy) continue;
+                        EXPECT_TRUE(p.x + x >= box.x && p.x + x < box.x + box.width &&
+                                    p.y + y >= box.y && p.y + y < box.y + box.height)
+                            << "stream pixel " << sx << "," << sy << " shown at " << x << "," << y;
+                    }
+                }
+            }
+        }
+    }
 }
 
 TEST(PortalRules, WaylandSessionFromTheEnvironment) {

@@ -290,3 +290,47 @@ TEST(MsvcQuality, HigherQualityGivesTruerPicturesForMoreBytes) {
         lastBytes = bytes.size();
     }
 }
+
+// A picture that stands still long enough for its empty deltas to fill the deflate window with
+// zeros, then changes a few rows, becomes a key frame of which only those rows are deflated
+// anew, and changes again: libavcodec reads every frame back exactly, from the start and from
+// the key frame, whether the encoder is told the changed rows or loads each picture whole.
+TEST(ZmbvStills, LongStillsAndKeyFramesOfAFewChangedRowsReadBackExactly) {
+    constexpr int kWidth = 512, kHeight = 512, kFrames = 26, kKey = 22;
+    // 20: two rows change; from 23 on a band of many colours changes each frame.
+    const auto index = [](int x, int y, int i) {
+        if (i >= 23 && y >= 200 && y < 260) return Everything(x, y, kWidth, kHeight, i);
+        if (i >= 20 && (y == 100 || y == 101) && x < 40) return 250;
+        return SceneIndex(x, y, kWidth, kHeight, 0);
+    };
+    const auto changedRows = [](int i) {
+        return i == 20   ? std::vector<RowSpan>{{100, 102}}
+               : i >= 23 ? std::vector<RowSpan>{{200, 260}}
+                         : std::vector<RowSpan>{};
+    };
+    for (const bool told : {false, true}) {
+        SCOPED_TRACE(told ? "told the changed rows" : "loaded whole");
+        Encoding encoding(kZmbv, kWidth, kHeight, 32);
+        Decoder fromStart(encoding.format), fromKey(encoding.format);
+        complaints = 0;
+        for (int i = 0; i < kFrames; ++i) {
+            const Frame frame =
+                PaletteFrame(kWidth, kHeight, 32, [&](int x, int y) { return index(x, y, i); });
+            const std::vector<RowSpan> rows = changedRows(i);
+            ASSERT_EQ(told && i > 0 ? encoding.encoder->LoadChanged(ImageOf(frame), rows)
+                                    : encoding.encoder->Load(ImageOf(frame)),
+                      ICERR_OK);
+            FrameEncoder::Packet packet;
+            ASSERT_EQ(encoding.encoder->Encode(i == 0 || i == kKey, &packet), ICERR_OK);
+            const std::vector<std::uint8_t> bytes(packet.bytes.begin(), packet.bytes.end());
+            std::vector<Rgb> decoded, alone;
+            ASSERT_TRUE(fromStart.Decode(bytes, &decoded)) << "frame " << i;
+            EXPECT_TRUE(decoded == frame.picture) << "frame " << i;
+            if (i >= kKey) {
+                ASSERT_TRUE(fromKey.Decode(bytes, &alone)) << "frame " << i;
+                EXPECT_TRUE(alone == frame.picture) << "frame " << i;
+            }
+        }
+        EXPECT_EQ(complaints, 0);
+    }
+}

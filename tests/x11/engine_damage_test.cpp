@@ -72,30 +72,6 @@ private:
     xcb_window_t window_ = XCB_NONE;
 };
 
-// A frame as packed RGB24, top row first, as ffmpeg decodes it.
-std::vector<std::uint8_t> Rgb24(const FrameBlock& frame) {
-    const BITMAPINFOHEADER& h = frame.Header();
-    std::vector<std::uint8_t> rgb;
-    for (int y = h.biHeight - 1; y >= 0; --y) {
-        const std::uint8_t* row = frame.Pixels().data() + frame.Stride() * y;
-        for (int x = 0; x < h.biWidth; ++x) {
-            rgb.insert(rgb.end(), {row[4 * x + 2], row[4 * x + 1], row[4 * x]});
-        }
-    }
-    return rgb;
-}
-
-// Every frame of the file, decoded.
-std::vector<std::vector<std::uint8_t>> DecodeAll(const fs::path& path, std::size_t frameBytes) {
-    const auto decoded = RunCommand("ffmpeg -nostdin -v error -i " + Quote(path.string()) +
-                                    " -f rawvideo -pix_fmt rgb24 -");
-    std::vector<std::vector<std::uint8_t>> frames;
-    for (std::size_t at = 0; at + frameBytes <= decoded.output.size(); at += frameBytes) {
-        frames.emplace_back(decoded.output.begin() + at, decoded.output.begin() + at + frameBytes);
-    }
-    return frames;
-}
-
 class DamageRecording : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -137,7 +113,7 @@ TEST_F(DamageRecording, FramesShowWhatAWholeGrabShows) {
         ASSERT_TRUE(host.WaitFor([&] { return cam.FramesWritten >= written + 3; })) << what;
         PFrame whole = cam.GrabFrame(kRect.left, kRect.top, kRect.width, kRect.height);
         ASSERT_TRUE(whole) << what;
-        shown.push_back(Rgb24(*whole));
+        shown.push_back(korvex::test::FrameRgb(*whole));
     };
     settle("start");
     {
@@ -162,7 +138,7 @@ TEST_F(DamageRecording, FramesShowWhatAWholeGrabShows) {
     ASSERT_TRUE(host.Alerts().empty());
 
     EXPECT_EQ(DecodeErrors(path.string()), "");
-    const auto frames = DecodeAll(path, shown.front().size());
+    const auto frames = korvex::test::DecodeFramesRgb(path.string(), shown.front().size());
     ASSERT_FALSE(frames.empty());
     for (std::size_t i = 0; i < shown.size(); ++i) {
         EXPECT_NE(std::find(frames.begin(), frames.end(), shown[i]), frames.end())
