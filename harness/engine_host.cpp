@@ -2,10 +2,13 @@
 
 #include <xcb/xcb.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <memory>
 #include <thread>
+
+#include "harness/media_probe.h"
 
 namespace korvex::test {
 
@@ -69,6 +72,29 @@ void WarpPointer(int x, int y) {
     xcb_warp_pointer(c.get(), XCB_NONE, screen->root, 0, 0, 0, 0, static_cast<std::int16_t>(x),
                      static_cast<std::int16_t>(y));
     std::free(xcb_get_input_focus_reply(c.get(), xcb_get_input_focus(c.get()), nullptr));
+}
+
+bool WholeGrabs::After() {
+    const int written = cam_.FramesWritten;
+    if (!host_.WaitFor([&] { return cam_.FramesWritten >= written + 3; })) return false;
+    engine::PFrame whole = cam_.GrabFrame(rect_.left, rect_.top, rect_.width, rect_.height);
+    if (!whole) return false;
+    grabs_.push_back(FrameRgb(*whole));
+    return true;
+}
+
+WholeGrabs::Found WholeGrabs::In(const std::string& path) const {
+    Found found;
+    found.decodeErrors = DecodeErrors(path);
+    if (grabs_.empty()) return found;
+    const auto frames = DecodeFramesRgb(path, grabs_.front().size());
+    for (std::size_t i = 0; i < grabs_.size(); ++i) {
+        if (std::find(frames.begin(), frames.end(), grabs_[i]) == frames.end()) {
+            found.notShown.push_back(i);
+        }
+    }
+    found.endsOnLast = !frames.empty() && frames.back() == grabs_.back();
+    return found;
 }
 
 }  // namespace korvex::test

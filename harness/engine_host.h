@@ -38,6 +38,31 @@ private:
 // A frame's picture as packed RGB24, top row first, as ffmpeg decodes it; 32-bit frames only.
 std::vector<std::uint8_t> FrameRgb(const engine::FrameBlock& frame);
 
+// Whole grabs of a recording's rectangle, each taken once a few frames were written after a
+// change, to set beside the frames the recording decodes to (32-bit screens, lossless codec).
+class WholeGrabs {
+public:
+    WholeGrabs(engine::TScreenCam& cam, EngineHost& host, engine::CaptureRect rect)
+        : cam_(cam), host_(host), rect_(rect) {}
+    // False when three more frames were not written in time or the grab failed.
+    bool After();
+    std::size_t Count() const { return grabs_.size(); }
+    const std::vector<std::uint8_t>& Grab(std::size_t i) const { return grabs_[i]; }
+
+    struct Found {
+        std::string decodeErrors;           // ffmpeg's complaints
+        std::vector<std::size_t> notShown;  // the grabs no frame of the file shows
+        bool endsOnLast = false;            // the file's last frame shows the last grab
+    };
+    Found In(const std::string& path) const;
+
+private:
+    engine::TScreenCam& cam_;
+    EngineHost& host_;
+    engine::CaptureRect rect_;
+    std::vector<std::vector<std::uint8_t>> grabs_;
+};
+
 // Moves the pointer (and the cursor image drawn beside it) to a root position.
 void WarpPointer(int x, int y);
 

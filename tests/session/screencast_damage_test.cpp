@@ -111,15 +111,8 @@ TEST(ScreenCastDamage, FramesShowTheStreamAndOnlyToldChangesAreGrabbed) {
             fs::temp_directory_path() / ("korvex-wldamage-" + std::to_string(getpid()) + ".avi");
         cam.StartRecording(region, path.string());
 
-        // After each change: once a few frames have been written since, a whole grab.
-        std::vector<std::vector<std::uint8_t>> shown;
-        const auto settle = [&](const char* what) {
-            const int written = cam.FramesWritten;
-            ASSERT_TRUE(host.WaitFor([&] { return cam.FramesWritten >= written + 3; })) << what;
-            PFrame whole = cam.GrabFrame(kRect.left, kRect.top, kRect.width, kRect.height);
-            ASSERT_TRUE(whole) << what;
-            shown.push_back(korvex::test::FrameRgb(*whole));
-        };
+        korvex::test::WholeGrabs shown(cam, host, kRect);
+        const auto settle = [&](const char* what) { ASSERT_TRUE(shown.After()) << what; };
         settle("start");
         for (const Fill& f : kChanges) {
             ASSERT_TRUE(monitor.Fill(f.x, f.y, f.width, f.height, f.rgb)) << f.what;
@@ -130,22 +123,19 @@ TEST(ScreenCastDamage, FramesShowTheStreamAndOnlyToldChangesAreGrabbed) {
         ASSERT_TRUE(host.Alerts().empty());
         portal->Detach();
 
-        EXPECT_EQ(korvex::test::DecodeErrors(path.string()), "");
-        const auto frames = korvex::test::DecodeFramesRgb(path.string(), shown.front().size());
-        ASSERT_FALSE(frames.empty());
-        for (std::size_t i = 0; i < shown.size(); ++i) {
-            EXPECT_NE(std::find(frames.begin(), frames.end(), shown[i]), frames.end())
-                << "no frame shows what a whole grab showed after change " << i;
-        }
-        EXPECT_TRUE(frames.back() == shown.back());
-        EXPECT_NE(shown[0], shown[1]) << "the corner pixel shows in the region";
+        const auto found = shown.In(path.string());
+        EXPECT_EQ(found.decodeErrors, "");
+        EXPECT_TRUE(found.notShown.empty())
+            << "no frame shows the whole grab after change " << found.notShown.front();
+        EXPECT_TRUE(found.endsOnLast);
+        EXPECT_NE(shown.Grab(0), shown.Grab(1)) << "the corner pixel shows in the region";
 
         // Every grab, the recording's first and the whole ones above included, takes the
         // region's rows unless the desktop told what changed.
         const long grabs = cam.Costs.grabs - grabsBefore;
         const long rows = counting->rows - rowsBefore;
         if (c.grabsLess) {
-            const long whole = static_cast<long>(shown.size()) + 1;
+            const long whole = static_cast<long>(shown.Count()) + 1;
             EXPECT_LT(rows - whole * kRect.height, (grabs - whole) * kRect.height / 4)
                 << grabs << " grabs";
         } else {
