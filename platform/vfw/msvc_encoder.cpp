@@ -155,7 +155,8 @@ public:
           rows_(s.height),
           out_(static_cast<std::size_t>(blocksWide_) * static_cast<std::size_t>(blocksHigh_) *
                    kLongestBlock +
-               2) {}
+               2),
+          keyRows_(static_cast<std::size_t>(blocksHigh_)) {}
 
     LRESULT Load(const DibImage& image) override {
         if (image.width != settings_.width || image.height != settings_.height ||
@@ -164,7 +165,7 @@ public:
         }
         if (!DibToRgb555(image, RowBytes({0, settings_.height}), Stride())) return ICERR_BADFORMAT;
         rows_.LoadedWhole();
-        sameSinceKey_ = false;
+        ForgetKeyRows({0, settings_.height});
         return ICERR_OK;
     }
 
@@ -175,7 +176,7 @@ public:
             return ICERR_BADFORMAT;
         }
         if (!ValidRowSpans(changed, settings_.height)) return ICERR_BADPARAM;
-        if (!changed.empty()) sameSinceKey_ = false;
+        for (const RowSpan& span : changed) ForgetKeyRows(span);
         rows_.LoadingPart(changed, [&](RowSpan span) {
             const auto from = previous_.begin() + RowStart(span.top);
             std::copy(from, previous_.begin() + RowStart(span.bottom),
@@ -184,6 +185,7 @@ public:
         for (const RowSpan& span : changed) {
             if (!DibToRgb555(DibRows(image, span), RowBytes(span), Stride())) {
                 rows_.LoadedWhole();  // the picture is in part new, in part unknown
+                ForgetKeyRows({0, settings_.height});
                 first_ = true;
                 return ICERR_BADFORMAT;
             }
@@ -194,19 +196,15 @@ public:
     LRESULT Encode(bool key, Packet* packet) override {
         key = key || first_;
         first_ = false;
-        if (key && sameSinceKey_) {
-            // The picture of the last key frame again: so are its bytes.
-            current_.swap(previous_);
-            rows_.Swapped();
-            packet->bytes = lastKey_;
-            packet->key = true;
-            return ICERR_OK;
-        }
         at_ = out_.data();
         skipped_ = 0;
         // Block rows go bottom first, as DIB rows do.
         for (int row = blocksHigh_ - 1; row >= 0; --row) {
-            if (!key && !rows_.MayDiffer(row * kBlock, (row + 1) * kBlock)) {
+            if (key) {
+                CodeKeyRow(row);
+                continue;
+            }
+            if (!rows_.MayDiffer(row * kBlock, (row + 1) * kBlock)) {
                 skipped_ += blocksWide_;  // a block row the picture left alone, skipped whole
                 continue;
             }
@@ -224,15 +222,37 @@ public:
         current_.swap(previous_);
         rows_.Swapped();
         packet->bytes = {out_.data(), static_cast<std::size_t>(at_ - out_.data())};
-        if (key) {
-            lastKey_.assign(packet->bytes.begin(), packet->bytes.end());
-            sameSinceKey_ = true;
-        }
         packet->key = key;
         return ICERR_OK;
     }
 
 private:
+    // A key frame codes every block, and a block's code depends on its pixels alone: the codes
+    // of a block row are kept and written again by the next key frame unless the row changed.
+    struct KeyRow {
+        std::vector<std::uint8_t> bytes;
+        bool valid = false;
+    };
+
+    void CodeKeyRow(int row) {
+        KeyRow& kept = keyRows_[static_cast<std::size_t>(row)];
+        if (kept.valid) {
+            at_ = std::copy(kept.bytes.begin(), kept.bytes.end(), at_);
+            return;
+        }
+        std::uint8_t* const start = at_;
+        for (int column = 0; column < blocksWide_; ++column) CodeBlock(Gather(row, column));
+        kept.bytes.assign(start, at_);
+        kept.valid = true;
+    }
+
+    void ForgetKeyRows(RowSpan span) {
+        const int last = std::min(blocksHigh_, (span.bottom + kBlock - 1) / kBlock);
+        for (int row = span.top / kBlock; row < last; ++row) {
+            keyRows_[static_cast<std::size_t>(row)].valid = false;
+        }
+    }
+
     std::ptrdiff_t Stride() const { return std::ptrdiff_t{settings_.width} * 2; }
     std::ptrdiff_t RowStart(std::int32_t row) const {
         return row * std::ptrdiff_t{settings_.width};
@@ -334,8 +354,7 @@ private:
     OutputBuffer<std::uint8_t> out_;
     std::uint8_t* at_ = nullptr;
     int skipped_ = 0;  // unchanged blocks not yet written as a run
-    std::vector<std::uint8_t> lastKey_;
-    bool sameSinceKey_ = false;  // no picture loaded since lastKey_ changed a row
+    std::vector<KeyRow> keyRows_;  // by block row, numbered from the top
     bool first_ = true;
 };
 
