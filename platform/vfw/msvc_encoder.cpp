@@ -353,7 +353,7 @@ private:
     ChangedRows rows_;
     OutputBuffer<std::uint8_t> out_;
     std::uint8_t* at_ = nullptr;
-    int skipped_ = 0;  // unchanged blocks not yet written as a run
+    int skipped_ = 0;              // unchanged blocks not yet written as a run
     std::vector<KeyRow> keyRows_;  // by block row, numbered from the top
     bool first_ = true;
 };
