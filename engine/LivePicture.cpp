@@ -55,7 +55,7 @@ LivePicture::Cost LivePicture::Update() {
     } else if (damage_) {
         damage_->Take();  // what was drawn before this grab is in it
     }
-    for (const RowSpan& span : rows) Grab(*picture_, span, cost);
+    for (const RowSpan& span : rows) Grab(span, cost);
     changed_ = UniteRows(changed_, rows);
     // A pass that grabbed everything has nothing to heal.
     if (told) Heal(cost);
@@ -68,7 +68,7 @@ void LivePicture::Heal(Cost& cost) {
     healTop_ = band.bottom < rect_.height ? band.bottom : 0;
     if (!scratch_) {
         // No room to compare in: the band counts as changed.
-        Grab(*picture_, band, cost);
+        Grab(band, cost);
         changed_ = UniteRows(changed_, std::vector<RowSpan>{band});
         return;
     }
@@ -80,7 +80,7 @@ void LivePicture::Heal(Cost& cost) {
                     picture_->ColorTable().begin())) {
         // New colours: every row of the picture is read again with them.
         const RowSpan all{0, rect_.height};
-        Grab(*picture_, all, cost);
+        Grab(all, cost);
         changed_ = {all};
         return;
     }
@@ -106,12 +106,13 @@ std::vector<RowSpan> LivePicture::TakeChanged() {
     return std::exchange(changed_, {});
 }
 
-void LivePicture::Grab(FrameBlock& into, RowSpan rows, Cost& cost) {
-    const std::size_t stride = into.Stride();
+void LivePicture::Grab(RowSpan rows, Cost& cost) {
+    const std::size_t stride = picture_->Stride();
     // DIB rows run bottom-up: the span's lowest row comes first in memory.
-    GrabInto(into.Pixels().subspan(static_cast<std::size_t>(rect_.height - rows.bottom) * stride,
+    GrabInto(
+        picture_->Pixels().subspan(static_cast<std::size_t>(rect_.height - rows.bottom) * stride,
                                    static_cast<std::size_t>(rows.bottom - rows.top) * stride),
-             into.ColorTable(), rows, cost);
+        picture_->ColorTable(), rows, cost);
 }
 
 void LivePicture::GrabInto(std::span<std::uint8_t> pixels, std::span<std::uint32_t> colorTable,

@@ -45,7 +45,8 @@ public:
 
 private:
     void Heal(Cost& cost);
-    void Grab(FrameBlock& into, RowSpan rows, Cost& cost);
+    // The rectangle's rows into the picture.
+    void Grab(RowSpan rows, Cost& cost);
     // The rectangle's rows into DIB pixels of exactly their size.
     void GrabInto(std::span<std::uint8_t> pixels, std::span<std::uint32_t> colorTable, RowSpan rows,
                   Cost& cost);

@@ -286,13 +286,13 @@ private:
     bool EmptyDelta(std::size_t* size) {
         const std::size_t length = VectorBytes();
         if (emptyDelta_.empty()) {
-            const std::vector<std::uint8_t> zeros(length, 0);
-            if (!DeflateAlone(zeros, emptyDelta_)) return false;
+            zeros_.assign(length, 0);
+            if (!DeflateAlone(zeros_, emptyDelta_)) return false;
         }
         if (trailingZeros_ < kWindow) {
-            const std::vector<std::uint8_t> zeros(std::min(length, kWindow), 0);
-            if (deflateSetDictionary(&stream_, zeros.data(), static_cast<uInt>(zeros.size())) !=
-                Z_OK) {
+            const std::size_t told = std::min(length, kWindow);
+            if (deflateSetDictionary(&stream_, zeros_.data() + (length - told),
+                                     static_cast<uInt>(told)) != Z_OK) {
                 return false;
             }
             trailingZeros_ = std::min(kWindow, trailingZeros_ + length);
@@ -500,6 +500,7 @@ private:
     OutputBuffer<std::uint8_t> pieceOut_;
     std::vector<Piece> pieces_;
     std::array<std::uint8_t, kPaletteBytes> keyPalette_{};  // the palette piece's
+    std::vector<std::uint8_t> zeros_;                       // an empty delta's payload
     std::vector<std::uint8_t> emptyDelta_;
     std::size_t trailingZeros_ = 0;  // zeros at the end of the stream's window, up to kWindow
     bool first_ = true;
